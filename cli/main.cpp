@@ -1,0 +1,58 @@
+// The `vorlane` command: the same controller as the desktop application, driven from a terminal.
+#include <functional>
+#include <iostream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "CommandLine.h"
+#include "platform/Version.h"
+
+namespace {
+
+using vorlane::cli::kExitSuccess;
+
+constexpr const char* kUsage =
+    "Usage:\n"
+    "  vorlane scan PATH... [--json] [--no-ltc] [--no-thumbnails] [--sync-info]\n"
+    "  vorlane info FILE... [--detailed]\n"
+    "  vorlane ltc FILE [--fps R] [--track N] [--channel N] [--offset FRAMES] [--ranges 0-4]\n"
+    "              [--algorithm 0-4] [--json]\n"
+    "  vorlane sync PATH... [--json] [--master FILE] [--multicam] [--keep-camera-audio]\n"
+    "  vorlane map PATH... [--json]\n"
+    "  vorlane export fcpxml|xml|aaf|movies|timecode -o DEST PATH... [export options]\n"
+    "  vorlane settings [list | get KEY | set KEY VALUE | reset]\n"
+    "  vorlane --version | --help\n"
+    "\n"
+    "Paths may be files or folders; folders are walked recursively.\n"
+    "Exit status: 0 success, 1 when some input failed, 2 usage error.\n";
+
+using Command = std::function<int(const std::vector<std::string>&)>;
+
+const std::map<std::string, Command>& commands() {
+    static const std::map<std::string, Command> table = {};
+    return table;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    if (arguments.empty()) {
+        std::cerr << kUsage;
+        return vorlane::cli::kExitUsage;
+    }
+    const std::string& first = arguments.front();
+    if (first == "--help" || first == "-h") {
+        std::cout << kUsage;
+        return kExitSuccess;
+    }
+    if (first == "--version") {
+        std::cout << vorlane::kApplicationName << " " << vorlane::kApplicationVersion << "\n";
+        return kExitSuccess;
+    }
+    const auto command = commands().find(first);
+    if (command == commands().end())
+        return vorlane::cli::usageError("unknown command '" + first + "'");
+    return command->second(std::vector<std::string>(arguments.begin() + 1, arguments.end()));
+}
