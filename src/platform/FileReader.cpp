@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -60,6 +61,27 @@ std::optional<std::vector<uint8_t>> FileReader::readBytes(uint64_t offset, size_
     std::vector<uint8_t> bytes(length);
     if (!readAt(offset, bytes.data(), length)) return std::nullopt;
     return bytes;
+}
+
+void FileReader::adviseRandomAccess() {
+    if (fd_ >= 0) ::posix_fadvise(fd_, 0, 0, POSIX_FADV_RANDOM);
+}
+
+uint64_t FileReader::nextDataOffset(uint64_t offset) const {
+    if (fd_ < 0 || offset >= size_) return std::min(offset, size_);
+    const off_t found = ::lseek(fd_, off_t(offset), SEEK_DATA);
+    if (found >= 0) return std::min(uint64_t(found), size_);
+    // ENXIO: only a hole follows, unless the file has shrunk since it was opened (then the read
+    // at `offset` fails, as it should).
+    struct stat info {};
+    if (errno != ENXIO || ::fstat(fd_, &info) != 0 || uint64_t(info.st_size) < size_) return offset;
+    return size_;
+}
+
+uint64_t FileReader::nextHoleOffset(uint64_t offset) const {
+    if (fd_ < 0 || offset >= size_) return size_;
+    const off_t found = ::lseek(fd_, off_t(offset), SEEK_HOLE);
+    return found >= 0 ? std::min(uint64_t(found), size_) : size_;
 }
 
 }  // namespace vorlane

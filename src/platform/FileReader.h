@@ -38,6 +38,13 @@ class FileReader {
     // The same into a new buffer; nothing when the range is not inside the source.
     std::optional<std::vector<uint8_t>> readBytes(uint64_t offset, size_t length);
 
+    // Tells the system that reads jump around the file, so it reads no more than asked.
+    void adviseRandomAccess();
+    // Sparse files: the first offset at or after `offset` that may hold other than zero bytes,
+    // and the end of that stretch. Sources that cannot tell answer `offset` and size().
+    uint64_t nextDataOffset(uint64_t offset) const;
+    uint64_t nextHoleOffset(uint64_t offset) const;
+
   private:
     FileReader() = default;
 
