@@ -15,6 +15,11 @@ constexpr std::array kPlainContainers = {
     fourCC("edts"), fourCC("udta"), fourCC("tref"), fourCC("mvex"), fourCC("moof"), fourCC("traf"),
     fourCC("mfra"), fourCC("gmhd"), fourCC("tapt"), fourCC("sinf"), fourCC("schi"), fourCC("ilst")};
 
+bool isPlainContainer(uint32_t type) {
+    return std::find(kPlainContainers.begin(), kPlainContainers.end(), type) !=
+           kPlainContainers.end();
+}
+
 bool isPrintableType(uint32_t type) {
     for (int shift = 24; shift >= 0; shift -= 8) {
         const uint32_t c = (type >> shift) & 0xff;
@@ -108,10 +113,7 @@ bool QtAtomReader::parseAtoms(const std::string& context, const std::function<vo
 
 std::optional<uint64_t> QtAtomReader::childrenOffset(const Atom& atom) {
     const uint32_t type = atom.type();
-    if (std::find(kPlainContainers.begin(), kPlainContainers.end(), type) !=
-        kPlainContainers.end()) {
-        return 0;
-    }
+    if (isPlainContainer(type)) return 0;
     if (type == fourCC("stsd") || type == fourCC("dref")) return 8;
     if (type != fourCC("meta")) return std::nullopt;
     // QuickTime's `meta` holds atoms directly; the MPEG-4 one starts with version and flags,
@@ -126,10 +128,7 @@ QtAtomReader::Tree QtAtomReader::atomTree() {
     Tree tree;
     for (const auto& header : atomHeaders_) {
         tree.entries.push_back({header.type(), header.size() - header.headerLength(), 0});
-        const bool container = header.type() == fourCC("meta") ||
-                               std::find(kPlainContainers.begin(), kPlainContainers.end(),
-                                         header.type()) != kPlainContainers.end();
-        if (!container) continue;
+        if (!isPlainContainer(header.type()) && header.type() != fourCC("meta")) continue;
         if (auto atom = loadAtomForHeader(header)) walkChildren(*atom, 1, tree);
     }
     return tree;
