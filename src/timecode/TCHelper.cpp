@@ -98,6 +98,35 @@ bool parseFields(const std::string& text, ParsedText& parsed) {
     return true;
 }
 
+void appendNumber(std::string& text, uint64_t number, int width) {
+    char digits[24];
+    int length = 0;
+    do {
+        digits[length++] = static_cast<char>('0' + number % 10);
+        number /= 10;
+    } while (number != 0);
+    while (length < width)
+        digits[length++] = '0';
+    while (length > 0)
+        text += digits[--length];
+}
+
+// [sign]hh<separator>mm<separator>ss<lastSeparator>last; no sign character when sign is '\0'.
+std::string clockText(char sign, uint64_t seconds, char separator, char lastSeparator,
+                      uint64_t last, int lastWidth) {
+    std::string text;
+    text.reserve(24);
+    if (sign != '\0') text += sign;
+    appendNumber(text, seconds / 3600, 2);
+    text += separator;
+    appendNumber(text, seconds / 60 % 60, 2);
+    text += separator;
+    appendNumber(text, seconds % 60, 2);
+    text += lastSeparator;
+    appendNumber(text, last, lastWidth);
+    return text;
+}
+
 std::string formatText(const char* format, auto... args) {
     char buffer[128];
     std::snprintf(buffer, sizeof buffer, format, args...);
@@ -266,12 +295,16 @@ int64_t TCHelper::framesOfTime(int64_t base, CMTimeValue value, CMTimeScale time
     return saturate(nearest ? std::round(frames) : std::trunc(frames));
 }
 
-void TCHelper::setTime(CMTime time) {
-    if (!time.isValid()) return;
-    const CMTime converted = CMTimeConvertScale(time, frameDuration().timescale, roundingMethod_);
+int64_t TCHelper::countOfTime(CMTime time, CMTimeRoundingMethod method) const {
+    const CMTime converted = CMTimeConvertScale(time, frameDuration().timescale, method);
     // A time too large for the frame timescale is counted from its own timescale.
     const CMTime counted = converted.isValid() ? converted : time;
-    frameCount_ = framesOfTime(0, counted.value, counted.timescale, false);
+    return framesOfTime(0, counted.value, counted.timescale, false);
+}
+
+void TCHelper::setTime(CMTime time) {
+    if (!time.isValid()) return;
+    frameCount_ = countOfTime(time, roundingMethod_);
     time_ = time;
 }
 
@@ -395,22 +428,17 @@ std::string TCHelper::timecodeStringWithDisplayOffset(CMTime displayOffset,
     if (frameRate_ == 0.0) return secondsString(displayOffset, options);
     const CMTime shown = CMTimeAdd(time(), displayOffset);
     if (!shown.isValid()) return kInvalidOffsetText;
-    int64_t count = makeCountLegal(frameCountOfTime(shown, frameRate_), options);
+    // The count of a non-drop value at this rate (the frame timescale is the same).
+    const int64_t count =
+        makeCountLegal(countOfTime(shown, CMTimeRoundingMethod::RoundHalfAwayFromZero), options);
     const char sign = count < 0 ? '-' : ((options & TCOptionPlusSign) ? '+' : '\0');
     const uint64_t magnitude = count < 0 ? uint64_t(-count) : uint64_t(count);
     // Fits: the skipped labels are far fewer than the frames.
     const uint64_t labels = magnitude + dropFrameOffsetOfCount(magnitude);
     const auto fps = static_cast<uint64_t>(roundedFrameRate_);
-    const uint64_t seconds = labels / fps;
-    const auto hours = static_cast<unsigned long long>(seconds / 3600);
-    const auto minutes = static_cast<unsigned long long>(seconds / 60 % 60);
-    const auto secs = static_cast<unsigned long long>(seconds % 60);
-    const auto frames = static_cast<unsigned long long>(labels % fps);
     const char frameSeparator = dropFrame_ ? ';' : ':';
     const char separator = (options & TCOptionUniformSeparators) ? frameSeparator : ':';
-    const std::string text = formatText("%02llu%c%02llu%c%02llu%c%02llu", hours, separator, minutes,
-                                        separator, secs, frameSeparator, frames);
-    return sign ? sign + text : text;
+    return clockText(sign, labels / fps, separator, frameSeparator, labels % fps, 2);
 }
 
 std::string TCHelper::secondsString(CMTime displayOffset, uint32_t options) const {
@@ -425,14 +453,9 @@ std::string TCHelper::secondsString(CMTime displayOffset, uint32_t options) cons
     if (!shown.isValid()) return kInvalidOffsetText;
     const char sign = shown.value < 0 ? '-' : ((options & TCOptionPlusSign) ? '+' : '\0');
     const Int128 magnitude = shown.value < 0 ? -Int128(shown.value) : Int128(shown.value);
-    const Int128 seconds = magnitude / shown.timescale;
-    const auto hours = static_cast<unsigned long long>(seconds / 3600);
-    const auto minutes = static_cast<unsigned long long>(seconds / 60 % 60);
-    const auto secs = static_cast<unsigned long long>(seconds % 60);
-    const auto millis = static_cast<unsigned long long>(magnitude * 1000 / shown.timescale % 1000);
-    const std::string text =
-        formatText("%02llu:%02llu:%02llu.%03llu", hours, minutes, secs, millis);
-    return sign ? sign + text : text;
+    const auto seconds = static_cast<uint64_t>(magnitude / shown.timescale);
+    const auto millis = static_cast<uint64_t>(magnitude * 1000 / shown.timescale % 1000);
+    return clockText(sign, seconds, ':', '.', millis, 3);
 }
 
 bool TCHelper::setTimecodeString(const std::string& text) {

@@ -118,6 +118,8 @@ class TCHelper {
     // zero, kept within ±INT64_MAX.
     int64_t framesOfTime(int64_t base, CMTimeValue value, CMTimeScale timescale,
                          bool nearest) const;
+    // Frames of a valid time, converted to the frame timescale under the rounding method first.
+    int64_t countOfTime(CMTime time, CMTimeRoundingMethod method) const;
     uint64_t realCountOfLabelCount(uint64_t labels) const;
     std::string secondsString(CMTime displayOffset, uint32_t options) const;
     bool setSecondsString(const std::string& text);
