@@ -43,13 +43,14 @@ struct Field {
     int64_t milliseconds = 0;
 };
 
-// Splits at ":" and ";" with every "-" removed; fails on more than four fields.
 struct ParsedText {
     bool negative = false;
     size_t count = 0;
     std::array<Field, 4> fields{};
 };
 
+// Splits at ":" and ";" with every "-" removed (a leading one makes the text negative); fails on
+// more than four fields.
 bool parseFields(const std::string& text, ParsedText& parsed) {
     enum class State { Blanks, AfterPlus, Digits, Fraction, Rest };
     parsed.negative = !text.empty() && text[0] == '-';
