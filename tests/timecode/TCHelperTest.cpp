@@ -47,10 +47,15 @@ TEST(TCHelperConstants, DerivedFromRateAndDropFlag) {
 // Every real frame of a day prints a label later than the one before, parses back to its
 // count, and its label count read back through dropFrameTime() is its time again.
 struct DayCase {
+    const char* name;
     double rate;
     bool drop;
     const char* lastLabel;
 };
+
+void PrintTo(const DayCase& day, std::ostream* out) {
+    *out << day.name;
+}
 
 class TCHelperWholeDay : public testing::TestWithParam<DayCase> {};
 
@@ -78,13 +83,17 @@ TEST_P(TCHelperWholeDay, EveryFramePrintsAndParsesBack) {
     EXPECT_EQ(value.timecodeString(TCOptionWrap24h), day.drop ? "00:00:00;00" : "00:00:00:00");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rates, TCHelperWholeDay,
-    testing::Values(DayCase{k23976, false, "23:59:59:23"}, DayCase{24, false, "23:59:59:23"},
-                    DayCase{25, false, "23:59:59:24"}, DayCase{k2997, true, "23:59:59;29"},
-                    DayCase{k2997, false, "23:59:59:29"}, DayCase{30, false, "23:59:59:29"},
-                    DayCase{50, false, "23:59:59:49"}, DayCase{k5994, true, "23:59:59;59"},
-                    DayCase{60, false, "23:59:59:59"}));
+INSTANTIATE_TEST_SUITE_P(Rates, TCHelperWholeDay,
+                         testing::Values(DayCase{"23976", k23976, false, "23:59:59:23"},
+                                         DayCase{"24", 24, false, "23:59:59:23"},
+                                         DayCase{"25", 25, false, "23:59:59:24"},
+                                         DayCase{"2997DF", k2997, true, "23:59:59;29"},
+                                         DayCase{"2997", k2997, false, "23:59:59:29"},
+                                         DayCase{"30", 30, false, "23:59:59:29"},
+                                         DayCase{"50", 50, false, "23:59:59:49"},
+                                         DayCase{"5994DF", k5994, true, "23:59:59;59"},
+                                         DayCase{"60", 60, false, "23:59:59:59"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(TCHelperText, FrameRateMode) {
     struct Row {
