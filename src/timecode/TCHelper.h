@@ -37,6 +37,10 @@ class TCHelper {
     static std::shared_ptr<TCHelper> helperWithFrameCount(int64_t frameCount, double frameRate,
                                                           bool dropFrame);
 
+    // Rates above this, negative, not finite or below 0.5 (no whole frame per second) are taken
+    // as 0: the value is then shown in seconds.
+    static constexpr double kMaximumFrameRate = 1'000'000.0;
+
     TCHelper(double frameRate, bool dropFrame);  // initWithFrameRate:dropFrame:
     TCHelper(const TCHelper& other);             // the copy rule: re-derived from the stored time
     TCHelper& operator=(const TCHelper& other);
@@ -72,7 +76,8 @@ class TCHelper {
     int64_t frameCount() const;
 
     CMTime offsetTime() const { return offsetTime_; }
-    void setOffsetTime(CMTime offset) { offsetTime_ = offset; }
+    // An offset that is not valid is ignored, as setTime() ignores such a time.
+    void setOffsetTime(CMTime offset);
 
     int32_t type() const { return type_; }
     void setType(int32_t type) { type_ = type; }
@@ -109,6 +114,16 @@ class TCHelper {
     std::string description() const;
 
   private:
+    // base + value × frameRate ÷ timescale (timescale > 0), truncated or rounded half away from
+    // zero, kept within ±INT64_MAX.
+    int64_t framesOfTime(int64_t base, CMTimeValue value, CMTimeScale timescale,
+                         bool nearest) const;
+    // Frames of a valid time, converted to the frame timescale under the rounding method first.
+    int64_t countOfTime(CMTime time, CMTimeRoundingMethod method) const;
+    uint64_t realCountOfLabelCount(uint64_t labels) const;
+    std::string secondsString(CMTime displayOffset, uint32_t options) const;
+    bool setSecondsString(const std::string& text);
+
     double frameRate_;
     bool dropFrame_;
     double roundedFrameRate_;
@@ -116,6 +131,10 @@ class TCHelper {
     uint64_t framesPerMinute_ = 0;
     uint64_t framesPer10Minute_ = 0;
     uint64_t framesPer24h_ = 0;
+    // frameRate as the exact ratio rateNumerator_ / rateDenominator_ for integer, NTSC and
+    // other decimal rates; rateDenominator_ is 0 when the rate has no such form.
+    int64_t rateNumerator_ = 0;
+    int64_t rateDenominator_ = 0;
 
     CMTime time_ = kCMTimeZero;
     int64_t frameCount_ = 0;
