@@ -168,45 +168,53 @@ void MediaTrack::removeTimeRange(CMTimeRange range) {
     const std::optional<size_t> first = indexOfSegmentForTrackTime(range.start);
     if (!first) return;
     const std::optional<size_t> last = indexOfSegmentForTrackTime(range.end());
-    if (last && *last < *first) return;  // not an edit list in time order
     const size_t index = *first;
-    const auto behindFirst = segments_.begin() + ptrdiff_t(index) + 1;
-    const CMTime negative = kCMTimeZero - range.duration;
-    const CMTime head = range.start - segments_[index].timeMapping().target.start;
-
     if (!last) {
-        segments_[index].setLength(head);
-        segments_.erase(behindFirst, segments_.end());
+        segments_[index].setLength(range.start - segments_[index].timeMapping().target.start);
+        segments_.erase(segments_.begin() + ptrdiff_t(index) + 1, segments_.end());
     } else if (*last == index) {
-        MediaSegment& segment = segments_[index];
-        if (segment.isEmpty()) {
-            segment.timeMapping_.target.duration =
-                CMTimeAbsoluteValue(segment.timeMapping_.target.duration - range.duration);
-        } else {
-            MediaSegment rest = segment;
-            rest.trimStart(head + range.duration);
-            segment.setLength(head);
-            segments_.insert(behindFirst, rest);
-        }
-        shiftSegmentTimesBehindIndex(index, negative);
-    } else {
-        segments_.erase(behindFirst, segments_.begin() + ptrdiff_t(*last));
-        MediaSegment& segment = segments_[index];
-        MediaSegment& following = segments_[index + 1];
-        if (segment.isEmpty() && following.isEmpty()) {
-            const CMTimeRange merged =
-                CMTimeRangeGetUnion(segment.timeMapping().target, following.timeMapping().target);
-            segment.timeMapping_.target.duration = merged.duration - range.duration;
-            segments_.erase(segments_.begin() + ptrdiff_t(index) + 1);
-        } else {
-            segment.setLength(head);
-            following.trimStart(
-                CMTimeRangeGetIntersection(range, following.timeMapping().target).duration);
-        }
-        shiftSegmentTimesBehindIndex(index, negative);
+        removeInsideSegment(index, range);
+    } else if (*last > index) {
+        segments_.erase(segments_.begin() + ptrdiff_t(index) + 1,
+                        segments_.begin() + ptrdiff_t(*last));
+        removeAcrossSegments(index, range);
     }
     if (segments_[index].timeMapping().target.duration == kCMTimeZero)
         segments_.erase(segments_.begin() + ptrdiff_t(index));
+}
+
+// The range lies inside one segment: a gap shrinks; content is cut in two around the range.
+void MediaTrack::removeInsideSegment(size_t index, CMTimeRange range) {
+    MediaSegment& segment = segments_[index];
+    if (segment.isEmpty()) {
+        CMTime& length = segment.timeMapping_.target.duration;
+        length = CMTimeAbsoluteValue(length - range.duration);
+    } else {
+        const CMTime head = range.start - segment.timeMapping().target.start;
+        MediaSegment rest = segment;
+        rest.trimStart(head + range.duration);
+        segment.setLength(head);
+        segments_.insert(segments_.begin() + ptrdiff_t(index) + 1, rest);
+    }
+    shiftSegmentTimesBehindIndex(index, kCMTimeZero - range.duration);
+}
+
+// The range runs from the segment at the index into the next one: two gaps merge; otherwise
+// the first is cut at the range's start and the second loses its part inside the range.
+void MediaTrack::removeAcrossSegments(size_t index, CMTimeRange range) {
+    MediaSegment& segment = segments_[index];
+    MediaSegment& following = segments_[index + 1];
+    const CMTimeRange followingTarget = following.timeMapping().target;
+    if (segment.isEmpty() && following.isEmpty()) {
+        const CMTimeRange merged =
+            CMTimeRangeGetUnion(segment.timeMapping().target, followingTarget);
+        segment.timeMapping_.target.duration = merged.duration - range.duration;
+        segments_.erase(segments_.begin() + ptrdiff_t(index) + 1);
+    } else {
+        segment.setLength(range.start - segment.timeMapping().target.start);
+        following.trimStart(CMTimeRangeGetIntersection(range, followingTarget).duration);
+    }
+    shiftSegmentTimesBehindIndex(index, kCMTimeZero - range.duration);
 }
 
 void MediaTrack::showSegments() const {

@@ -106,6 +106,8 @@ class MediaTrack : public std::enable_shared_from_this<MediaTrack> {
     void appendSegment(MediaSegment inserted);
     void insertBeforeContent(MediaSegment inserted);
     void splitSegmentForInsertion(size_t index, MediaSegment inserted);
+    void removeInsideSegment(size_t index, CMTimeRange range);
+    void removeAcrossSegments(size_t index, CMTimeRange range);
     std::string ownerName() const;
     std::string timecodeDescription() const;
 
