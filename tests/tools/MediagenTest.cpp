@@ -1,0 +1,175 @@
+// The media generator checked against readers nobody here wrote: libltc's decoder, ffprobe,
+// mediainfo and exiftool. Other tests trust what the generator says it made.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "mediagen/LtcGenerator.h"
+#include "mediagen/Readback.h"
+#include "mediagen/Signals.h"
+#include "mediagen/Timecode.h"
+#include "support/TestSupport.h"
+
+namespace vorlane::mediagen {
+namespace {
+
+using test::runTool;
+using test::ScratchFolder;
+using ::testing::HasSubstr;
+
+// One value that ffprobe reports, e.g. entries "stream_tags=timecode" of stream "v:0".
+std::string probe(const std::filesystem::path& path, const std::string& entries,
+                  const std::string& stream = "") {
+    std::vector<std::string> arguments = {"ffprobe", "-v", "error"};
+    if (!stream.empty()) arguments.insert(arguments.end(), {"-select_streams", stream});
+    arguments.insert(arguments.end(),
+                     {"-show_entries", entries, "-of", "default=nw=1:nk=1", path.string()});
+    std::string value = runTool(arguments);
+    while (!value.empty() && (value.back() == '\n' || value.back() == '\r'))
+        value.pop_back();
+    return value;
+}
+
+void expectDecodedLtcMatches(const LtcSignal& signal, const std::vector<DecodedLtcFrame>& decoded,
+                             int64_t tolerance) {
+    // A frame cut by the signal's start or end cannot be read, nor can libltc always finish the
+    // last whole one.
+    ASSERT_GE(decoded.size() + 3, signal.frames.size());
+    size_t match = 0;
+    while (match < signal.frames.size() && signal.frames[match].timecode != decoded[0].timecode)
+        ++match;
+    ASSERT_LT(match, signal.frames.size()) << decoded[0].timecode.text();
+    for (size_t i = 0; i < decoded.size() && match + i < signal.frames.size(); ++i) {
+        const LtcFrame& made = signal.frames[match + i];
+        SCOPED_TRACE(made.timecode.text(signal.rate.dropFrame));
+        EXPECT_EQ(decoded[i].timecode, made.timecode);
+        EXPECT_EQ(decoded[i].dropFrame, made.dropFrame);
+        EXPECT_EQ(decoded[i].userBits, made.userBits);
+        EXPECT_NEAR(double(decoded[i].startSample), double(made.firstSample), double(tolerance));
+    }
+}
+
+TEST(MediagenTimecode, DropFrameLabelsSkipTwoNumbersOutsideTenthMinutes) {
+    const Rate df = Rate::fps2997(true);
+    EXPECT_EQ(frameNumber({0, 1, 0, 2}, df), 1800);
+    EXPECT_EQ(frameNumber({0, 1, 0, 0}, df), std::nullopt);
+    EXPECT_EQ(frameNumber({0, 10, 0, 0}, df), 17982);
+    EXPECT_EQ(frameNumber({23, 59, 59, 29}, df), 2589407);
+    EXPECT_EQ(timecodeAtFrame(1800, df), (Timecode{0, 1, 0, 2}));
+    EXPECT_EQ(timecodeAtFrame(2589408, df), (Timecode{0, 0, 0, 0}));
+    EXPECT_EQ(addFrames({0, 0, 59, 29}, 1, df), (Timecode{0, 1, 0, 2}));
+    for (int64_t frame = 0; frame < 40000; frame += 7)
+        EXPECT_EQ(frameNumber(timecodeAtFrame(frame, df), df), frame);
+    EXPECT_EQ(Rate::fps2997(true).speedText(), "029.970-DF");
+    EXPECT_EQ(Rate::fps23976().speedText(), "023.976-ND");
+    EXPECT_EQ(Timecode::parse("10:00:00;12"), (Timecode{10, 0, 0, 12}));
+    EXPECT_EQ(Timecode::parse("24:00:00:00"), std::nullopt);
+}
+
+TEST(MediagenTimecode, SamplesSinceMidnightAgreeWithARealRecorder) {
+    // A recorder's 23.976 files counting 2002 samples per frame. Its TimeReference is the sample
+    // clock of the first sample, which lies a few samples inside the labelled frame.
+    VORLANE_REQUIRE_TESTDATA(testdata);
+    VORLANE_REQUIRE_TOOL("ffprobe");
+    const std::pair<const char*, Timecode> takes[] = {{"A101_1.WAV", {12, 39, 59, 0}},
+                                                      {"A101_2.WAV", {12, 40, 4, 0}}};
+    for (const auto& [name, start] : takes) {
+        const auto file = testdata / "bwf" / "sounddevices" / name;
+        const int64_t reference = std::stoll(probe(file, "format_tags=time_reference"));
+        const int64_t frameStart = samplesSinceMidnight(start, Rate::fps23976(), 48000);
+        EXPECT_GE(reference, frameStart) << name;
+        EXPECT_LT(reference, frameStart + 2002) << name;
+    }
+}
+
+TEST(MediagenLtc, LibltcDecodesEveryRateWithFramePositionsAndUserBits) {
+    for (const Rate& rate : {Rate::fps23976(), Rate::fps24(), Rate::fps25(), Rate::fps2997(true),
+                             Rate::fps2997(false), Rate::fps30()}) {
+        SCOPED_TRACE(rate.speedText());
+        LtcOptions options;
+        options.rate = rate;
+        options.start = {0, 0, 59, 20};  // crosses a minute, where drop frame skips labels
+        options.userBits = 0x12345678;
+        options.durationSeconds = 2.0;
+        options.firstFrameSample = -700;  // the recording starts inside the first frame
+        const auto signal = generateLtc(options);
+        ASSERT_TRUE(signal);
+        ASSERT_EQ(signal->samples.size(), 96000u);
+        EXPECT_EQ(signal->frames.front().firstSample, -700);
+        for (size_t i = 1; i < signal->frames.size(); ++i) {
+            EXPECT_EQ(signal->frames[i].timecode,
+                      addFrames(signal->frames[i - 1].timecode, 1, rate));
+            EXPECT_EQ(signal->frames[i].firstSample,
+                      signal->frames[i - 1].firstSample + signal->frames[i - 1].sampleCount);
+        }
+        const double firstFrame = 59.0 * rate.nominalFrames() + 20.0;
+        EXPECT_NEAR(signal->secondsAtSampleZero(),
+                    firstFrame * rate.denominator / rate.numerator + 700.0 / 48000, 1e-9);
+        expectDecodedLtcMatches(*signal, decodeLtcWithLibltc(signal->samples, 48000, rate.fps()),
+                                2);
+    }
+}
+
+TEST(MediagenLtc, ImpairedSignalsStillDecodeAndReversedOnesRunBackwards) {
+    LtcOptions options;
+    options.start = {1, 0, 0, 0};
+    options.durationSeconds = 1.0;
+    options.impairments.signalToNoiseDb = 20.0;
+    options.impairments.dcOffset = 0.05;
+    options.impairments.lowPassHz = 8000.0;
+    const auto impaired = generateLtc(options);
+    ASSERT_TRUE(impaired);
+    expectDecodedLtcMatches(*impaired, decodeLtcWithLibltc(impaired->samples, 48000, 25.0), 4);
+
+    options.impairments = {};
+    options.impairments.reversed = true;
+    const auto reversed = generateLtc(options);
+    ASSERT_TRUE(reversed);
+    EXPECT_EQ(reversed->frames.front().timecode, (Timecode{1, 0, 0, 24}));
+    EXPECT_EQ(reversed->frames.front().firstSample, 0);
+    const auto decoded = decodeLtcWithLibltc(reversed->samples, 48000, 25.0);
+    ASSERT_GE(decoded.size(), 20u);
+    for (const DecodedLtcFrame& frame : decoded)
+        EXPECT_TRUE(frame.reversed);
+    EXPECT_LT(decoded.back().timecode, decoded.front().timecode);
+}
+
+TEST(MediagenLtc, RejectsLabelsAndLevelsThatCannotExist) {
+    LtcOptions options;
+    options.rate = Rate::fps2997(true);
+    options.start = {0, 1, 0, 0};
+    std::string error;
+    EXPECT_FALSE(generateLtc(options, &error));
+    EXPECT_THAT(error, HasSubstr("does not exist"));
+    options.start = {0, 0, 0, 0};
+    options.levelDbfs = 3.0;
+    EXPECT_FALSE(generateLtc(options, &error));
+}
+
+TEST(MediagenSignals, LevelsClickPositionNoiseAndPcmRange) {
+    EXPECT_NEAR(rmsDbfs(sine(1000.0, -6.0, 48000, 48000)), -6.0 - 3.0103, 0.01);
+    EXPECT_NEAR(rmsDbfs(whiteNoise(-30.0, 48000, 3)), -30.0, 0.1);
+    const Samples pulse = click(100, 42, 0.0, 3);
+    EXPECT_EQ(pulse[41], 0.0f);
+    EXPECT_EQ(pulse[42], 1.0f);
+    EXPECT_EQ(pulse[44], 1.0f);
+    EXPECT_EQ(pulse[45], 0.0f);
+    const Samples clean = sine(440.0, -10.0, 48000, 48000);
+    Samples noisy = clean;
+    Impairments impairments;
+    impairments.signalToNoiseDb = 30.0;
+    impair(noisy, impairments, 48000);
+    Samples difference(clean.size());
+    for (size_t i = 0; i < clean.size(); ++i)
+        difference[i] = noisy[i] - clean[i];
+    EXPECT_NEAR(rmsDbfs(clean) - rmsDbfs(difference), 30.0, 0.2);
+    EXPECT_EQ(toPcm16({1.0f, -1.0f, 0.5f, 2.0f}),
+              (std::vector<int16_t>{32767, -32768, 16384, 32767}));
+    EXPECT_EQ(toPcm32({-1.0f})[0], INT32_MIN);
+}
+
+}  // namespace
+}  // namespace vorlane::mediagen
