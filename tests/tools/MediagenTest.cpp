@@ -7,6 +7,7 @@
 #include <cmath>
 #include <string>
 
+#include "mediagen/BroadcastWave.h"
 #include "mediagen/LtcGenerator.h"
 #include "mediagen/Readback.h"
 #include "mediagen/Signals.h"
@@ -169,6 +170,70 @@ TEST(MediagenSignals, LevelsClickPositionNoiseAndPcmRange) {
     EXPECT_EQ(toPcm16({1.0f, -1.0f, 0.5f, 2.0f}),
               (std::vector<int16_t>{32767, -32768, 16384, 32767}));
     EXPECT_EQ(toPcm32({-1.0f})[0], INT32_MIN);
+}
+
+TEST(MediagenBroadcastWave, ToolsReadTimeReferenceDescriptionAndIxml) {
+    VORLANE_REQUIRE_TOOL("ffprobe");
+    VORLANE_REQUIRE_TOOL("exiftool");
+    VORLANE_REQUIRE_TOOL("mediainfo");
+    ScratchFolder folder;
+    RecorderTake take;
+    take.path = folder / "T07.WAV";
+    take.start = {10, 0, 0, 0};
+    take.rate = Rate::fps2997(true);
+    take.channels = {sine(440.0, -20.0, 4800, 48000), silence(4800), silence(4800)};
+    take.channelNames = {"Boom", "Lav 1", "Lav 2"};
+    take.scene = "12A";
+    take.take = "7";
+    take.tape = "T01";
+    take.userBits = 0xCAFE0042;
+    take.fileSet = IxmlFileSet{2, "FAMILY-1", "T07", "A"};
+    const auto facts = writeRecorderTake(take);
+    ASSERT_TRUE(facts);
+    // 10:00:00;00 drop frame is frame 1,078,920, each 1601.6 samples long.
+    EXPECT_EQ(facts->timeReference, 1727998272u);
+
+    EXPECT_EQ(probe(take.path, "format_tags=time_reference"), "1727998272");
+    EXPECT_THAT(probe(take.path, "format_tags=comment"), HasSubstr("sSPEED=029.970-DF"));
+    EXPECT_EQ(probe(take.path, "stream=channels,bits_per_sample,sample_rate", "a:0"),
+              "48000\n3\n24");
+    const std::string exif = runTool({"exiftool", "-a", "-s", "-XML:all", take.path.string()});
+    EXPECT_THAT(exif, HasSubstr("BwfxmlSpeedTimecodeRate         : 29.97002997003"));
+    EXPECT_THAT(exif, HasSubstr("BwfxmlSpeedTimecodeFlag         : DF"));
+    EXPECT_THAT(exif, HasSubstr("BwfxmlSpeedTimestampSamplesSinceMidnightLo: 1727998272"));
+    EXPECT_THAT(exif, HasSubstr("BwfxmlUbits                     : CAFE0042"));
+    EXPECT_THAT(exif, HasSubstr("BwfxmlFileSetTotalFiles         : 2"));
+    EXPECT_THAT(exif, HasSubstr("BwfxmlTrackListTrackName        : Lav 2"));
+    const std::string info = runTool({"mediainfo", "--Output=JSON", take.path.string()});
+    EXPECT_THAT(info, HasSubstr("\"Delay_Source\": \"Container (bext)\""));
+    EXPECT_THAT(info, HasSubstr("\"Description\": \"sSPEED=029.970-DF / sSCENE=12A"));
+    EXPECT_THAT(info, HasSubstr("\"Producer\": \"Vorlane DemoRec\""));
+}
+
+TEST(MediagenBroadcastWave, Rf64AndAiffAreReadable) {
+    VORLANE_REQUIRE_TOOL("ffprobe");
+    ScratchFolder folder;
+    RecorderTake take;
+    take.path = folder / "BIG.WAV";
+    take.container = AudioContainer::Rf64;
+    take.format = SampleFormat::Pcm32;
+    take.start = {1, 0, 0, 0};
+    take.channels = {silence(480)};
+    ASSERT_TRUE(writeRecorderTake(take));
+    EXPECT_EQ(test::readFile(take.path).substr(0, 4), "RF64");
+    EXPECT_EQ(probe(take.path, "format_tags=time_reference"), "172800000");
+
+    AudioFileSpec aiff;
+    aiff.path = folder / "tone.aif";
+    aiff.container = AudioContainer::Aiff;
+    aiff.format = SampleFormat::Pcm16;
+    aiff.channels = {sine(1000.0, -6.0, 4800, 48000), silence(4800)};
+    ASSERT_TRUE(writeAudioFile(aiff));
+    EXPECT_EQ(probe(aiff.path, "stream=codec_name,channels", "a:0"), "pcm_s16be\n2");
+    aiff.bext = BextFields{};
+    std::string error;
+    EXPECT_FALSE(writeAudioFile(aiff, &error));
+    EXPECT_THAT(error, HasSubstr("no bext"));
 }
 
 }  // namespace
