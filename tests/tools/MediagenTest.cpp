@@ -9,6 +9,7 @@
 
 #include "mediagen/BroadcastWave.h"
 #include "mediagen/LtcGenerator.h"
+#include "mediagen/MovieWriter.h"
 #include "mediagen/Readback.h"
 #include "mediagen/Signals.h"
 #include "mediagen/Timecode.h"
@@ -234,6 +235,134 @@ TEST(MediagenBroadcastWave, Rf64AndAiffAreReadable) {
     std::string error;
     EXPECT_FALSE(writeAudioFile(aiff, &error));
     EXPECT_THAT(error, HasSubstr("no bext"));
+}
+
+TEST(MediagenMovie, QuickTimeTimecodeTrackAndLtcSoundSurviveFfmpeg) {
+    VORLANE_REQUIRE_TOOL("ffmpeg");
+    VORLANE_REQUIRE_TOOL("exiftool");
+    ScratchFolder folder;
+    const Rate rate = Rate::fps2997(true);
+    LtcOptions ltcOptions;
+    ltcOptions.rate = rate;
+    ltcOptions.start = {10, 0, 0, 0};
+    ltcOptions.durationSeconds = 2.0;
+    ltcOptions.firstFrameSample = -800;
+    const auto ltc = generateLtc(ltcOptions);
+    ASSERT_TRUE(ltc);
+    AudioFileSpec sound;
+    sound.path = folder / "sound.wav";
+    sound.format = SampleFormat::Pcm24;
+    sound.channels = {chords(96000, 48000, -12.0), ltc->samples};
+    ASSERT_TRUE(writeAudioFile(sound));
+
+    MovieSpec movie;
+    movie.path = folder / "clip.mov";
+    movie.rate = rate;
+    movie.width = 320;
+    movie.height = 180;
+    movie.frameCount = 59;
+    movie.timecode = Timecode{10, 0, 0, 0};
+    movie.burnIn = movie.timecode;
+    movie.caption = "take: 1 'quoted'";
+    movie.flashFrames = {3, 30};
+    movie.audioTracks = {sound.path};
+    movie.metadata = {{"com.apple.quicktime.make", "Vorlane"},
+                      {"com.apple.quicktime.model", "Test Camera"}};
+    movie.useMetadataTags = true;
+    std::string error;
+    ASSERT_TRUE(writeMovie(movie, &error)) << error;
+
+    EXPECT_EQ(probe(movie.path, "stream_tags=timecode", "v:0"), "10:00:00;00");
+    EXPECT_EQ(probe(movie.path, "stream=r_frame_rate,nb_frames", "v:0"), "30000/1001\n59");
+    EXPECT_EQ(probe(movie.path, "stream=codec_tag_string", "d:0"), "tmcd");
+    const std::string keys = runTool({"exiftool", "-s", "-Keys:all", movie.path.string()});
+    EXPECT_THAT(keys, HasSubstr("Model                           : Test Camera"));
+
+    const auto channels = decodeAudioWithFfmpeg(movie.path);
+    ASSERT_TRUE(channels);
+    ASSERT_EQ(channels->size(), 2u);
+    EXPECT_NEAR(double((*channels)[1].size()), 59 * 1601.6, 1.0);
+    expectDecodedLtcMatches(*ltc, decodeLtcWithLibltc((*channels)[1], 48000, rate.fps()), 2);
+}
+
+TEST(MediagenMovie, Mpeg4AacKeepsLtcAndTransportStreamsRefuseTimecodeTracks) {
+    VORLANE_REQUIRE_TOOL("ffmpeg");
+    ScratchFolder folder;
+    LtcOptions ltcOptions;
+    ltcOptions.start = {23, 59, 59, 0};  // runs over midnight
+    ltcOptions.durationSeconds = 2.0;
+    const auto ltc = generateLtc(ltcOptions);
+    ASSERT_TRUE(ltc);
+    AudioFileSpec sound;
+    sound.path = folder / "sound.wav";
+    sound.format = SampleFormat::Float32;
+    sound.channels = {silence(96000), ltc->samples};
+    ASSERT_TRUE(writeAudioFile(sound));
+
+    MovieSpec movie;
+    movie.path = folder / "clip.mp4";
+    movie.container = MovieContainer::Mpeg4;
+    movie.width = 320;
+    movie.height = 180;
+    movie.frameCount = 50;
+    movie.audioTracks = {sound.path};
+    movie.audioCodec = MovieAudioCodec::Aac;
+    std::string error;
+    ASSERT_TRUE(writeMovie(movie, &error)) << error;
+    EXPECT_EQ(probe(movie.path, "stream=codec_name", "a:0"), "aac");
+    EXPECT_EQ(probe(movie.path, "stream=index", "d"), "");
+    const auto channels = decodeAudioWithFfmpeg(movie.path);
+    ASSERT_TRUE(channels);
+    const auto decoded = decodeLtcWithLibltc((*channels)[1], 48000, 25.0);
+    expectDecodedLtcMatches(*ltc, decoded, 4);
+    EXPECT_TRUE(std::any_of(decoded.begin(), decoded.end(), [](const DecodedLtcFrame& frame) {
+        return frame.timecode == Timecode{0, 0, 0, 0};
+    }));
+
+    movie.path = folder / "clip.m2ts";
+    movie.container = MovieContainer::MpegTs;
+    movie.timecode = Timecode{1, 0, 0, 0};
+    EXPECT_FALSE(writeMovie(movie, &error));
+    movie.timecode.reset();
+    ASSERT_TRUE(writeMovie(movie, &error)) << error;
+    EXPECT_EQ(probe(movie.path, "format=format_name"), "mpegts");
+    movie.audioCodec = MovieAudioCodec::Pcm16;
+    EXPECT_FALSE(writeMovie(movie, &error));
+
+    // A failing ffmpeg run leaves nothing behind, not even its temporary file.
+    movie.audioCodec = MovieAudioCodec::Aac;
+    movie.path = folder / "broken.mp4";
+    movie.pattern = "nosuchsource";
+    EXPECT_FALSE(writeMovie(movie, &error));
+    EXPECT_THAT(error, HasSubstr("ffmpeg failed"));
+    size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder.path()))
+        ++files;
+    EXPECT_EQ(files, 3u);  // sound.wav, clip.mp4, clip.m2ts
+}
+
+TEST(MediagenMp3, Id3FramesCarryTheTimecodeText) {
+    VORLANE_REQUIRE_TOOL("ffmpeg");
+    VORLANE_REQUIRE_TOOL("exiftool");
+    ScratchFolder folder;
+    AudioFileSpec source;
+    source.path = folder / "source.wav";
+    source.format = SampleFormat::Pcm16;
+    source.channels = {sine(440.0, -12.0, 48000, 48000)};
+    ASSERT_TRUE(writeAudioFile(source));
+    Mp3Spec mp3;
+    mp3.path = folder / "memo.mp3";
+    mp3.source = source.path;
+    mp3.tags = {{"album", "TC=01:00:00:00 FR=25"}, {"TIMECODE", "01:00:00:00"}};
+    mp3.withId3v1 = true;
+    std::string error;
+    ASSERT_TRUE(writeMp3(mp3, &error)) << error;
+    const std::string id3 = runTool({"exiftool", "-s", "-ID3:all", mp3.path.string()});
+    EXPECT_THAT(id3, HasSubstr("Album                           : TC=01:00:00:00 FR=25"));
+    EXPECT_THAT(id3, HasSubstr("UserDefinedText                 : (TIMECODE) 01:00:00:00"));
+    const std::string bytes = test::readFile(mp3.path);
+    EXPECT_EQ(bytes.substr(0, 3), "ID3");
+    EXPECT_EQ(bytes.substr(bytes.size() - 128, 3), "TAG");
 }
 
 }  // namespace
