@@ -8,6 +8,7 @@
 #include <string>
 
 #include "mediagen/BroadcastWave.h"
+#include "mediagen/DemoShoot.h"
 #include "mediagen/LtcGenerator.h"
 #include "mediagen/MovieWriter.h"
 #include "mediagen/Readback.h"
@@ -363,6 +364,83 @@ TEST(MediagenMp3, Id3FramesCarryTheTimecodeText) {
     const std::string bytes = test::readFile(mp3.path);
     EXPECT_EQ(bytes.substr(0, 3), "ID3");
     EXPECT_EQ(bytes.substr(bytes.size() - 128, 3), "TAG");
+}
+
+// How many decoded LTC frames put sample 0 in frame `expected`, counting from where each was read.
+size_t framesPlacingSampleZeroAt(const std::vector<DecodedLtcFrame>& decoded,
+                                 const Timecode& expected, const Rate& rate, int sampleRate) {
+    const double samplesPerFrame = double(sampleRate) * rate.denominator / rate.numerator;
+    return size_t(std::count_if(decoded.begin(), decoded.end(), [&](const DecodedLtcFrame& frame) {
+        const int64_t frameAtZero = frameNumber(frame.timecode, rate).value_or(-1) -
+                                    std::llround(double(frame.startSample) / samplesPerFrame);
+        return frameAtZero == frameNumber(expected, rate);
+    }));
+}
+
+TEST(MediagenDemoShoot, MakesTheDayOnceWithTheTimecodesItsReadmeStates) {
+    VORLANE_REQUIRE_TOOL("ffmpeg");
+    VORLANE_REQUIRE_TOOL("exiftool");
+    ScratchFolder folder;
+    const auto shootFolder = folder / "shoot";
+    std::string error;
+    const auto shoot = makeDemoShoot(shootFolder, &error);
+    ASSERT_TRUE(shoot) << error;
+    EXPECT_TRUE(shoot->made);
+    uintmax_t bytes = 0;
+    for (const DemoFile& file : shoot->files) {
+        ASSERT_TRUE(std::filesystem::exists(shootFolder / file.name)) << file.name;
+        bytes += std::filesystem::file_size(shootFolder / file.name);
+    }
+    EXPECT_LT(bytes, 25u << 20);
+    EXPECT_FALSE(std::filesystem::exists(shootFolder / ".work"));
+
+    const std::string readme = test::readFile(shootFolder / "README.txt");
+    EXPECT_THAT(readme, HasSubstr("A001_C002.mov   Camera A  10:01:05:12  10:01:15:12"));
+    EXPECT_THAT(readme, HasSubstr("+ SC12_T01.WAV    starts 2 s before the picture; picture "
+                                  "frame 0 = sample 96000; overlap 10 s"));
+    EXPECT_THAT(readme, HasSubstr("+ HANDY_0001.mp3  starts 13 fr after the picture"));
+
+    // Camera A: the timecode track. Camera B and the AIFF: LTC that libltc reads back.
+    EXPECT_EQ(probe(shootFolder / "A001_C002.mov", "stream_tags=timecode", "v:0"), "10:01:05:12");
+    const Rate rate = Rate::fps25();
+    for (const auto& [name, start] : {std::pair{"B_0001.mp4", Timecode{10, 0, 3, 10}},
+                                      std::pair{"LAV_0001.aif", Timecode{10, 2, 29, 0}}}) {
+        const auto channels = decodeAudioWithFfmpeg(shootFolder / name);
+        ASSERT_TRUE(channels && channels->size() == 2) << name;
+        // ffmpeg decodes AAC with the encoder's padding after the end, up to one packet.
+        EXPECT_GE(channels->front().size(), 480000u) << name;
+        EXPECT_LT(channels->front().size(), 480000u + 1024u) << name;
+        const auto decoded = decodeLtcWithLibltc((*channels)[1], 48000, 25.0);
+        ASSERT_GE(decoded.size(), 240u) << name;
+        // AAC at 128 kb/s damages LTC now and then: libltc misreads the odd frame of camera B
+        // (the first, whose sound starts with a ramp, and one or two more), never many.
+        EXPECT_GE(framesPlacingSampleZeroAt(decoded, start, rate, 48000) + 3, decoded.size())
+            << name;
+        EXPECT_EQ(decoded.back().userBits, 0x17052400u);
+    }
+
+    // The recorder: TimeReference, the split set's iXML, and the clap's leading edge exactly
+    // where the README puts it (sample 240000 of SC12_T01.WAV).
+    EXPECT_EQ(probe(shootFolder / "SC14_T01_3.WAV", "format_tags=time_reference"), "1735104000");
+    const std::string ixml =
+        runTool({"exiftool", "-s", "-XML:all", (shootFolder / "SC14_T01_3.WAV").string()});
+    EXPECT_THAT(ixml, HasSubstr("BwfxmlFileSetTotalFiles         : 3"));
+    EXPECT_THAT(ixml, HasSubstr("BwfxmlFileSetFamilyUid          : VORLANE-DEMO-SC14_T01"));
+    EXPECT_THAT(ixml, HasSubstr("BwfxmlTrackListTrackChannelIndex: 3"));
+    const auto recorder = decodeAudioWithFfmpeg(shootFolder / "SC12_T01.WAV");
+    ASSERT_TRUE(recorder && recorder->size() == 2);
+    const Samples& boom = recorder->front();
+    size_t steepest = 1;
+    for (size_t i = 1; i < boom.size(); ++i)
+        if (boom[i] - boom[i - 1] > boom[steepest] - boom[steepest - 1]) steepest = i;
+    EXPECT_EQ(steepest, 240000u);
+
+    // A complete shoot is left alone; a missing marker makes it again.
+    const auto modified = std::filesystem::last_write_time(shootFolder / "B_0001.mp4");
+    const auto again = makeDemoShoot(shootFolder, &error);
+    ASSERT_TRUE(again);
+    EXPECT_FALSE(again->made);
+    EXPECT_EQ(std::filesystem::last_write_time(shootFolder / "B_0001.mp4"), modified);
 }
 
 }  // namespace
