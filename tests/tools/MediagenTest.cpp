@@ -225,7 +225,7 @@ TEST(MediagenBroadcastWave, Rf64AndAiffAreReadable) {
     EXPECT_EQ(test::readFile(take.path).substr(0, 4), "RF64");
     EXPECT_EQ(probe(take.path, "format_tags=time_reference"), "172800000");
 
-    AudioFileSpec aiff;
+    AudioFileOptions aiff;
     aiff.path = folder / "tone.aif";
     aiff.container = AudioContainer::Aiff;
     aiff.format = SampleFormat::Pcm16;
@@ -250,13 +250,13 @@ TEST(MediagenMovie, QuickTimeTimecodeTrackAndLtcSoundSurviveFfmpeg) {
     ltcOptions.firstFrameSample = -800;
     const auto ltc = generateLtc(ltcOptions);
     ASSERT_TRUE(ltc);
-    AudioFileSpec sound;
+    AudioFileOptions sound;
     sound.path = folder / "sound.wav";
     sound.format = SampleFormat::Pcm24;
     sound.channels = {chords(96000, 48000, -12.0), ltc->samples};
     ASSERT_TRUE(writeAudioFile(sound));
 
-    MovieSpec movie;
+    MovieOptions movie;
     movie.path = folder / "clip.mov";
     movie.rate = rate;
     movie.width = 320;
@@ -294,13 +294,13 @@ TEST(MediagenMovie, Mpeg4AacKeepsLtcAndTransportStreamsRefuseTimecodeTracks) {
     ltcOptions.durationSeconds = 2.0;
     const auto ltc = generateLtc(ltcOptions);
     ASSERT_TRUE(ltc);
-    AudioFileSpec sound;
+    AudioFileOptions sound;
     sound.path = folder / "sound.wav";
     sound.format = SampleFormat::Float32;
     sound.channels = {silence(96000), ltc->samples};
     ASSERT_TRUE(writeAudioFile(sound));
 
-    MovieSpec movie;
+    MovieOptions movie;
     movie.path = folder / "clip.mp4";
     movie.container = MovieContainer::Mpeg4;
     movie.width = 320;
@@ -346,12 +346,12 @@ TEST(MediagenMp3, Id3FramesCarryTheTimecodeText) {
     VORLANE_REQUIRE_TOOL("ffmpeg");
     VORLANE_REQUIRE_TOOL("exiftool");
     ScratchFolder folder;
-    AudioFileSpec source;
+    AudioFileOptions source;
     source.path = folder / "source.wav";
     source.format = SampleFormat::Pcm16;
     source.channels = {sine(440.0, -12.0, 48000, 48000)};
     ASSERT_TRUE(writeAudioFile(source));
-    Mp3Spec mp3;
+    Mp3Options mp3;
     mp3.path = folder / "memo.mp3";
     mp3.source = source.path;
     mp3.tags = {{"album", "TC=01:00:00:00 FR=25"}, {"TIMECODE", "01:00:00:00"}};

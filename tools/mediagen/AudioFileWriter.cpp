@@ -21,9 +21,9 @@ bool fail(std::string* error, const std::string& message) {
     return false;
 }
 
-int formatCode(const AudioFileSpec& spec) {
+int formatCode(const AudioFileOptions& options) {
     int container = SF_FORMAT_WAV;
-    switch (spec.container) {
+    switch (options.container) {
         case AudioContainer::Wav:
             container = SF_FORMAT_WAV;
             break;
@@ -37,7 +37,7 @@ int formatCode(const AudioFileSpec& spec) {
             container = SF_FORMAT_AIFF;
             break;
     }
-    switch (spec.format) {
+    switch (options.format) {
         case SampleFormat::Pcm16:
             return container | SF_FORMAT_PCM_16;
         case SampleFormat::Pcm24:
@@ -78,37 +78,37 @@ SF_BROADCAST_INFO broadcastInfo(const BextFields& fields) {
     return info;
 }
 
-bool validSpec(const AudioFileSpec& spec, std::string* error) {
-    if (spec.channels.empty()) return fail(error, "an audio file needs at least one channel");
-    for (const Samples& channel : spec.channels)
-        if (channel.size() != spec.channels.front().size())
+bool validOptions(const AudioFileOptions& options, std::string* error) {
+    if (options.channels.empty()) return fail(error, "an audio file needs at least one channel");
+    for (const Samples& channel : options.channels)
+        if (channel.size() != options.channels.front().size())
             return fail(error, "all channels must have the same length");
-    if (spec.sampleRate <= 0) return fail(error, "the sample rate must be positive");
-    if (spec.bext && spec.container == AudioContainer::Aiff)
+    if (options.sampleRate <= 0) return fail(error, "the sample rate must be positive");
+    if (options.bext && options.container == AudioContainer::Aiff)
         return fail(error, "AIFF files have no bext chunk");
     return true;
 }
 
-bool writeSamples(const AudioFileSpec& spec, const std::filesystem::path& path,
+bool writeSamples(const AudioFileOptions& options, const std::filesystem::path& path,
                   std::string* error) {
     SF_INFO info{};
-    info.samplerate = spec.sampleRate;
-    info.channels = int(spec.channels.size());
-    info.format = formatCode(spec);
+    info.samplerate = options.sampleRate;
+    info.channels = int(options.channels.size());
+    info.format = formatCode(options);
     SoundFile file(sf_open(path.c_str(), SFM_WRITE, &info));
     if (!file) return fail(error, std::string("libsndfile: ") + sf_strerror(nullptr));
 
-    if (spec.bext) {
-        SF_BROADCAST_INFO bext = broadcastInfo(*spec.bext);
+    if (options.bext) {
+        SF_BROADCAST_INFO bext = broadcastInfo(*options.bext);
         if (sf_command(file.get(), SFC_SET_BROADCAST_INFO, &bext, sizeof bext) != SF_TRUE)
             return fail(error, "libsndfile refused the bext chunk");
     }
-    if (!spec.ixml.empty()) {
+    if (!options.ixml.empty()) {
         SF_CHUNK_INFO chunk{};
         std::memcpy(chunk.id, "iXML", 4);
         chunk.id_size = 4;
-        chunk.datalen = unsigned(spec.ixml.size());
-        chunk.data = const_cast<char*>(spec.ixml.data());
+        chunk.datalen = unsigned(options.ixml.size());
+        chunk.data = const_cast<char*>(options.ixml.data());
         const int status = sf_set_chunk(file.get(), &chunk);
         if (status != SF_ERR_NO_ERROR)
             return fail(error, std::string("libsndfile refused the iXML chunk: ") +
@@ -117,15 +117,15 @@ bool writeSamples(const AudioFileSpec& spec, const std::filesystem::path& path,
     // Full-scale samples must clip, not wrap around, when they become integers.
     sf_command(file.get(), SFC_SET_CLIPPING, nullptr, SF_TRUE);
 
-    const size_t frames = spec.channels.front().size();
-    const size_t channelCount = spec.channels.size();
+    const size_t frames = options.channels.front().size();
+    const size_t channelCount = options.channels.size();
     constexpr size_t blockFrames = 4096;
     std::vector<float> block(blockFrames * channelCount);
     for (size_t start = 0; start < frames; start += blockFrames) {
         const size_t count = std::min(blockFrames, frames - start);
         for (size_t i = 0; i < count; ++i)
             for (size_t c = 0; c < channelCount; ++c)
-                block[i * channelCount + c] = spec.channels[c][start + i];
+                block[i * channelCount + c] = options.channels[c][start + i];
         if (sf_writef_float(file.get(), block.data(), sf_count_t(count)) != sf_count_t(count))
             return fail(error, std::string("libsndfile: ") + sf_strerror(file.get()));
     }
@@ -148,12 +148,12 @@ int bitsPerSample(SampleFormat format) {
     return 0;
 }
 
-bool writeAudioFile(const AudioFileSpec& spec, std::string* error) {
-    if (!validSpec(spec, error)) return false;
+bool writeAudioFile(const AudioFileOptions& options, std::string* error) {
+    if (!validOptions(options, error)) return false;
     return writeThroughTemporary(
-        spec.path,
+        options.path,
         [&](const std::filesystem::path& temporary) {
-            return writeSamples(spec, temporary, error);
+            return writeSamples(options, temporary, error);
         },
         error);
 }

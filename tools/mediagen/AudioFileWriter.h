@@ -28,7 +28,7 @@ struct BextFields {
     std::string codingHistory;    // empty: libsndfile writes its own line
 };
 
-struct AudioFileSpec {
+struct AudioFileOptions {
     std::filesystem::path path;
     AudioContainer container = AudioContainer::Wav;
     SampleFormat format = SampleFormat::Pcm24;
@@ -40,6 +40,6 @@ struct AudioFileSpec {
 
 // Writes the file under a temporary name in its folder and renames it into place, so a failed
 // run leaves no half-written file. False with a message in `error` on failure.
-bool writeAudioFile(const AudioFileSpec& spec, std::string* error = nullptr);
+bool writeAudioFile(const AudioFileOptions& options, std::string* error = nullptr);
 
 }  // namespace vorlane::mediagen

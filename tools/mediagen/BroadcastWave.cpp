@@ -68,12 +68,12 @@ std::optional<RecorderTakeFacts> writeRecorderTake(const RecorderTake& take, std
     facts.descriptionLines = descriptionLines(take);
     if (take.withIxml) facts.ixml = ixmlDocument(ixmlFields(take, facts.timeReference));
 
-    AudioFileSpec spec;
-    spec.path = take.path;
-    spec.container = take.container;
-    spec.format = take.format;
-    spec.sampleRate = take.sampleRate;
-    spec.channels = take.channels;
+    AudioFileOptions options;
+    options.path = take.path;
+    options.container = take.container;
+    options.format = take.format;
+    options.sampleRate = take.sampleRate;
+    options.channels = take.channels;
     BextFields bext;
     bext.descriptionLines = facts.descriptionLines;
     bext.originator = take.originator;
@@ -82,9 +82,9 @@ std::optional<RecorderTakeFacts> writeRecorderTake(const RecorderTake& take, std
     bext.originationTime =
         take.originationTime.empty() ? timeOfDay(take.start) : take.originationTime;
     bext.timeReference = facts.timeReference;
-    spec.bext = bext;
-    spec.ixml = facts.ixml;
-    if (!writeAudioFile(spec, error)) return std::nullopt;
+    options.bext = bext;
+    options.ixml = facts.ixml;
+    if (!writeAudioFile(options, error)) return std::nullopt;
     return facts;
 }
 

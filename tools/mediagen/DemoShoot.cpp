@@ -112,44 +112,44 @@ class ShootWriter {
     // A WAV in the work folder that ffmpeg turns into a movie's sound track or an MP3.
     std::optional<std::filesystem::path> workWav(const DemoFile& file,
                                                  std::vector<Samples> channels) {
-        AudioFileSpec spec;
-        spec.path = work_ / (baseName(file) + ".wav");
-        spec.format = SampleFormat::Float32;
-        spec.sampleRate = sampleRate;
-        spec.channels = std::move(channels);
-        if (!writeAudioFile(spec, error_)) return std::nullopt;
-        return spec.path;
+        AudioFileOptions options;
+        options.path = work_ / (baseName(file) + ".wav");
+        options.format = SampleFormat::Float32;
+        options.sampleRate = sampleRate;
+        options.channels = std::move(channels);
+        if (!writeAudioFile(options, error_)) return std::nullopt;
+        return options.path;
     }
 
-    MovieSpec movie(const DemoFile& file, const std::string& camera) const {
-        MovieSpec spec;
-        spec.path = target(file);
-        spec.rate = rate;
-        spec.frameCount = int64_t(file.seconds) * rate.nominalFrames();
-        spec.burnIn = file.start;
-        spec.caption =
+    MovieOptions movie(const DemoFile& file, const std::string& camera) const {
+        MovieOptions options;
+        options.path = target(file);
+        options.rate = rate;
+        options.frameCount = int64_t(file.seconds) * rate.nominalFrames();
+        options.burnIn = file.start;
+        options.caption =
             "CAM " + camera + "  " + baseName(file) + "  SC " + file.scene + " TK " + file.take;
-        spec.flashFrames = clapFrames(shoot_, file);
-        spec.metadata = {{"com.apple.quicktime.make", "Vorlane"},
-                         {"com.apple.quicktime.model", "Demo Camera " + camera},
-                         {"com.apple.quicktime.creationdate", isoTime(file.start, "+0000")},
-                         {"com.apple.proapps.reel", camera + "001"},
-                         {"com.apple.proapps.scene", file.scene},
-                         {"com.apple.proapps.shot", file.take}};
-        spec.useMetadataTags = true;
-        spec.creationTime = isoTime(file.start, "Z");
-        return spec;
+        options.flashFrames = clapFrames(shoot_, file);
+        options.metadata = {{"com.apple.quicktime.make", "Vorlane"},
+                            {"com.apple.quicktime.model", "Demo Camera " + camera},
+                            {"com.apple.quicktime.creationdate", isoTime(file.start, "+0000")},
+                            {"com.apple.proapps.reel", camera + "001"},
+                            {"com.apple.proapps.scene", file.scene},
+                            {"com.apple.proapps.shot", file.take}};
+        options.useMetadataTags = true;
+        options.creationTime = isoTime(file.start, "Z");
+        return options;
     }
 
     bool cameraA(const DemoFile& file, uint32_t seed) {
         const auto sound = workWav(file, {sceneSound(shoot_, file, -6.0, seed)});
         if (!sound) return false;
-        MovieSpec spec = movie(file, "A");
-        spec.container = MovieContainer::QuickTime;
-        spec.timecode = file.start;
-        spec.audioTracks = {*sound};
-        spec.audioCodec = MovieAudioCodec::Pcm16;
-        return writeMovie(spec, error_);
+        MovieOptions options = movie(file, "A");
+        options.container = MovieContainer::QuickTime;
+        options.timecode = file.start;
+        options.audioTracks = {*sound};
+        options.audioCodec = MovieAudioCodec::Pcm16;
+        return writeMovie(options, error_);
     }
 
     bool cameraB(const DemoFile& file, uint32_t seed) {
@@ -157,12 +157,12 @@ class ShootWriter {
         if (ltc.empty()) return false;
         const auto sound = workWav(file, {sceneSound(shoot_, file, -3.0, seed), std::move(ltc)});
         if (!sound) return false;
-        MovieSpec spec = movie(file, "B");
-        spec.container = MovieContainer::Mpeg4;
-        spec.pattern = "smptehdbars";
-        spec.audioTracks = {*sound};
-        spec.audioCodec = MovieAudioCodec::Aac;
-        return writeMovie(spec, error_);
+        MovieOptions options = movie(file, "B");
+        options.container = MovieContainer::Mpeg4;
+        options.pattern = "smptehdbars";
+        options.audioTracks = {*sound};
+        options.audioCodec = MovieAudioCodec::Aac;
+        return writeMovie(options, error_);
     }
 
     bool recorder(const DemoFile& file, uint32_t seed) {
@@ -204,28 +204,28 @@ class ShootWriter {
         const auto sound = workWav(file, {sceneSound(shoot_, file, -8.0, seed)});
         if (!sound) return false;
         const std::string timecode = file.start.text();
-        Mp3Spec spec;
-        spec.path = target(file);
-        spec.source = *sound;
-        spec.tags = {{"album", "TC=" + timecode + " FR=25"},
-                     {"artist", "Vorlane demo phone"},
-                     {"title", baseName(file) + " SC=" + file.scene + " TK=" + file.take},
-                     {"comment", "TC=" + timecode + " FR=25"},
-                     {"TIMECODE", timecode}};
-        spec.withId3v1 = true;
-        return writeMp3(spec, error_);
+        Mp3Options options;
+        options.path = target(file);
+        options.source = *sound;
+        options.tags = {{"album", "TC=" + timecode + " FR=25"},
+                        {"artist", "Vorlane demo phone"},
+                        {"title", baseName(file) + " SC=" + file.scene + " TK=" + file.take},
+                        {"comment", "TC=" + timecode + " FR=25"},
+                        {"TIMECODE", timecode}};
+        options.withId3v1 = true;
+        return writeMp3(options, error_);
     }
 
     bool lav(const DemoFile& file, uint32_t seed) {
         Samples ltc = ltcFor(file, error_);
         if (ltc.empty()) return false;
-        AudioFileSpec spec;
-        spec.path = target(file);
-        spec.container = AudioContainer::Aiff;
-        spec.format = SampleFormat::Pcm16;
-        spec.sampleRate = sampleRate;
-        spec.channels = {sceneSound(shoot_, file, -5.0, seed), std::move(ltc)};
-        return writeAudioFile(spec, error_);
+        AudioFileOptions options;
+        options.path = target(file);
+        options.container = AudioContainer::Aiff;
+        options.format = SampleFormat::Pcm16;
+        options.sampleRate = sampleRate;
+        options.channels = {sceneSound(shoot_, file, -5.0, seed), std::move(ltc)};
+        return writeAudioFile(options, error_);
     }
 
     const DemoShoot& shoot_;

@@ -19,7 +19,7 @@ enum class MovieAudioCodec { Pcm16, Pcm24, Aac };
 
 using MetadataItems = std::vector<std::pair<std::string, std::string>>;
 
-struct MovieSpec {
+struct MovieOptions {
     std::filesystem::path path;
     MovieContainer container = MovieContainer::QuickTime;
     Rate rate = Rate::fps25();  // picture rate; 24000/1001 and 30000/1001 as fractions
@@ -43,7 +43,7 @@ struct MovieSpec {
     }
 };
 
-struct Mp3Spec {
+struct Mp3Options {
     std::filesystem::path path;
     std::filesystem::path source;  // any audio file ffmpeg reads
     int bitrateKbps = 128;
@@ -54,7 +54,7 @@ struct Mp3Spec {
 };
 
 // Both write under a temporary name and rename into place; false with a message on failure.
-bool writeMovie(const MovieSpec& spec, std::string* error = nullptr);
-bool writeMp3(const Mp3Spec& spec, std::string* error = nullptr);
+bool writeMovie(const MovieOptions& options, std::string* error = nullptr);
+bool writeMp3(const Mp3Options& options, std::string* error = nullptr);
 
 }  // namespace vorlane::mediagen
