@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
-#include <sstream>
 
 #include "mediagen/AudioFileWriter.h"
 #include "mediagen/BroadcastWave.h"
@@ -17,11 +16,11 @@
 namespace vorlane::mediagen {
 namespace {
 
-constexpr int sampleRate = 48000;
+constexpr int sampleRate = demoShootSampleRate;
 constexpr uint32_t userBits = 0x17052400;  // the shooting date, as recorders often set them
 constexpr const char* shootDate = "2024-05-17";
 constexpr const char* markerText = "Vorlane demo shoot, layout 1\n";
-const Rate rate = Rate::fps25();
+constexpr Rate rate = demoShootRate;
 
 int64_t firstSample(const DemoFile& file) {
     return samplesSinceMidnight(file.start, rate, sampleRate);

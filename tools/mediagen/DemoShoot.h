@@ -53,6 +53,10 @@ std::string demoShootReadme(const DemoShoot& shoot);
 std::optional<DemoShoot> makeDemoShoot(const std::filesystem::path& folder,
                                        std::string* error = nullptr);
 
+// Every file of the shoot runs at this timecode rate; sound at this sample rate.
+inline constexpr Rate demoShootRate = Rate::fps25();
+inline constexpr int demoShootSampleRate = 48000;
+
 // The marker file written last, when every file of the shoot is complete.
 inline constexpr const char* demoShootMarker = ".vorlane-demo-shoot-complete";
 

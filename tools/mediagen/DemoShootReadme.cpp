@@ -8,8 +8,8 @@
 namespace vorlane::mediagen {
 namespace {
 
-constexpr int sampleRate = 48000;
-const Rate rate = Rate::fps25();
+constexpr int sampleRate = demoShootSampleRate;
+constexpr Rate rate = demoShootRate;
 
 int64_t frameOf(const Timecode& label) {
     return frameNumber(label, rate).value_or(0);

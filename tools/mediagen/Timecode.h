@@ -16,15 +16,15 @@ struct Rate {
     int denominator = 1;
     bool dropFrame = false;
 
-    static Rate fps23976() { return {24000, 1001, false}; }
-    static Rate fps24() { return {24, 1, false}; }
-    static Rate fps25() { return {25, 1, false}; }
-    static Rate fps2997(bool dropFrame) { return {30000, 1001, dropFrame}; }
-    static Rate fps30() { return {30, 1, false}; }
+    static constexpr Rate fps23976() { return {24000, 1001, false}; }
+    static constexpr Rate fps24() { return {24, 1, false}; }
+    static constexpr Rate fps25() { return {25, 1, false}; }
+    static constexpr Rate fps2997(bool dropFrame) { return {30000, 1001, dropFrame}; }
+    static constexpr Rate fps30() { return {30, 1, false}; }
 
-    double fps() const { return double(numerator) / denominator; }
+    constexpr double fps() const { return double(numerator) / denominator; }
     // Frames counted per labelled second: 24, 25, 30 ...
-    int nominalFrames() const { return (numerator + denominator / 2) / denominator; }
+    constexpr int nominalFrames() const { return (numerator + denominator / 2) / denominator; }
     // "25" or "30000/1001", as ffmpeg and iXML write rates.
     std::string fractionText() const;
     // The recorders' bext speed text: "025.000-ND", "029.970-DF".
