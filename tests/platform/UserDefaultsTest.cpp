@@ -172,6 +172,10 @@ struct CorruptCase {
     std::string content;
 };
 
+void PrintTo(const CorruptCase& corruptCase, std::ostream* output) {
+    *output << corruptCase.name;
+}
+
 class CorruptSettingsFileTest : public testing::TestWithParam<CorruptCase> {};
 
 TEST_P(CorruptSettingsFileTest, IsReportedOnceMovedAsideAndTheStandardValuesApply) {
