@@ -214,6 +214,11 @@ AudioStreamBasicDescription audioDescriptionOf(const AVCodecParameters* codec, u
         audio.framesPerPacket = 1;
     } else {
         audio.framesPerPacket = uint32_t(std::max(codec->frame_size, 0));
+        // Raw AC-3 streams leave the frame size open; the format fixes it.
+        if (audio.framesPerPacket == 0 &&
+            (codec->codec_id == AV_CODEC_ID_AC3 || codec->codec_id == AV_CODEC_ID_EAC3)) {
+            audio.framesPerPacket = 1536;
+        }
     }
     return audio;
 }
