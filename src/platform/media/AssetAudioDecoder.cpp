@@ -212,7 +212,9 @@ std::optional<DecodedAudio> decodeAudioTrack(const MediaAsset& asset, int32_t tr
     result.samples.assign(size_t(wanted) * result.bytesPerFrame(), 0);
 
     const int64_t preroll = needsPreroll(codec->codec_id) ? rate / 2 : 0;
-    const CMTime seekTime = CMTimeMake(std::max<int64_t>(first.value - preroll, 0), rate);
+    // Before the track's first sample the demuxer starts at its first packet, which carries
+    // the encoder delay to be discarded and primes the decoder.
+    const CMTime seekTime = CMTimeMake(first.value - preroll, rate);
     const SingleStreamSelection selection(format, index);
     if (!context.seekStream(index, context.streamTimestamp(seekTime, stream->time_base))) {
         return std::nullopt;

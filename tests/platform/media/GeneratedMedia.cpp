@@ -44,7 +44,7 @@ const std::map<std::string, Arguments>& recipes() {
         {"df2997.mov", join({{"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=30000/1001"},
                              stereoTone(48000, 2),
                              {"-t", "2", "-c:v", "libx264", "-flags", "+ildct+ilme", "-field_order",
-                              "tt", "-c:a", "aac", "-timecode", "01:00:00;00"}})},
+                              "tt", "-c:a", "aac", "-aac_pns", "0", "-timecode", "01:00:00;00"}})},
         {"m23976.mp4",
          join({{"-f", "lavfi", "-i", "testsrc2=size=320x180:rate=24000/1001"},
                stereoTone(48000, 2),
@@ -56,7 +56,9 @@ const std::map<std::string, Arguments>& recipes() {
         {"tone24.wav", join({stereoTone(48000, 3), {"-c:a", "pcm_s24le"}})},
         {"tone32.wav", join({stereoTone(48000, 3), {"-c:a", "pcm_s32le"}})},
         {"tone.aif", join({stereoTone(44100, 3), {"-c:a", "pcm_s16be"}})},
-        {"tone.m4a", join({stereoTone(48000, 3), {"-c:a", "aac"}})},
+        // Without noise substitution: its random generator runs on from the decoder's start, so
+        // a decode that starts elsewhere differs from a whole decode in those bands.
+        {"tone.m4a", join({stereoTone(48000, 3), {"-c:a", "aac", "-aac_pns", "0"}})},
         {"tone.mp3",
          join({stereoTone(44100, 3),
                {"-c:a", "libmp3lame", "-metadata", "album=TC=01:00:00:00 FR=25 SC=12"}})},
