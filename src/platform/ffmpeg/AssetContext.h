@@ -12,6 +12,7 @@ extern "C" {
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,11 @@ class AssetContext {
     CMTime assetTime(int64_t timestamp, AVRational timeBase) const;
     // An asset time as a timestamp of a stream, rounded down.
     int64_t streamTimestamp(CMTime assetTime, AVRational timeBase) const;
+
+    // Bytes of the file read directly (not through the demuxer); nothing outside the file.
+    std::optional<std::vector<uint8_t>> readBytes(uint64_t offset, size_t length) {
+        return reader_->readBytes(offset, length);
+    }
 
     // Moves the demuxer to the last sync sample of the stream at or before the timestamp (the
     // start of the file when that fails); false when no position could be taken at all.

@@ -79,8 +79,11 @@ struct FormatDescription {
     int32_t height = 0;
     std::optional<int32_t> fieldCount;
     // Sample description extension atoms by type, payload without the atom header: "avcC",
-    // "hvcC", and the atoms DNxHD sample descriptions carry ("ARES", ...).
+    // "hvcC", and the Avid atoms DNxHD sample descriptions carry ("ACLR", "APRG").
     std::map<std::string, std::vector<uint8_t>> extensionAtoms;
+    // DNxHD and DNxHR: the compression ID that the 'ARES' atom holds at bytes 8 to 11, read from
+    // the first frame's header (FFmpeg does not keep the 'ARES' atom of the sample description).
+    std::optional<uint32_t> avidCompressionID;
     // Codec profile and level as the decoding library reports them; -99 when unknown.
     int32_t profile = -99;
     int32_t level = -99;

@@ -52,6 +52,16 @@ int64_t sampleDataLength(AVStream* stream) {
     return total;
 }
 
+// The compression ID in the header of a DNxHD frame: after the 0x000002800 prefix, at 0x28.
+std::optional<uint32_t> avidCompressionIDOf(AssetContext& context, AVStream* stream) {
+    if (stream->codecpar->codec_id != AV_CODEC_ID_DNXHD) return std::nullopt;
+    const AVIndexEntry* first = avformat_index_get_entry(stream, 0);
+    if (!first || first->pos < 0) return std::nullopt;
+    const auto header = context.readBytes(uint64_t(first->pos), 0x2c);
+    if (!header || readBE32(header->data()) != 0x00000280) return std::nullopt;
+    return readBE32(header->data() + 0x28);
+}
+
 float nominalFrameRateOf(const AVStream* stream) {
     AVRational rate = stream->avg_frame_rate;
     if (rate.num <= 0 || rate.den <= 0) rate = stream->r_frame_rate;
@@ -59,13 +69,16 @@ float nominalFrameRateOf(const AVStream* stream) {
     return float(av_q2d(rate));
 }
 
-AssetTrack trackOf(const AssetContext& context, int index, bool quickTimeContainer,
+AssetTrack trackOf(AssetContext& context, int index, bool quickTimeContainer,
                    MetadataFlavor flavor) {
     AVStream* stream = context.format()->streams[index];
     AssetTrack track;
     track.trackID = context.trackIDOfStream(index);
     track.mediaType = mediaTypeOfStream(stream);
     track.formatDescription = describeStream(stream, quickTimeContainer);
+    if (track.formatDescription) {
+        track.formatDescription->avidCompressionID = avidCompressionIDOf(context, stream);
+    }
 
     CMTime start = context.assetTime(stream->start_time, stream->time_base);
     if (!start.isValid()) start = kCMTimeZero;

@@ -1,11 +1,10 @@
 // Thumbnails against ffmpeg's own scaled picture of the same frame; PNG files read back by
 // ffmpeg.
-#include "platform/media/AssetImageGenerator.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 
+#include "platform/media/AssetImageGenerator.h"
 #include "platform/media/GeneratedMedia.h"
 #include "platform/media/ImageEncoding.h"
 #include "platform/media/MediaAsset.h"
@@ -27,8 +26,8 @@ TEST(AssetImageGenerator, ThumbnailFitsAndShowsTheFrame) {
     EXPECT_EQ(image->height, 90);
     // The movie's only sync sample is its first frame, so that is the picture for 1 s.
     const std::string reference =
-        test::runTool({"ffmpeg", "-v", "error", "-i", path.string(), "-frames:v", "1",
-                       "-vf", "scale=160:90", "-pix_fmt", "rgba", "-f", "rawvideo", "-"});
+        test::runTool({"ffmpeg", "-v", "error", "-i", path.string(), "-frames:v", "1", "-vf",
+                       "scale=160:90", "-pix_fmt", "rgba", "-f", "rawvideo", "-"});
     ASSERT_EQ(reference.size(), image->rgba.size());
     double difference = 0;
     for (size_t i = 0; i < reference.size(); ++i)

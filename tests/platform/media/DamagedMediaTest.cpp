@@ -21,8 +21,8 @@ int64_t walk(const std::shared_ptr<MediaAsset>& asset) {
             asset->firstTimecodeFrameNumber(track.trackID);
         }
         if (track.mediaType == AssetMediaType::Audio) {
-            const auto audio = decodeAudioTrack(*asset, track.trackID,
-                                                {CMTimeMake(1, 2), CMTimeMake(1, 1)}, 24);
+            const auto audio =
+                decodeAudioTrack(*asset, track.trackID, {CMTimeMake(1, 2), CMTimeMake(1, 1)}, 24);
             if (audio) frames += audio->frameCount;
         }
     }
@@ -32,8 +32,8 @@ int64_t walk(const std::shared_ptr<MediaAsset>& asset) {
 
 TEST(DamagedMedia, CutFilesAnswerWhatRemains) {
     VORLANE_REQUIRE_FFMPEG();
-    for (const std::string name : {"faststart.mov", "clip.ts", "tone.mp3", "tone16.wav",
-                                   "tone.m4a", "tone.ac3"}) {
+    for (const std::string name :
+         {"faststart.mov", "clip.ts", "tone.mp3", "tone16.wav", "tone.m4a", "tone.ac3"}) {
         SCOPED_TRACE(name);
         const std::string bytes = test::readFile(test::generatedMedia(name));
         for (const size_t divisor : {2, 3, 7}) {
@@ -54,8 +54,8 @@ TEST(DamagedMedia, CutFilesAnswerWhatRemains) {
 TEST(DamagedMedia, OverwrittenBytesDoNotCrash) {
     VORLANE_REQUIRE_FFMPEG();
     std::mt19937 random(7);
-    for (const std::string name : {"faststart.mov", "qt25.mov", "clip.ts", "tone.mp3",
-                                   "tone24.wav", "tone.m4a"}) {
+    for (const std::string name :
+         {"faststart.mov", "qt25.mov", "clip.ts", "tone.mp3", "tone24.wav", "tone.m4a"}) {
         SCOPED_TRACE(name);
         const std::string original = test::readFile(test::generatedMedia(name));
         for (int round = 0; round < 12; ++round) {

@@ -240,6 +240,21 @@ TEST(MediaAsset, AnamorphicNaturalSize) {
     EXPECT_EQ(asset->tracks()[0].formatDescription->mediaSubType, fourCC("mp4v"));
 }
 
+// DNxHD: the compression ID of the first frame header (what an 'ARES' atom holds), the Avid
+// atoms of the sample description.
+TEST(MediaAsset, AvidCompressionID) {
+    VORLANE_REQUIRE_FFMPEG();
+    const auto asset = MediaAsset::assetWithURL(generatedMedia("dnxhd.mov"));
+    ASSERT_TRUE(asset);
+    const FormatDescription& format = *asset->tracks()[0].formatDescription;
+    EXPECT_EQ(format.mediaSubType, fourCC("AVdn"));
+    EXPECT_TRUE(format.extensionAtoms.count("ACLR"));
+    EXPECT_EQ(format.avidCompressionID, 1253u);  // DNxHD 36: 1920 x 1080, 8 bits
+    const auto frame = asset->copyFirstSampleData(1);
+    ASSERT_TRUE(frame && frame->size() > 0x2c);
+    EXPECT_EQ(format.avidCompressionID, readBE32(frame->data() + 0x28));
+}
+
 TEST(MediaAsset, CountsBytesRead) {
     VORLANE_REQUIRE_FFMPEG();
     const auto path = generatedMedia("faststart.mov");

@@ -1,6 +1,6 @@
-#include "platform/media/PlayableComposition.h"
-
 #include <gtest/gtest.h>
+
+#include "platform/media/PlayableComposition.h"
 
 namespace vorlane {
 namespace {
