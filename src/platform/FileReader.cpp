@@ -34,6 +34,10 @@ FileReader::~FileReader() {
     if (fd_ >= 0) ::close(fd_);
 }
 
+void FileReader::setRandomAccess() {
+    if (fd_ >= 0) ::posix_fadvise(fd_, 0, 0, POSIX_FADV_RANDOM);
+}
+
 bool FileReader::readAt(uint64_t offset, void* destination, size_t length) {
     if (!contains(offset, length)) return false;
     if (length == 0) return true;

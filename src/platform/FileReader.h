@@ -32,6 +32,10 @@ class FileReader {
         return offset <= size_ && length <= size_ - offset;
     }
 
+    // Tells the system that reads jump through the file, so it reads no more than is asked for
+    // (no read-ahead). Nothing to do for buffers.
+    void setRandomAccess();
+
     // Reads exactly `length` bytes at `offset`; false (and nothing read) when the range is not
     // inside the source or the read fails.
     bool readAt(uint64_t offset, void* destination, size_t length);
