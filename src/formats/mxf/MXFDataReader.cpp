@@ -181,8 +181,16 @@ MXFValue MXFDataReader::timestamp() {
     if (!isValidDate(year, month, day, hour, minute, second)) return MXFValue();
     const std::chrono::sys_days days = std::chrono::year_month_day(
         std::chrono::year(year), std::chrono::month(month), std::chrono::day(day));
-    return MXFValue(MetadataDate(days + std::chrono::hours(hour) + std::chrono::minutes(minute) +
-                                 std::chrono::seconds(second)));
+    const std::chrono::sys_seconds time = days + std::chrono::hours(hour) +
+                                          std::chrono::minutes(minute) +
+                                          std::chrono::seconds(second);
+    // Dates the clock cannot hold (before 1678 or after 2261 at nanosecond resolution) are no
+    // value rather than an overflow.
+    const int64_t limit =
+        std::chrono::duration_cast<std::chrono::seconds>(MetadataDate::duration::max()).count();
+    const int64_t seconds = time.time_since_epoch().count();
+    if (seconds >= limit || seconds <= -limit) return MXFValue();
+    return MXFValue(MetadataDate(time));
 }
 
 std::string MXFDataReader::utf16StringWithLength(uint64_t length) {

@@ -94,8 +94,8 @@ TEST(MXFKeyLengthValueTest, PropertyTypesOfTheTagTables) {
 }
 
 TEST(MXFKeyLengthValueTest, TimestampsBecomeDatesAndImpossibleOnesNoValue) {
-    auto klv = item(
-        {0x07, 0xE8, 5, 17, 9, 30, 15, 200, 0, 0, 0, 0, 0, 0, 0, 0, 0x07, 0xE8, 2, 30, 0, 0, 0, 0});
+    auto klv = item({0x07, 0xE8, 5, 17, 9, 30, 15, 200, 0,    0,    0, 0, 0, 0,  0, 0,
+                     0x07, 0xE8, 2, 30, 0, 0,  0,  0,   0x0E, 0x2B, 1, 2, 4, 52, 0, 0});
     const MXFValue date = klv.timestamp();
     ASSERT_NE(date.date(), nullptr);
     using namespace std::chrono;
@@ -103,6 +103,7 @@ TEST(MXFKeyLengthValueTest, TimestampsBecomeDatesAndImpossibleOnesNoValue) {
     EXPECT_EQ(date.description(), "2024-05-17 09:30:15");
     EXPECT_TRUE(klv.timestamp().isNull());  // all zero: unknown
     EXPECT_TRUE(klv.timestamp().isNull());  // 30 February
+    EXPECT_TRUE(klv.timestamp().isNull());  // the year 3627, beyond the clock
     EXPECT_TRUE(klv.reachedEnd());
 }
 
