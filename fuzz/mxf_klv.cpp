@@ -60,7 +60,7 @@ void loadStructure(const uint8_t* data, size_t size) {
 
 // Every property type over the first bytes, with a length from the first byte.
 void readValues(const uint8_t* data, size_t size) {
-    size = std::min<size_t>(size, 4096);
+    size = std::min<size_t>(size, 1024);
     if (size < 2) return;
     const uint64_t length = data[0];
     auto bytes = std::make_shared<const std::vector<uint8_t>>(data + 1, data + size);

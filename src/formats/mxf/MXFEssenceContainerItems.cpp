@@ -8,9 +8,10 @@ namespace vorlane {
 MXFEssenceElement::MXFEssenceElement(MXFIdentifier identifier, uint64_t length)
     : MXFKeyLengthValue(std::move(identifier), length) {}
 
-MXFIdentifier MXFEssenceElement::classIdentifier() {
-    return MXFIdentifier::keyIdentifierWithStringID(
-        "06.0E.2B.34.01.02.01.01.0D.01.03.01.XX.XX.XX.XX");
+const MXFIdentifier& MXFEssenceElement::classIdentifier() {
+    static const MXFIdentifier pattern =
+        MXFIdentifier::keyIdentifierWithStringID("06.0E.2B.34.01.02.01.01.0D.01.03.01.XX.XX.XX.XX");
+    return pattern;
 }
 
 bool MXFEssenceElement::conformsToIdentifier(const MXFIdentifier& key) {
@@ -51,9 +52,10 @@ std::string MXFEssenceElement::type() const {
 MXFSystemElement::MXFSystemElement(MXFIdentifier identifier, uint64_t length)
     : MXFKeyLengthValue(std::move(identifier), length) {}
 
-MXFIdentifier MXFSystemElement::classIdentifier() {
-    return MXFIdentifier::keyIdentifierWithStringID(
-        "06.0E.2B.34.02.XX.01.01.0D.01.03.01.XX.XX.XX.XX");
+const MXFIdentifier& MXFSystemElement::classIdentifier() {
+    static const MXFIdentifier pattern =
+        MXFIdentifier::keyIdentifierWithStringID("06.0E.2B.34.02.XX.01.01.0D.01.03.01.XX.XX.XX.XX");
+    return pattern;
 }
 
 bool MXFSystemElement::conformsToIdentifier(const MXFIdentifier& key) {
@@ -72,14 +74,16 @@ MXFXMLMetadata::MXFXMLMetadata(MXFIdentifier identifier, MXFData valueData)
     }
 }
 
-MXFIdentifier MXFXMLMetadata::classIdentifier() {
-    return MXFIdentifier::keyIdentifierWithStringID(
-        "06.0E.2B.34.01.01.01.05.03.01.02.20.01.XX.XX.00");
+const MXFIdentifier& MXFXMLMetadata::classIdentifier() {
+    static const MXFIdentifier pattern =
+        MXFIdentifier::keyIdentifierWithStringID("06.0E.2B.34.01.01.01.05.03.01.02.20.01.XX.XX.00");
+    return pattern;
 }
 
-MXFIdentifier MXFXMLMetadata::alternateIdentifier() {
-    return MXFIdentifier::keyIdentifierWithStringID(
-        "06.0E.2B.34.02.53.01.01.0D.01.04.01.04.02.02.00");
+const MXFIdentifier& MXFXMLMetadata::alternateIdentifier() {
+    static const MXFIdentifier pattern =
+        MXFIdentifier::keyIdentifierWithStringID("06.0E.2B.34.02.53.01.01.0D.01.04.01.04.02.02.00");
+    return pattern;
 }
 
 bool MXFXMLMetadata::conformsToIdentifier(const MXFIdentifier& key) {

@@ -12,7 +12,7 @@ class MXFEssenceElement : public MXFKeyLengthValue {
     // Built from the key and the value length only.
     MXFEssenceElement(MXFIdentifier identifier, uint64_t length);
 
-    static MXFIdentifier classIdentifier();
+    static const MXFIdentifier& classIdentifier();
     static bool conformsToIdentifier(const MXFIdentifier& key);
 
     // Key byte 12: 5 "CP Picture (SMPTE 326M)", 0x15 "GC Picture", ...
@@ -32,7 +32,7 @@ class MXFSystemElement : public MXFKeyLengthValue {
     // Built from the key and the value length only.
     MXFSystemElement(MXFIdentifier identifier, uint64_t length);
 
-    static MXFIdentifier classIdentifier();
+    static const MXFIdentifier& classIdentifier();
     static bool conformsToIdentifier(const MXFIdentifier& key);
 
     std::string type() const override { return "SystemElement"; }
@@ -44,8 +44,8 @@ class MXFXMLMetadata : public MXFKeyLengthValue {
     // "<?xml " declaration.
     MXFXMLMetadata(MXFIdentifier identifier, MXFData valueData);
 
-    static MXFIdentifier classIdentifier();
-    static MXFIdentifier alternateIdentifier();
+    static const MXFIdentifier& classIdentifier();
+    static const MXFIdentifier& alternateIdentifier();
     static bool conformsToIdentifier(const MXFIdentifier& key);
 
     // The document bytes.

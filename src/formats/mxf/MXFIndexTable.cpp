@@ -119,9 +119,10 @@ void MXFIndexTable::readIndexEntries(MXFDataReader& item) {
     }
 }
 
-MXFIdentifier MXFIndexTable::classIdentifier() {
-    return MXFIdentifier::keyIdentifierWithStringID(
-        "06.0E.2B.34.02.XX.01.01.0D.01.02.01.01.10.01.00");
+const MXFIdentifier& MXFIndexTable::classIdentifier() {
+    static const MXFIdentifier pattern =
+        MXFIdentifier::keyIdentifierWithStringID("06.0E.2B.34.02.XX.01.01.0D.01.02.01.01.10.01.00");
+    return pattern;
 }
 
 bool MXFIndexTable::conformsToIdentifier(const MXFIdentifier& key) {

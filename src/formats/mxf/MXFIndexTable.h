@@ -31,7 +31,7 @@ class MXFIndexTable : public MXFKeyLengthValue {
     // entry array runs past the value.
     MXFIndexTable(MXFIdentifier identifier, MXFData valueData);
 
-    static MXFIdentifier classIdentifier();
+    static const MXFIdentifier& classIdentifier();
     static bool conformsToIdentifier(const MXFIdentifier& key);
 
     const MXFIdentifier& instanceID() const { return instanceID_; }

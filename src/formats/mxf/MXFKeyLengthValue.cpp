@@ -50,9 +50,10 @@ MXFKeyLengthValue::MXFKeyLengthValue(MXFIdentifier identifier, MXFData valueData
 MXFKeyLengthValue::MXFKeyLengthValue(MXFIdentifier identifier, uint64_t length)
     : identifier_(std::move(identifier)), klvLength_(length) {}
 
-MXFIdentifier MXFKeyLengthValue::classIdentifier() {
-    return MXFIdentifier::keyIdentifierWithStringID(
-        "06.0E.2B.34.XX.XX.XX.XX.XX.XX.XX.XX.XX.XX.XX.XX");
+const MXFIdentifier& MXFKeyLengthValue::classIdentifier() {
+    static const MXFIdentifier pattern =
+        MXFIdentifier::keyIdentifierWithStringID("06.0E.2B.34.XX.XX.XX.XX.XX.XX.XX.XX.XX.XX.XX.XX");
+    return pattern;
 }
 
 bool MXFKeyLengthValue::conformsToIdentifier(const MXFIdentifier& key) {
@@ -108,9 +109,10 @@ std::string MXFKeyLengthValue::description() const {
                      (unsigned long long)(klvLength_ + 20));
 }
 
-MXFIdentifier MXFFiller::classIdentifier() {
-    return MXFIdentifier::keyIdentifierWithStringID(
-        "06.0E.2B.34.01.01.01.XX.03.01.02.10.01.00.00.00");
+const MXFIdentifier& MXFFiller::classIdentifier() {
+    static const MXFIdentifier pattern =
+        MXFIdentifier::keyIdentifierWithStringID("06.0E.2B.34.01.01.01.XX.03.01.02.10.01.00.00.00");
+    return pattern;
 }
 
 bool MXFFiller::conformsToIdentifier(const MXFIdentifier& key) {

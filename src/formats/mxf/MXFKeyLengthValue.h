@@ -20,7 +20,7 @@ class MXFKeyLengthValue : public MXFDataReader {
     virtual ~MXFKeyLengthValue() = default;
 
     // The key pattern of the class (the class operation `identifier`): any SMPTE label.
-    static MXFIdentifier classIdentifier();
+    static const MXFIdentifier& classIdentifier();
     static bool conformsToIdentifier(const MXFIdentifier& key);
 
     const MXFIdentifier& identifier() const { return identifier_; }
@@ -61,7 +61,7 @@ class MXFFiller : public MXFKeyLengthValue {
   public:
     using MXFKeyLengthValue::MXFKeyLengthValue;
 
-    static MXFIdentifier classIdentifier();
+    static const MXFIdentifier& classIdentifier();
     static bool conformsToIdentifier(const MXFIdentifier& key);
 
     std::string type() const override { return "Filler"; }

@@ -200,9 +200,10 @@ MXFMetadataSet::MXFMetadataSet(MXFIdentifier identifier, MXFData valueData)
     unloadData();
 }
 
-MXFIdentifier MXFMetadataSet::classIdentifier() {
-    return MXFIdentifier::keyIdentifierWithStringID(
-        "06.0E.2B.34.02.XX.01.01.0D.01.01.01.01.XX.XX.00");
+const MXFIdentifier& MXFMetadataSet::classIdentifier() {
+    static const MXFIdentifier pattern =
+        MXFIdentifier::keyIdentifierWithStringID("06.0E.2B.34.02.XX.01.01.0D.01.01.01.01.XX.XX.00");
+    return pattern;
 }
 
 bool MXFMetadataSet::conformsToIdentifier(const MXFIdentifier& key) {

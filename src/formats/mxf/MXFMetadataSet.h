@@ -33,7 +33,7 @@ class MXFMetadataSet : public MXFKeyLengthValue {
     // past the value or a property does not fit its item.
     MXFMetadataSet(MXFIdentifier identifier, MXFData valueData);
 
-    static MXFIdentifier classIdentifier();
+    static const MXFIdentifier& classIdentifier();
     static bool conformsToIdentifier(const MXFIdentifier& key);
     // The pattern with byte 14 set to a kind.
     static MXFIdentifier identifierWithKind(uint8_t kind);

@@ -24,9 +24,10 @@ MXFPartitionPack::MXFPartitionPack(MXFIdentifier identifier, MXFData valueData)
     unloadData();
 }
 
-MXFIdentifier MXFPartitionPack::classIdentifier() {
-    return MXFIdentifier::keyIdentifierWithStringID(
-        "06.0E.2B.34.02.05.01.01.0D.01.02.01.01.XX.XX.00");
+const MXFIdentifier& MXFPartitionPack::classIdentifier() {
+    static const MXFIdentifier pattern =
+        MXFIdentifier::keyIdentifierWithStringID("06.0E.2B.34.02.05.01.01.0D.01.02.01.01.XX.XX.00");
+    return pattern;
 }
 
 bool MXFPartitionPack::conformsToIdentifier(const MXFIdentifier& key) {

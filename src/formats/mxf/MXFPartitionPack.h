@@ -27,7 +27,7 @@ class MXFPartitionPack : public MXFKeyLengthValue {
     // Parses the value and releases it; raises the bounds errors on a short value.
     MXFPartitionPack(MXFIdentifier identifier, MXFData valueData);
 
-    static MXFIdentifier classIdentifier();
+    static const MXFIdentifier& classIdentifier();
     // The pattern with byte 13 = 2, 3 or 4.
     static bool conformsToIdentifier(const MXFIdentifier& key);
     // The key of a partition of that kind and status (status 0 leaves byte 14 a wildcard).

@@ -16,9 +16,10 @@ MXFPrimerPack::MXFPrimerPack(MXFIdentifier identifier, MXFData valueData)
     unloadData();
 }
 
-MXFIdentifier MXFPrimerPack::classIdentifier() {
-    return MXFIdentifier::keyIdentifierWithStringID(
-        "06.0E.2B.34.02.05.01.01.0D.01.02.01.01.05.01.00");
+const MXFIdentifier& MXFPrimerPack::classIdentifier() {
+    static const MXFIdentifier pattern =
+        MXFIdentifier::keyIdentifierWithStringID("06.0E.2B.34.02.05.01.01.0D.01.02.01.01.05.01.00");
+    return pattern;
 }
 
 bool MXFPrimerPack::conformsToIdentifier(const MXFIdentifier& key) {

@@ -14,7 +14,7 @@ class MXFPrimerPack : public MXFKeyLengthValue {
     // Parses the value and releases it; raises the bounds errors on a short value.
     MXFPrimerPack(MXFIdentifier identifier, MXFData valueData);
 
-    static MXFIdentifier classIdentifier();
+    static const MXFIdentifier& classIdentifier();
     static bool conformsToIdentifier(const MXFIdentifier& key);
 
     // Tag text ("3C0A", four upper-case hexadecimal digits) to its label.

@@ -16,9 +16,10 @@ MXFRandomIndexPack::MXFRandomIndexPack(MXFIdentifier identifier, MXFData valueDa
     unloadData();
 }
 
-MXFIdentifier MXFRandomIndexPack::classIdentifier() {
-    return MXFIdentifier::keyIdentifierWithStringID(
-        "06.0E.2B.34.02.05.01.01.0D.01.02.01.01.11.01.00");
+const MXFIdentifier& MXFRandomIndexPack::classIdentifier() {
+    static const MXFIdentifier pattern =
+        MXFIdentifier::keyIdentifierWithStringID("06.0E.2B.34.02.05.01.01.0D.01.02.01.01.11.01.00");
+    return pattern;
 }
 
 bool MXFRandomIndexPack::conformsToIdentifier(const MXFIdentifier& key) {

@@ -17,7 +17,7 @@ class MXFRandomIndexPack : public MXFKeyLengthValue {
     // Parses the value and releases it.
     MXFRandomIndexPack(MXFIdentifier identifier, MXFData valueData);
 
-    static MXFIdentifier classIdentifier();
+    static const MXFIdentifier& classIdentifier();
     static bool conformsToIdentifier(const MXFIdentifier& key);
 
     const std::vector<MXFRandomIndexEntry>& indexArray() const { return indexArray_; }
