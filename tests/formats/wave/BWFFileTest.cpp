@@ -441,3 +441,146 @@ TEST(BWFFileTest, ZoomSplitRecordings) {
 
 }  // namespace
 }  // namespace vorlane
+
+namespace vorlane {
+namespace {
+
+struct SndfileBext {
+    uint64_t timeReference = 0;
+    std::string originator;
+    std::string iXML;
+    std::vector<int> samples;
+};
+
+SndfileBext readWithSndfile(const fs::path& path) {
+    SndfileBext view;
+    SF_INFO info{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    if (!file) {
+        ADD_FAILURE() << "libsndfile cannot read " << path << ": " << sf_strerror(nullptr);
+        return view;
+    }
+    view.samples.resize(size_t(info.frames * info.channels));
+    sf_readf_int(file, view.samples.data(), info.frames);
+    SF_BROADCAST_INFO bext{};
+    if (sf_command(file, SFC_GET_BROADCAST_INFO, &bext, sizeof bext) == SF_TRUE) {
+        view.timeReference = uint64_t(bext.time_reference_high) << 32 | bext.time_reference_low;
+        view.originator.assign(bext.originator, strnlen(bext.originator, sizeof bext.originator));
+    }
+    SF_CHUNK_INFO wanted{};
+    std::strcpy(wanted.id, "iXML");
+    wanted.id_size = 4;
+    if (SF_CHUNK_ITERATOR* it = sf_get_chunk_iterator(file, &wanted)) {
+        SF_CHUNK_INFO found{};
+        if (sf_get_chunk_size(it, &found) == SF_ERR_NO_ERROR && found.datalen > 0) {
+            view.iXML.assign(found.datalen, '\0');
+            found.data = view.iXML.data();
+            if (sf_get_chunk_data(it, &found) != SF_ERR_NO_ERROR) view.iXML.clear();
+        }
+    }
+    sf_close(file);
+    return view;
+}
+
+std::string audioData(const fs::path& path) {
+    auto file = RiffFile::open(path);
+    const auto data = file ? file->chunkData(fourCC("data")) : std::nullopt;
+    return data ? std::string(data->begin(), data->end()) : std::string();
+}
+
+std::string probedTimeReference(const fs::path& path) {
+    std::string text =
+        test::runTool({"ffprobe", "-v", "error", "-show_entries", "format_tags=time_reference",
+                       "-of", "default=nw=1:nk=1", path.string()});
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())))
+        text.pop_back();
+    return text;
+}
+
+void ffmpegWav(const fs::path& path, const std::string& codec, int channels) {
+    test::runTool({"ffmpeg", "-v", "error", "-f", "lavfi", "-i",
+                   "sine=frequency=440:sample_rate=48000:duration=0.3", "-ac",
+                   std::to_string(channels), "-c:a", codec, path.string()});
+}
+
+TEST(BWFFileTest, WrittenTimecodeIsReadByOtherToolsAndKeepsTheAudio) {
+    VORLANE_REQUIRE_TOOL("ffmpeg");
+    VORLANE_REQUIRE_TOOL("ffprobe");
+    test::ScratchFolder folder;
+    // A camera file at 23.976 whose start, taken as seconds in floating point times the sample
+    // rate, would come out one sample short. The 24-bit and six-channel targets are written by
+    // ffmpeg in the extensible format.
+    auto source = std::make_shared<MediaFile>(folder / "A001.mov");
+    auto timecode = TCHelper::helperWithFrameRate(24000.0 / 1001, false);
+    ASSERT_TRUE(timecode->setTimecodeString("10:00:00:01"));
+    timecode->setType(TCTypeFile);
+    timecode->setRawUserBits(0x12311801);
+    source->addTimecodeTrackWithTCHelper(timecode);
+    source->setMetaDataValue(kScene, "A101");
+    source->setMetaDataValue(kTake, "2");
+
+    for (auto [name, codec, channels] : {std::tuple{"stereo24.wav", "pcm_s24le", 2},
+                                         {"mono16.wav", "pcm_s16le", 1},
+                                         {"six24.wav", "pcm_s24le", 6}}) {
+        SCOPED_TRACE(name);
+        const fs::path target = folder / name;
+        ffmpegWav(target, codec, channels);
+        const std::string audioBefore = audioData(target);
+        const auto samplesBefore = readWithSndfile(target).samples;
+        ASSERT_TRUE(BWFFile::writeBWFTimecodeOfMediaFile(*source, target));
+
+        const SndfileBext written = readWithSndfile(target);
+        EXPECT_EQ(written.timeReference, 1729730002u);
+        EXPECT_EQ(written.originator, "Vorlane Studio");
+        EXPECT_EQ(written.samples, samplesBefore);
+        EXPECT_EQ(audioData(target), audioBefore);
+        EXPECT_EQ(probedTimeReference(target), "1729730002");
+
+        auto reread = analysed(target);
+        EXPECT_EQ(timecodeText(*reread), "10:00:00:01");
+        EXPECT_EQ(reread->fileTimecode()->frameRate(), 24000.0 / 1001);
+        EXPECT_EQ(reread->fileTimecode()->rawUserBits(), 0x12311801u);
+        EXPECT_EQ(reread->scene(), "A101");
+        EXPECT_EQ(reread->take(), "2");
+        EXPECT_EQ(reread->firstAudioTrack()->audioChannelCount(), unsigned(channels));
+    }
+    EXPECT_NE(readWithSndfile(folder / "mono16.wav")
+                  .iXML.find("<TIMECODE_RATE>24000/1001</TIMECODE_RATE>\n        "
+                             "<TIMECODE_FLAG>NDF</TIMECODE_FLAG>"),
+              std::string::npos);
+
+    // Float audio is no target; neither is a file that is no WAV. Both stay as they were.
+    const fs::path floating = folder / "float.wav";
+    ffmpegWav(floating, "pcm_f32le", 2);
+    const fs::path text = folder / "notes.wav";
+    test::writeFile(text, "not a wave file");
+    for (const fs::path& path : {floating, text, folder / "missing.wav"}) {
+        const std::string before = fs::exists(path) ? test::readFile(path) : "";
+        EXPECT_FALSE(BWFFile::writeBWFTimecodeOfMediaFile(*source, path)) << path;
+        EXPECT_EQ(fs::exists(path) ? test::readFile(path) : "", before);
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 5);
+}
+
+TEST(BWFFileTest, RecorderMetadataIsCarriedIntoTheWrittenFile) {
+    VORLANE_REQUIRE_TESTDATA(testdata);
+    VORLANE_REQUIRE_TOOL("ffmpeg");
+    test::ScratchFolder folder;
+    const fs::path original = testdata / "bwf" / "sounddevices" / "A101_1.WAV";
+    auto recording = analysed(original);
+    const fs::path target = folder / "export.wav";
+    ffmpegWav(target, "pcm_s24le", 2);
+    ASSERT_TRUE(BWFFile::writeBWFTimecodeOfMediaFile(*recording, target));
+    const SndfileBext written = readWithSndfile(target);
+    EXPECT_EQ(written.timeReference, 2190940753u);
+    EXPECT_EQ(written.originator, "Sound Dev: 702T S#GR1112089007");
+    auto originalIXML = RiffFile::open(original)->chunkData(fourCC("iXML"));
+    EXPECT_EQ(written.iXML, std::string(originalIXML->begin(), originalIXML->end()));
+    auto reread = analysed(target);
+    EXPECT_EQ(timecodeText(*reread), "12:39:59:00");
+    EXPECT_EQ(reread->metaDataValue(kBWFbext), recording->metaDataValue(kBWFbext));
+    EXPECT_EQ(reread->modelname(), "702T");
+}
+
+}  // namespace
+}  // namespace vorlane
