@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "media/MediaPool.h"
+
 namespace vorlane {
 
 namespace {
@@ -14,10 +16,13 @@ bool hasLength(CMTimeRange range) {
 
 }  // namespace
 
-MediaSyncIndex::MediaSyncIndex(std::vector<std::shared_ptr<MediaFile>> files,
-                               std::vector<std::shared_ptr<MediaFile>> sortedFiles,
+std::shared_ptr<const MediaSyncIndex> MediaSyncIndex::indexWithMediaPool(const MediaPool& pool) {
+    return std::make_shared<MediaSyncIndex>(pool.sortedFiles(), pool.earliestDate());
+}
+
+MediaSyncIndex::MediaSyncIndex(std::vector<std::shared_ptr<MediaFile>> sortedFiles,
                                std::optional<MetadataDate> earliestDate)
-    : files_(std::move(files)), sortedFiles_(std::move(sortedFiles)), earliestDate_(earliestDate) {
+    : sortedFiles_(std::move(sortedFiles)), earliestDate_(earliestDate) {
     ranges_.reserve(sortedFiles_.size());
     for (size_t position = 0; position < sortedFiles_.size(); ++position) {
         const MediaFile& file = *sortedFiles_[position];

@@ -1,7 +1,7 @@
 // A snapshot of a pool's files taken for one round of syncing (the sync information of the file
-// list, one preview, one export run): the files in import order and in sync order, the earliest
-// creation date, and every timecoded file's place on the timecode axis, sorted once so that the
-// files overlapping a range are found without walking the whole pool.
+// list, one preview, one export run): the files in the pool's sync order, the earliest creation
+// date, and every timecoded file's place on the timecode axis, sorted once so that the files
+// overlapping a range are found without walking the whole pool.
 //
 // The timecode axis is a 24-hour clock: a take that runs across midnight (a camera from
 // 23:59:30, the recorder from 00:00:10) overlaps when one of the two ranges is moved by a whole
@@ -25,18 +25,20 @@
 
 namespace vorlane {
 
+class MediaPool;
+
 class MediaSyncIndex {
   public:
     // One day of the timecode clock.
     static constexpr CMTime kDayLength{86400, 1, kCMTimeFlags_Valid, 0};
 
-    // `files` in import order, `sortedFiles` the same files in the pool's sync order, and the
-    // pool's earliest creation date.
-    MediaSyncIndex(std::vector<std::shared_ptr<MediaFile>> files,
-                   std::vector<std::shared_ptr<MediaFile>> sortedFiles,
+    // The pool's files as it sorts them now, and its earliest creation date.
+    static std::shared_ptr<const MediaSyncIndex> indexWithMediaPool(const MediaPool& pool);
+
+    // Files in the pool's sync order (sortedFiles) and the pool's earliest creation date.
+    MediaSyncIndex(std::vector<std::shared_ptr<MediaFile>> sortedFiles,
                    std::optional<MetadataDate> earliestDate);
 
-    const std::vector<std::shared_ptr<MediaFile>>& files() const { return files_; }
     const std::vector<std::shared_ptr<MediaFile>>& sortedFiles() const { return sortedFiles_; }
     const std::optional<MetadataDate>& earliestDate() const { return earliestDate_; }
 
@@ -67,7 +69,6 @@ class MediaSyncIndex {
     void collectOverlaps(CMTimeRange range, size_t node, size_t first, size_t last, size_t limit,
                          std::vector<size_t>& found) const;
 
-    std::vector<std::shared_ptr<MediaFile>> files_;
     std::vector<std::shared_ptr<MediaFile>> sortedFiles_;
     std::optional<MetadataDate> earliestDate_;
     std::unordered_map<const MediaFile*, size_t> positions_;

@@ -6,6 +6,11 @@
 #include <ctime>
 
 #include "platform/ByteOrder.h"
+#include "platform/DefaultsKeys.h"
+#include "platform/MainQueue.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+#include "support/TestSupport.h"
 
 namespace vorlane::test {
 
@@ -91,30 +96,42 @@ int64_t samplesAt(int hours, int minutes, int seconds, int32_t sampleRate) {
     return (int64_t(hours) * 3600 + int64_t(minutes) * 60 + seconds) * sampleRate;
 }
 
-std::shared_ptr<const MediaSyncIndex> makePool(
-    const std::vector<std::shared_ptr<MediaFile>>& files) {
-    std::vector<std::shared_ptr<MediaFile>> sorted = files;
-    auto seconds = [](const MediaFile& file) {
-        const auto date = file.creationDate();
-        return date ? date->time_since_epoch().count() : 0;
-    };
-    std::stable_sort(sorted.begin(), sorted.end(), [&](const auto& lhs, const auto& rhs) {
-        if (lhs->syncGroup() != rhs->syncGroup()) return lhs->syncGroup() < rhs->syncGroup();
-        if (seconds(*lhs) != seconds(*rhs)) return seconds(*lhs) < seconds(*rhs);
-        return lhs->name() < rhs->name();
-    });
-    std::stable_partition(sorted.begin(), sorted.end(),
-                          [](const auto& file) { return (file->type() & MediaTypeVideo) != 0; });
-    std::optional<MetadataDate> earliest;
-    for (const auto& file : files) {
-        const MetadataDate date = file->creationDate().value_or(MetadataDate{});
-        if (!earliest || date < *earliest) earliest = date;
-    }
-    return std::make_shared<MediaSyncIndex>(files, sorted, earliest);
+namespace {
+
+struct PoolSettings {
+    ScratchFolder folder;
+    UserDefaults plain{folder / "plain.json"};
+    UserDefaults grouping{folder / "grouping.json"};
+    NotificationCenter center;
+    PoolSettings() { grouping.setBool(true, DefaultsKey::automaticallySetSyncGroups); }
+};
+
+PoolSettings& poolSettings() {
+    static PoolSettings settings;
+    return settings;
 }
 
-CompositionSettings plainSettings() {
-    return CompositionSettings{};
+}  // namespace
+
+std::shared_ptr<MediaPool> makeMediaPool(const std::vector<std::shared_ptr<MediaFile>>& files,
+                                         bool setSyncGroups) {
+    PoolSettings& settings = poolSettings();
+    auto pool = MediaPool::create(
+        [](const std::filesystem::path&, MediaPool&) {
+            return MediaReaderChoice{nullptr, {}, "in-memory files only"};
+        },
+        setSyncGroups ? settings.grouping : settings.plain, settings.center);
+    pool->analyzeItemsInBackground(files);
+    EXPECT_TRUE(
+        MainQueue::runUntil([&] { return !pool->hasPendingAnalysis(); }, std::chrono::seconds(60)));
+    MainQueue::drain();
+    pool->enumerateSyncGroups();
+    return pool;
+}
+
+std::shared_ptr<const MediaSyncIndex> makePool(const std::vector<std::shared_ptr<MediaFile>>& files,
+                                               bool setSyncGroups) {
+    return MediaSyncIndex::indexWithMediaPool(*makeMediaPool(files, setSyncGroups));
 }
 
 }  // namespace vorlane::test

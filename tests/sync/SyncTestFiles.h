@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "media/MediaFile.h"
+#include "media/MediaPool.h"
 #include "platform/CMTime.h"
 #include "sync/MediaComposition.h"
 #include "sync/MediaSyncIndex.h"
@@ -53,12 +54,12 @@ std::shared_ptr<MediaFile> makeRecorder(const RecorderSpec& spec);
 // Samples since midnight of a time of day at the rate.
 int64_t samplesAt(int hours, int minutes, int seconds, int32_t sampleRate = 48000);
 
-// A snapshot of the files in the pool's sync order (group, creation date, name; picture files
-// first) with the earliest creation date.
-std::shared_ptr<const MediaSyncIndex> makePool(
-    const std::vector<std::shared_ptr<MediaFile>>& files);
-
-// Settings with everything off, naming by the picture.
-CompositionSettings plainSettings();
+// A media pool holding the files (in this import order), their analysis done. With
+// `setSyncGroups` the pool numbers the devices' groups as the application does before a sync.
+std::shared_ptr<MediaPool> makeMediaPool(const std::vector<std::shared_ptr<MediaFile>>& files,
+                                         bool setSyncGroups = false);
+// A snapshot of such a pool.
+std::shared_ptr<const MediaSyncIndex> makePool(const std::vector<std::shared_ptr<MediaFile>>& files,
+                                               bool setSyncGroups = false);
 
 }  // namespace vorlane::test
