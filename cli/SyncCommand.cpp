@@ -15,7 +15,7 @@ namespace {
 std::string reasonOf(const std::string& status) {
     if (status == kSyncStatusNoTimecode) return "the file has no timecode";
     if (status == kSyncStatusNoCorrespondingFiles)
-        return "no other file's timecode overlaps it (under the current settings)";
+        return "no other file's timecode overlaps it under the current settings";
     return status;
 }
 
