@@ -41,6 +41,11 @@ std::shared_ptr<MediaLayoutComposition> MediaLayoutComposition::layoutCompositio
     return layout;
 }
 
+std::shared_ptr<MediaLayoutComposition> MediaLayoutComposition::layoutCompositionWithName(
+    std::string name, const MediaPool& pool) {
+    return layoutCompositionWithName(std::move(name), MediaSyncIndex::indexWithMediaPool(pool));
+}
+
 std::shared_ptr<MediaLayoutComposition> MediaLayoutComposition::layoutCompositionUsingMediaPool(
     std::shared_ptr<const MediaSyncIndex> pool) {
     return layoutCompositionUsingMediaPool(std::move(pool),

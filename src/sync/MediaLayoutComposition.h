@@ -4,6 +4,7 @@
 // of them, or only the leading one in linear mode), each cut recorded in cutRanges.
 //
 // To build the map as the application shows it:
+//     pool.enumerateSyncGroups();
 //     auto layout = MediaLayoutComposition::layoutCompositionWithName("Layout", pool);
 //     layout->setCreateNewAudioTracksForDifferentChannelcount(true);
 //     layout->setForPlayback(true);
@@ -31,6 +32,9 @@ class MediaLayoutComposition : public MediaComposition {
     static std::shared_ptr<MediaLayoutComposition> layoutCompositionWithName(
         std::string name, std::shared_ptr<const MediaSyncIndex> pool,
         const CompositionSettings& settings);
+    // Over a snapshot taken of the pool now.
+    static std::shared_ptr<MediaLayoutComposition> layoutCompositionWithName(std::string name,
+                                                                             const MediaPool& pool);
     static std::shared_ptr<MediaLayoutComposition> layoutCompositionUsingMediaPool(
         std::shared_ptr<const MediaSyncIndex> pool);
     static std::shared_ptr<MediaLayoutComposition> layoutCompositionUsingMediaPool(

@@ -36,6 +36,12 @@ std::shared_ptr<MediaSyncComposition> MediaSyncComposition::syncCompositionWithM
     return std::make_shared<MediaSyncComposition>(std::move(masterFile), std::move(pool), settings);
 }
 
+std::shared_ptr<MediaSyncComposition> MediaSyncComposition::syncCompositionWithMasterFile(
+    std::shared_ptr<MediaFile> masterFile, const MediaPool& pool) {
+    return syncCompositionWithMasterFile(std::move(masterFile),
+                                         MediaSyncIndex::indexWithMediaPool(pool));
+}
+
 // The matching rule.
 
 bool MediaSyncComposition::passesDateAndKindRules(const MediaFile& file, const MediaFile& other,

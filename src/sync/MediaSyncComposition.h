@@ -8,8 +8,9 @@
 //     auto clip = MediaSyncComposition::syncCompositionWithMasterFile(master, pool);
 //     clip->setXmlMode(false); clip->setForPlayback(true);   // as the player wants it
 //     clip->syncMedia();
-// `pool` is a MediaSyncIndex snapshot of the media pool; take one snapshot for a whole round
-// (all clips of an export, the sync information of all files) so the pool is sorted once.
+// `pool` is a MediaSyncIndex snapshot of the media pool (MediaSyncIndex::indexWithMediaPool);
+// take one snapshot for a whole round (all clips of an export, the sync information of all
+// files) so the pool is sorted once. For a single clip the pool itself may be passed.
 //
 // Where the matching rule meets a file without timecode it rejects the pair: such a file has no
 // place on the timecode axis, so it is never laid into another file's clip, never makes another
@@ -44,6 +45,10 @@ class MediaSyncComposition : public MediaComposition {
     static std::shared_ptr<MediaSyncComposition> syncCompositionWithMasterFile(
         std::shared_ptr<MediaFile> masterFile, std::shared_ptr<const MediaSyncIndex> pool,
         const CompositionSettings& settings);
+    // The same over a snapshot taken of the pool now (for one clip; a round of clips shares
+    // one snapshot instead).
+    static std::shared_ptr<MediaSyncComposition> syncCompositionWithMasterFile(
+        std::shared_ptr<MediaFile> masterFile, const MediaPool& pool);
 
     // Use the class operations; public for std::make_shared.
     MediaSyncComposition(std::shared_ptr<MediaFile> masterFile,

@@ -133,6 +133,18 @@ TEST(MediaLayoutCompositionTest, CameraSoundAndShiftsFollowTheSettings) {
     expectRange(firstMaterial(*map->audioTracks()[0]).target, CMTimeMake(2, 25), seconds(60));
 }
 
+TEST(MediaLayoutCompositionTest, NoSourceRangeReachesPastItsTrack) {
+    auto camera = makeCamera({.audioTracks = 1, .audioSamples = 48000 * 60 - 1920});
+    auto pool = test::makeMediaPool({camera});
+    auto map = MediaLayoutComposition::layoutCompositionWithName("Layout", *pool);
+    map->setKeepOriginalAudio(true);
+    map->createLayout();
+    ASSERT_EQ(map->audioTrackCount(), 1);
+    const CMTimeMapping sound = firstMaterial(*map->audioTracks()[0]);
+    expectRange(sound.source, kCMTimeZero, CMTimeMake(48000 * 60 - 1920, 48000));
+    EXPECT_EQ(map->duration(), seconds(60));
+}
+
 // Without the file date, a take across midnight stays together: the sound recorded after
 // midnight lies under the picture that started before it, not at the start of the day.
 TEST(MediaLayoutCompositionTest, ATakeAcrossMidnightStaysTogether) {

@@ -317,6 +317,24 @@ TEST(MediaSyncCompositionTest, ATakeAcrossMidnightSyncs) {
     expectRange(piecesOf(*night->audioTracks().front())[0].source, seconds(80), seconds(40));
 }
 
+// A camera whose sound is a frame shorter than its picture: holding the file whole must not
+// reach past the end of the sound.
+TEST(MediaSyncCompositionTest, NoSourceRangeReachesPastItsTrack) {
+    auto camera = makeCamera({.audioTracks = 1, .audioSamples = 48000 * 60 - 1920});
+    auto recorder = makeRecorder({.startSample = samplesAt(9, 59, 50), .samples = 48000 * 120});
+    CompositionSettings settings;
+    settings.keepOriginalAudio = true;
+    auto pool = test::makeMediaPool({camera, recorder});
+    auto clip = MediaSyncComposition::syncCompositionWithMasterFile(camera, *pool);
+    clip->setKeepOriginalAudio(true);
+    clip->setXmlMode(true);
+    clip->syncMedia();
+    const auto own = piecesOf(*clip->audioTracks()[0]);
+    ASSERT_GE(own.size(), 2u);
+    expectRange(own[1].source, kCMTimeZero, CMTimeMake(48000 * 60 - 1920, 48000));
+    expectRange(own[1].target, seconds(10), CMTimeMake(48000 * 60 - 1920, 48000));
+}
+
 TEST(MediaSyncCompositionTest, AMasterThatIsGoneBehavesAsNoTimecode) {
     auto recorder = makeRecorder({.startSample = samplesAt(10, 0, 0)});
     std::shared_ptr<MediaSyncComposition> clip;
