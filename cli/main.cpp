@@ -6,6 +6,9 @@
 #include <vector>
 
 #include "CommandLine.h"
+#include "SettingsCommand.h"
+#include "app/StandardDefaults.h"
+#include "platform/UserDefaults.h"
 #include "platform/Version.h"
 
 namespace {
@@ -21,7 +24,7 @@ constexpr const char* kUsage =
     "  vorlane sync PATH... [--json] [--master FILE] [--multicam] [--keep-camera-audio]\n"
     "  vorlane map PATH... [--json]\n"
     "  vorlane export fcpxml|xml|aaf|movies|timecode -o DEST PATH... [export options]\n"
-    "  vorlane settings [list | get KEY | set KEY VALUE | reset]\n"
+    "  vorlane settings [list [--json] | get KEY | set KEY VALUE | reset]\n"
     "  vorlane --version | --help\n"
     "\n"
     "Paths may be files or folders; folders are walked recursively.\n"
@@ -30,7 +33,9 @@ constexpr const char* kUsage =
 using Command = std::function<int(const std::vector<std::string>&)>;
 
 const std::map<std::string, Command>& commands() {
-    static const std::map<std::string, Command> table = {};
+    static const std::map<std::string, Command> table = {
+        {"settings", vorlane::cli::runSettingsCommand},
+    };
     return table;
 }
 
@@ -54,5 +59,7 @@ int main(int argc, char** argv) {
     const auto command = commands().find(first);
     if (command == commands().end())
         return vorlane::cli::usageError("unknown command '" + first + "'");
+    // The first start of either front end writes the standard settings.
+    vorlane::StandardDefaults::createIfNeeded(vorlane::UserDefaults::standardUserDefaults());
     return command->second(std::vector<std::string>(arguments.begin() + 1, arguments.end()));
 }

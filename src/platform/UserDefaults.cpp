@@ -1,0 +1,431 @@
+#include "platform/UserDefaults.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <nlohmann/json.hpp>
+
+#include "platform/Log.h"
+
+namespace vorlane {
+namespace {
+
+using Json = nlohmann::json;
+
+constexpr int kMaximumDepth = 64;
+// A settings file holds a few kilobytes; anything far beyond that is not ours.
+constexpr uintmax_t kMaximumFileSize = 64u << 20;
+
+std::string environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? std::string(value) : std::string();
+}
+
+std::filesystem::path homeFolder() {
+    const std::string home = environment("HOME");
+    if (!home.empty()) return home;
+    if (const passwd* entry = ::getpwuid(::getuid()); entry != nullptr && entry->pw_dir != nullptr)
+        return entry->pw_dir;
+    return "/";
+}
+
+std::optional<MetadataValue> valueFromJson(const Json& json);
+
+std::optional<MetadataDictionary> dictionaryFromJson(const Json& json) {
+    MetadataDictionary dictionary;
+    for (const auto& [key, item] : json.items()) {
+        if (item.is_null()) continue;  // an emptied entry counts as absent
+        auto value = valueFromJson(item);
+        if (!value) return std::nullopt;
+        dictionary.emplace(key, std::move(*value));
+    }
+    return dictionary;
+}
+
+std::optional<MetadataValue> valueFromJson(const Json& json) {
+    switch (json.type()) {
+        case Json::value_t::string:
+            return MetadataValue(json.get<std::string>());
+        case Json::value_t::boolean:
+            return MetadataValue(json.get<bool>());
+        case Json::value_t::number_integer:
+            return MetadataValue(json.get<int64_t>());
+        case Json::value_t::number_unsigned: {
+            const uint64_t number = json.get<uint64_t>();
+            if (number <= uint64_t(INT64_MAX)) return MetadataValue(int64_t(number));
+            return MetadataValue(double(number));
+        }
+        case Json::value_t::number_float:
+            return MetadataValue(json.get<double>());
+        case Json::value_t::array: {
+            MetadataList list;
+            for (const Json& item : json) {
+                if (item.is_null()) continue;
+                auto value = valueFromJson(item);
+                if (!value) return std::nullopt;
+                list.push_back(std::move(*value));
+            }
+            return MetadataValue(std::move(list));
+        }
+        case Json::value_t::object: {
+            auto dictionary = dictionaryFromJson(json);
+            if (!dictionary) return std::nullopt;
+            return MetadataValue(std::move(*dictionary));
+        }
+        default:
+            return std::nullopt;
+    }
+}
+
+std::optional<Json> jsonFromValue(const MetadataValue& value) {
+    return std::visit(
+        [](const auto& item) -> std::optional<Json> {
+            using T = std::decay_t<decltype(item)>;
+            if constexpr (std::is_same_v<T, std::string> || std::is_same_v<T, int64_t> ||
+                          std::is_same_v<T, bool>) {
+                return Json(item);
+            } else if constexpr (std::is_same_v<T, double>) {
+                if (!std::isfinite(item)) return std::nullopt;
+                return Json(item);
+            } else if constexpr (std::is_same_v<T, MetadataList>) {
+                Json array = Json::array();
+                for (const MetadataValue& element : item) {
+                    auto json = jsonFromValue(element);
+                    if (!json) return std::nullopt;
+                    array.push_back(std::move(*json));
+                }
+                return array;
+            } else if constexpr (std::is_same_v<T, MetadataDictionary>) {
+                Json object = Json::object();
+                for (const auto& [key, element] : item) {
+                    auto json = jsonFromValue(element);
+                    if (!json) return std::nullopt;
+                    object[key] = std::move(*json);
+                }
+                return object;
+            } else {
+                return std::nullopt;  // dates and bytes have no place in the settings file
+            }
+        },
+        value.storage());
+}
+
+// The leading number of a text, as NSString's numeric readers take it.
+template <typename T>
+T leadingNumber(const std::string& text) {
+    size_t start = text.find_first_not_of(" \t\n\r");
+    if (start == std::string::npos) return T{};
+    if (text[start] == '+') ++start;
+    T number{};
+    std::from_chars(text.data() + start, text.data() + text.size(), number);
+    return number;
+}
+
+bool textMeansTrue(const std::string& text) {
+    size_t at = text.find_first_not_of(" \t\n\r");
+    if (at == std::string::npos) return false;
+    if (std::strchr("YyTt", text[at]) != nullptr) return true;
+    if (text[at] == '+' || text[at] == '-') ++at;
+    while (at < text.size() && text[at] == '0')
+        ++at;
+    return at < text.size() && text[at] >= '1' && text[at] <= '9';
+}
+
+std::string utcStamp() {
+    const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+    std::tm parts{};
+    ::gmtime_r(&now, &parts);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y%m%dT%H%M%SZ", &parts);
+    return text;
+}
+
+bool writeAll(int descriptor, const std::string& text) {
+    size_t written = 0;
+    while (written < text.size()) {
+        const ssize_t count = ::write(descriptor, text.data() + written, text.size() - written);
+        if (count < 0 && errno == EINTR) continue;
+        if (count <= 0) return false;
+        written += size_t(count);
+    }
+    return true;
+}
+
+void syncFolder(const std::filesystem::path& folder) {
+    const int descriptor = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor < 0) return;
+    ::fsync(descriptor);
+    ::close(descriptor);
+}
+
+}  // namespace
+
+UserDefaults& UserDefaults::standardUserDefaults() {
+    static UserDefaults store(standardPath());
+    return store;
+}
+
+std::filesystem::path UserDefaults::standardPath() {
+    const std::string configFolder = environment("VORLANE_CONFIG_DIR");
+    if (!configFolder.empty()) return std::filesystem::path(configFolder) / "defaults.json";
+    const std::filesystem::path xdg = environment("XDG_CONFIG_HOME");
+    // The XDG rules ignore relative paths.
+    if (xdg.is_absolute()) return xdg / "vorlane" / "defaults.json";
+    return homeFolder() / ".config" / "vorlane" / "defaults.json";
+}
+
+UserDefaults::UserDefaults(std::filesystem::path path) : path_(std::move(path)) {
+    std::lock_guard lock(mutex_);
+    values_ = readFile().values;
+}
+
+std::optional<MetadataValue> UserDefaults::objectForKey(const std::string& key) const {
+    std::lock_guard lock(mutex_);
+    const auto found = values_.find(key);
+    if (found == values_.end()) return std::nullopt;
+    return found->second;
+}
+
+bool UserDefaults::boolForKey(const std::string& key) const {
+    const auto value = objectForKey(key);
+    if (!value) return false;
+    if (const std::string* text = value->string()) return textMeansTrue(*text);
+    const auto number = value->number();
+    return number && *number != 0.0;
+}
+
+int64_t UserDefaults::integerForKey(const std::string& key) const {
+    const auto value = objectForKey(key);
+    if (!value) return 0;
+    if (const std::string* text = value->string()) return leadingNumber<int64_t>(*text);
+    return value->integer().value_or(0);
+}
+
+double UserDefaults::doubleForKey(const std::string& key) const {
+    const auto value = objectForKey(key);
+    if (!value) return 0.0;
+    if (const std::string* text = value->string()) return leadingNumber<double>(*text);
+    return value->number().value_or(0.0);
+}
+
+std::optional<std::string> UserDefaults::stringForKey(const std::string& key) const {
+    const auto value = objectForKey(key);
+    if (!value) return std::nullopt;
+    if (const std::string* text = value->string()) return *text;
+    if (value->isBool() || value->isInteger()) return std::to_string(*value->integer());
+    if (value->isDouble()) {
+        char text[32];
+        const auto end = std::to_chars(text, text + sizeof text, *value->number()).ptr;
+        return std::string(text, end);
+    }
+    return std::nullopt;
+}
+
+std::optional<MetadataList> UserDefaults::arrayForKey(const std::string& key) const {
+    const auto value = objectForKey(key);
+    if (!value || !value->isList()) return std::nullopt;
+    return *value->list();
+}
+
+std::optional<MetadataDictionary> UserDefaults::dictionaryForKey(const std::string& key) const {
+    const auto value = objectForKey(key);
+    if (!value || !value->isDictionary()) return std::nullopt;
+    return *value->dictionary();
+}
+
+MetadataDictionary UserDefaults::dictionaryRepresentation() const {
+    std::lock_guard lock(mutex_);
+    return values_;
+}
+
+bool UserDefaults::setObject(const MetadataValue& value, const std::string& key) {
+    if (!jsonFromValue(value)) {
+        Log::writef("UserDefaults: Value for key %s cannot be stored", key.c_str());
+        return false;
+    }
+    std::lock_guard lock(mutex_);
+    setPending(key, value);
+    return true;
+}
+
+void UserDefaults::setBool(bool value, const std::string& key) {
+    setObject(value, key);
+}
+
+void UserDefaults::setInteger(int64_t value, const std::string& key) {
+    setObject(value, key);
+}
+
+void UserDefaults::setDouble(double value, const std::string& key) {
+    setObject(value, key);
+}
+
+void UserDefaults::setString(const std::string& value, const std::string& key) {
+    setObject(value, key);
+}
+
+void UserDefaults::removeObjectForKey(const std::string& key) {
+    std::lock_guard lock(mutex_);
+    setPending(key, std::nullopt);
+}
+
+void UserDefaults::removeAllObjects() {
+    std::lock_guard lock(mutex_);
+    values_.clear();
+    pending_.clear();
+    removedAll_ = true;
+}
+
+void UserDefaults::setPending(const std::string& key, std::optional<MetadataValue> value) {
+    if (value)
+        values_[key] = *value;
+    else
+        values_.erase(key);
+    pending_[key] = std::move(value);
+}
+
+bool UserDefaults::synchronize() {
+    std::lock_guard lock(mutex_);
+    if (writeBlocked_) return false;
+    const FileContent disk = readFile();
+    if (writeBlocked_) return false;
+    if (pending_.empty() && !removedAll_ && disk.state != FileState::Corrupt) {
+        if (disk.state == FileState::Loaded) values_ = disk.values;
+        return true;
+    }
+    MetadataDictionary merged;
+    if (!removedAll_) merged = disk.state == FileState::Loaded ? disk.values : values_;
+    for (const auto& [key, value] : pending_) {
+        if (value)
+            merged[key] = *value;
+        else
+            merged.erase(key);
+    }
+    values_ = merged;
+    const auto text = settingsText(merged);
+    if (!text || !writeFile(*text)) return false;
+    pending_.clear();
+    removedAll_ = false;
+    return true;
+}
+
+std::optional<MetadataValue> UserDefaults::parseValueText(std::string_view text) {
+    bool tooDeep = false;
+    const Json::parser_callback_t limitDepth = [&tooDeep](int depth, Json::parse_event_t, Json&) {
+        if (depth <= kMaximumDepth) return true;
+        tooDeep = true;
+        return false;
+    };
+    const Json json = Json::parse(text.begin(), text.end(), limitDepth, false);
+    if (tooDeep || json.is_discarded()) return std::nullopt;
+    return valueFromJson(json);
+}
+
+std::optional<std::string> UserDefaults::valueText(const MetadataValue& value) {
+    const auto json = jsonFromValue(value);
+    if (!json) return std::nullopt;
+    return json->dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+std::optional<MetadataDictionary> UserDefaults::parseSettingsText(std::string_view text) {
+    auto value = parseValueText(text);
+    if (!value || !value->isDictionary()) return std::nullopt;
+    return *value->dictionary();
+}
+
+std::optional<std::string> UserDefaults::settingsText(const MetadataDictionary& values) {
+    const auto json = jsonFromValue(MetadataValue(values));
+    if (!json) return std::nullopt;
+    // Texts that are not valid UTF-8 are stored with replacement characters.
+    return json->dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+UserDefaults::FileContent UserDefaults::readFile() {
+    std::error_code error;
+    const auto status = std::filesystem::status(path_, error);
+    if (!std::filesystem::exists(status)) return {};
+
+    std::string problem;
+    std::optional<MetadataDictionary> values;
+    if (!std::filesystem::is_regular_file(status)) {
+        problem = "it is not a file";
+    } else if (std::filesystem::file_size(path_, error) > kMaximumFileSize) {
+        problem = "it is too large";
+    } else {
+        const int descriptor = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+        if (descriptor < 0) {
+            problem = std::strerror(errno);
+        } else {
+            std::string text;
+            char buffer[65536];
+            ssize_t count = 0;
+            while ((count = ::read(descriptor, buffer, sizeof buffer)) > 0 ||
+                   (count < 0 && errno == EINTR)) {
+                if (count > 0) text.append(buffer, size_t(count));
+            }
+            if (count < 0) problem = std::strerror(errno);
+            ::close(descriptor);
+            if (problem.empty()) {
+                values = parseSettingsText(text);
+                if (!values) problem = "it is not a valid settings file";
+            }
+        }
+    }
+    if (values) return {FileState::Loaded, std::move(*values)};
+
+    // Keep the user's file for inspection and start from the standard values.
+    std::filesystem::path aside = path_;
+    aside += ".corrupt-" + utcStamp();
+    for (int attempt = 1; std::filesystem::exists(aside, error); ++attempt) {
+        aside = path_;
+        aside += ".corrupt-" + utcStamp() + "-" + std::to_string(attempt);
+    }
+    std::filesystem::rename(path_, aside, error);
+    if (error) {
+        writeBlocked_ = true;
+        Log::writef(
+            "UserDefaults: Cannot read settings file %s (%s) and cannot move it aside (%s); "
+            "using the standard settings without saving them",
+            path_.c_str(), problem.c_str(), error.message().c_str());
+    } else {
+        Log::writef(
+            "UserDefaults: Cannot read settings file %s (%s); moved it to %s and using the "
+            "standard settings",
+            path_.c_str(), problem.c_str(), aside.c_str());
+    }
+    return {FileState::Corrupt, {}};
+}
+
+bool UserDefaults::writeFile(const std::string& text) {
+    const std::filesystem::path folder = path_.parent_path().empty() ? "." : path_.parent_path();
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    std::string temporary = (folder / (path_.filename().string() + ".tmp-XXXXXX")).string();
+    const int descriptor = ::mkstemp(temporary.data());
+    if (descriptor < 0) {
+        Log::writef("UserDefaults: Cannot write settings file %s: %s", path_.c_str(),
+                    std::strerror(errno));
+        return false;
+    }
+    bool written = writeAll(descriptor, text) && ::fsync(descriptor) == 0;
+    const int writeError = errno;
+    written = ::close(descriptor) == 0 && written;
+    if (written && ::rename(temporary.c_str(), path_.c_str()) == 0) {
+        syncFolder(folder);
+        return true;
+    }
+    Log::writef("UserDefaults: Cannot write settings file %s: %s", path_.c_str(),
+                std::strerror(written ? errno : writeError));
+    ::unlink(temporary.c_str());
+    return false;
+}
+
+}  // namespace vorlane
