@@ -439,12 +439,6 @@ TEST(BWFFileTest, ZoomSplitRecordings) {
     EXPECT_FALSE(BWFFile::isSupportedURL("/a/b.wave"));
 }
 
-}  // namespace
-}  // namespace vorlane
-
-namespace vorlane {
-namespace {
-
 struct SndfileBext {
     uint64_t timeReference = 0;
     std::string originator;
