@@ -10,13 +10,13 @@ namespace vorlane::cli {
 
 namespace {
 
-nlohmann::json seconds(CMTime time) {
+nlohmann::ordered_json seconds(CMTime time) {
     const double value = CMTimeGetSeconds(time);
-    return std::isfinite(value) ? nlohmann::json(value) : nlohmann::json();
+    return std::isfinite(value) ? nlohmann::ordered_json(value) : nlohmann::ordered_json();
 }
 
-nlohmann::json pathJson(const std::optional<std::filesystem::path>& path) {
-    return path ? nlohmann::json(path->string()) : nlohmann::json();
+nlohmann::ordered_json pathJson(const std::optional<std::filesystem::path>& path) {
+    return path ? nlohmann::ordered_json(path->string()) : nlohmann::ordered_json();
 }
 
 std::string trackKind(const MediaTrack& track) {
@@ -45,30 +45,30 @@ std::string secondsText(CMTime time) {
 
 }  // namespace
 
-nlohmann::json rationalJson(CMTime time) {
+nlohmann::ordered_json rationalJson(CMTime time) {
     if (!time.isValid()) return nullptr;
     return formatMediaText("%lld/%d", (long long)time.value, int(time.timescale));
 }
 
-nlohmann::json segmentJson(const MediaSegment& segment) {
+nlohmann::ordered_json segmentJson(const MediaSegment& segment) {
     const CMTimeMapping& mapping = segment.timeMapping();
     const bool gap = segment.isEmpty();
-    nlohmann::json rational = {
-        {"sourceStart", gap ? nlohmann::json() : rationalJson(mapping.source.start)},
+    nlohmann::ordered_json rational = {
+        {"sourceStart", gap ? nlohmann::ordered_json() : rationalJson(mapping.source.start)},
         {"targetStart", rationalJson(mapping.target.start)},
         {"duration", rationalJson(mapping.target.duration)}};
-    return {{"source", gap ? nlohmann::json() : pathJson(segment.sourceURL())},
-            {"sourceStart", gap ? nlohmann::json() : seconds(mapping.source.start)},
+    return {{"source", gap ? nlohmann::ordered_json() : pathJson(segment.sourceURL())},
+            {"sourceStart", gap ? nlohmann::ordered_json() : seconds(mapping.source.start)},
             {"targetStart", seconds(mapping.target.start)},
             {"duration", seconds(mapping.target.duration)},
             {"rational", rational}};
 }
 
-nlohmann::json compositionTracksJson(const MediaComposition& composition) {
-    nlohmann::json tracks = nlohmann::json::array();
+nlohmann::ordered_json compositionTracksJson(const MediaComposition& composition) {
+    nlohmann::ordered_json tracks = nlohmann::ordered_json::array();
     for (const std::shared_ptr<MediaTrack>& track : composition.tracks()) {
         if (track->segments().empty()) continue;
-        nlohmann::json segments = nlohmann::json::array();
+        nlohmann::ordered_json segments = nlohmann::ordered_json::array();
         for (const MediaSegment& segment : track->segments())
             segments.push_back(segmentJson(segment));
         tracks.push_back({{"kind", trackKind(*track)},
@@ -90,12 +90,12 @@ std::shared_ptr<TCHelper> clipStartTimecode(const MediaSyncComposition& clip) {
     return start;
 }
 
-nlohmann::json syncClipJson(const MediaSyncComposition& clip) {
+nlohmann::ordered_json syncClipJson(const MediaSyncComposition& clip) {
     const std::shared_ptr<MediaFile> master = clip.masterFile();
-    nlohmann::json files = nlohmann::json::array();
+    nlohmann::ordered_json files = nlohmann::ordered_json::array();
     for (const std::shared_ptr<MediaFile>& file : clip.correspondingFiles())
         files.push_back(file->sourceURLPath().string());
-    return {{"master", master ? nlohmann::json(master->sourceURLPath().string()) : nullptr},
+    return {{"master", master ? nlohmann::ordered_json(master->sourceURLPath().string()) : nullptr},
             {"name", clip.name()},
             {"status", clip.syncInformation()},
             {"timecode", timecodeJson(clipStartTimecode(clip))},
@@ -104,8 +104,8 @@ nlohmann::json syncClipJson(const MediaSyncComposition& clip) {
             {"tracks", compositionTracksJson(clip)}};
 }
 
-nlohmann::json layoutJson(const MediaLayoutComposition& layout) {
-    nlohmann::json cuts = nlohmann::json::array();
+nlohmann::ordered_json layoutJson(const MediaLayoutComposition& layout) {
+    nlohmann::ordered_json cuts = nlohmann::ordered_json::array();
     for (const CMTimeRange& range : layout.cutRanges())
         cuts.push_back(
             {{"start", seconds(range.start)},

@@ -16,19 +16,19 @@
 namespace vorlane::cli {
 
 // "value/timescale" of a time; null for an invalid one.
-nlohmann::json rationalJson(CMTime time);
+nlohmann::ordered_json rationalJson(CMTime time);
 
 // {"source" (the file's path or null for a gap), "sourceStart" (null for a gap), "targetStart",
 //  "duration" in seconds, "rational": the same three times exactly}.
-nlohmann::json segmentJson(const MediaSegment& segment);
+nlohmann::ordered_json segmentJson(const MediaSegment& segment);
 // [{"kind", "number", "id", "segments": [...]}] for every track with segments.
-nlohmann::json compositionTracksJson(const MediaComposition& composition);
+nlohmann::ordered_json compositionTracksJson(const MediaComposition& composition);
 
 // {"master", "name", "status", "timecode" (the clip's start as a timecode object, or null),
 //  "duration", "files" (the matched files' paths), "tracks"}.
-nlohmann::json syncClipJson(const MediaSyncComposition& clip);
+nlohmann::ordered_json syncClipJson(const MediaSyncComposition& clip);
 // {"name", "duration", "timecode", "tracks", "cutRanges": [{"start", "duration", "rational"}]}.
-nlohmann::json layoutJson(const MediaLayoutComposition& layout);
+nlohmann::ordered_json layoutJson(const MediaLayoutComposition& layout);
 
 // The timecode text at a composition time.
 using CompositionClock = std::function<std::string(CMTime time)>;

@@ -29,7 +29,7 @@ int runMapCommand(const std::vector<std::string>& arguments) {
 
     if (input->arguments.has("--json")) {
         std::cout << layoutJson(*layout).dump(2, ' ', false,
-                                              nlohmann::json::error_handler_t::replace)
+                                              nlohmann::ordered_json::error_handler_t::replace)
                   << "\n";
         return allRead ? kExitSuccess : kExitInputFailed;
     }

@@ -88,7 +88,7 @@ int runSyncCommand(const std::vector<std::string>& arguments) {
             if (file->type() & MediaTypeVideo) masters.push_back(file);
     }
 
-    nlohmann::json clips = nlohmann::json::array();
+    nlohmann::ordered_json clips = nlohmann::ordered_json::array();
     for (const std::shared_ptr<MediaFile>& master : masters) {
         // As the player builds it: clipped to the master, every matching camera shown.
         auto clip = MediaSyncComposition::syncCompositionWithMasterFile(master, index, settings);
@@ -103,8 +103,8 @@ int runSyncCommand(const std::vector<std::string>& arguments) {
         }
     }
     if (options.has("--json"))
-        std::cout << nlohmann::json{{"clips", clips}}.dump(2, ' ', false,
-                                                           nlohmann::json::error_handler_t::replace)
+        std::cout << nlohmann::ordered_json{{"clips", clips}}.dump(
+                         2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
                   << "\n";
     else if (masters.empty())
         std::cout << "no video files to sync (name a sound file with --master)\n";
