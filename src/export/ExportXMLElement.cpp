@@ -213,7 +213,18 @@ void ExportXMLElement::print(std::string& out, int depth) const {
         out += ' ';
         out += key;
         out += "=\"";
-        out += escapeXMLText(value);
+        // Line breaks and tabs in a value survive a reader's attribute normalisation only as
+        // character references.
+        for (const char c : escapeXMLText(value)) {
+            if (c == '\t')
+                out += "&#9;";
+            else if (c == '\n')
+                out += "&#10;";
+            else if (c == '\r')
+                out += "&#13;";
+            else
+                out += c;
+        }
         out += '"';
     }
     if (nodes_.empty() && text_.empty()) {

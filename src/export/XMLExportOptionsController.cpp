@@ -25,7 +25,10 @@ void XMLExportOptionsController::saveUserDefaults(UserDefaults& defaults) const 
 }
 
 void XMLExportOptionsController::readSettings() {
+    // The kind of document comes from its menu; the boxes stay as the user left them.
+    const bool syncedClipsChecked = syncedClipsChecked_;
     readXMLType();
+    syncedClipsChecked_ = syncedClipsChecked;
     projectSize_ = {selectedVideoWidth(), selectedVideoHeight()};
     projectFrameRate_ = selectedFrameRate();
     projectDropFrame_ = selectedDropFrame();

@@ -1,12 +1,17 @@
 #include "export/ExportTestSupport.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 
+#include "app/ExportCommands.h"
 #include "app/StandardDefaults.h"
+#include "export/XMLExportOptionsController.h"
 #include "media/MediaTypes.h"
+#include "mediagen/DemoShoot.h"
 #include "platform/ByteOrder.h"
 #include "platform/MainQueue.h"
 #include "platform/NotificationCenter.h"
@@ -145,6 +150,41 @@ std::string dtdErrors(const std::filesystem::path& document, const std::filesyst
 
 std::vector<XMLNode> descendants(const XMLNode& node, const std::string& name) {
     return node.selectNodes(".//" + name);
+}
+
+std::optional<XMLDocument> readDocument(const std::filesystem::path& path) {
+    auto document = XMLDocument::parse(readFile(path), XMLDocument::ParseMode::Strict);
+    EXPECT_TRUE(document) << path << " is not well-formed";
+    return document;
+}
+
+std::optional<std::filesystem::path> demoShootFolder() {
+    const std::filesystem::path folder =
+        std::filesystem::path(VORLANE_BINARY_DIR) / "test-media" / "demo-shoot";
+    std::error_code error;
+    std::filesystem::create_directories(folder.parent_path(), error);
+    // Test processes run side by side: one makes the shoot, the others wait for it.
+    const int lock = ::open((folder.string() + ".lock").c_str(), O_CREAT | O_RDWR, 0644);
+    if (lock < 0) return std::nullopt;
+    ::flock(lock, LOCK_EX);
+    std::string message;
+    const auto shoot = mediagen::makeDemoShoot(folder, &message);
+    ::flock(lock, LOCK_UN);
+    ::close(lock);
+    EXPECT_TRUE(shoot) << message;
+    if (!shoot) return std::nullopt;
+    return folder;
+}
+
+bool runXMLExport(MediaPool& pool, int64_t typeItem, const std::filesystem::path& destination,
+                  RecordingPanel& panel, bool includeSyncedClips) {
+    XMLExportOptionsController options;
+    options.xmlTypeSelect(typeItem);
+    ExportCommands commands(pool);
+    commands.preselectOptions(options);
+    options.setSyncedClipsChecked(includeSyncedClips);
+    options.readSettings();
+    return commands.exportXML(destination, options, panel);
 }
 
 }  // namespace vorlane::test

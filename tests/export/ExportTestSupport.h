@@ -40,8 +40,8 @@ struct RecorderFile {
     uint32_t channels = 2;
     double timecodeRate = 25.0;
     bool dropFrame = false;
-    uint64_t timecodeChannels = 0;          // channel mask of channels carrying LTC
-    std::vector<std::string> channelNames;  // recorder's names per channel (iXML)
+    uint64_t timecodeChannels = 0;               // channel mask of channels carrying LTC
+    std::vector<std::string> channelNames = {};  // recorder's names per channel (iXML)
     std::string model = "MixPre";
 };
 std::shared_ptr<MediaFile> makeRecorderFile(const RecorderFile& spec);
@@ -87,7 +87,25 @@ std::string dtdErrors(const std::filesystem::path& document, const std::filesyst
 // Every element below the node with the name, in document order.
 std::vector<XMLNode> descendants(const XMLNode& node, const std::string& name);
 
+// The written document, parsed strictly (the test fails when it is not well-formed XML).
+std::optional<XMLDocument> readDocument(const std::filesystem::path& path);
+
+// The demo shooting day, made once for the build tree by the independent generator and shared
+// by every test process (made under a lock); nothing when it cannot be made.
+std::optional<std::filesystem::path> demoShootFolder();
+
+// One XML export run of the pool (an item of the document-kind menu) into the file.
+bool runXMLExport(MediaPool& pool, int64_t typeItem, const std::filesystem::path& destination,
+                  RecordingPanel& panel, bool includeSyncedClips = true);
+
 }  // namespace vorlane::test
+
+// Skips the test when the demo shoot cannot be made (ffmpeg missing); else binds `variable`.
+#define VORLANE_REQUIRE_DEMO_SHOOT(variable)                                     \
+    VORLANE_REQUIRE_TOOL("ffmpeg");                                              \
+    const auto variable##Optional = ::vorlane::test::demoShootFolder();          \
+    if (!variable##Optional) GTEST_SKIP() << "the demo shoot could not be made"; \
+    const std::filesystem::path variable = *variable##Optional
 
 // Skips the test when the FCPXML DTDs are not beside the project.
 #define VORLANE_REQUIRE_DTD(variable, version)                                             \
