@@ -29,10 +29,12 @@ constexpr double kLongMeanMax = 0.00055;
 constexpr double kShortMeanMin = 0.0002;
 // Channels a track's mask can mark.
 constexpr int64_t kMaskChannels = 64;
-// The rate is measured from sync words over up to this many seconds after a pair, and trusted
-// when they span at least this many frames.
+// The rate is measured over the frames read in up to this many seconds after a pair, trusted
+// when at least this many frames were read, and taken as the nearest LTC rate within 2 %.
 constexpr double kRateMeasureSeconds = 2.0;
 constexpr int64_t kRateMeasureMinimumFrames = 10;
+constexpr double kLtcRates[] = {24000.0 / 1001.0, 24.0, 25.0, 30000.0 / 1001.0, 30.0};
+constexpr double kLtcRateTolerance = 0.02;
 
 enum EdgeSetting : int32_t {
     EdgeAdaptive = 0,
@@ -218,18 +220,22 @@ std::optional<std::vector<LtcReader::ChannelTimecode>> LtcReader::decodeChannels
 }
 
 std::optional<LtcReader::FramePair> LtcReader::findFramePair() {
+    AudioBufferReader& reader = *bufferReader_;
     while (findSync()) {
+        const int64_t startA = reader.currentPosition();
         int64_t countA = 0, countB = 0;
         uint32_t bitsA = 0, bitsB = 0;
         const bool readA = readFrame(countA, bitsA);
-        const int64_t endA = bufferReader_->currentPosition();
         const bool readB = readFrame(countB, bitsB);
         if (readA && readB && countB == countA + 1) {
-            FramePair pair{countB,     bitsB,
-                           dropFrame_, bufferReader_->currentSampleTime(),
-                           endA,       bufferReader_->currentPosition()};
-            if (readingFrameRate_ == 0.0 && (frameRate_ == 24.0 || frameRate_ == 30.0))
-                measureFrameEnds(pair);
+            FramePair pair{lastLabelSeconds_,
+                           lastLabelFrames_,
+                           bitsB,
+                           dropFrame_,
+                           reader.currentSampleTime(),
+                           2,
+                           reader.currentPosition() - startA};
+            if (readingFrameRate_ == 0.0) measureFrames(pair);
             return pair;
         }
         syncedToBitStream_ = false;
@@ -237,33 +243,38 @@ std::optional<LtcReader::FramePair> LtcReader::findFramePair() {
     return std::nullopt;
 }
 
-void LtcReader::measureFrameEnds(FramePair& pair) {
+// Frames read back to back span exactly their count; the detection delay of each edge cancels
+// out but at the first and the last.
+void LtcReader::measureFrames(FramePair& pair) {
     AudioBufferReader& reader = *bufferReader_;
-    const int64_t limit = pair.firstFrameEnd + int64_t(kRateMeasureSeconds * reader.sampleRate());
+    const int64_t limit =
+        reader.currentPosition() + int64_t(kRateMeasureSeconds * reader.sampleRate());
     while (reader.currentPosition() < limit && findSync()) {
+        const int64_t start = reader.currentPosition();
         int64_t count = 0;
         uint32_t bits = 0;
-        if (readFrame(count, bits))
-            pair.lastFrameEnd = reader.currentPosition();
-        else
+        if (readFrame(count, bits)) {
+            ++pair.measuredFrames;
+            pair.measuredSamples += reader.currentPosition() - start;
+        } else {
             syncedToBitStream_ = false;
+        }
     }
 }
 
-// The whole rate detection found, or its NTSC twin: by the distance between sync words when it
-// spans enough frames (the two differ by 0.1 %, some 40 samples over 30 frames at 48 kHz), else
-// by the drop-frame flag (used at 29.97 only), else by the video's rate.
 double LtcReader::exactFrameRate(const FramePair& pair) const {
     const double whole = frameRate_;
-    if (readingFrameRate_ != 0.0 || (whole != 24.0 && whole != 30.0)) return whole;
-    const double ntsc = whole * 1000.0 / 1001.0;
-    const double sampleRate = bufferReader_->sampleRate();
-    const int64_t span = pair.lastFrameEnd - pair.firstFrameEnd;
-    const int64_t frames = span > 0 ? std::llround(double(span) * whole / sampleRate) : 0;
-    if (frames >= kRateMeasureMinimumFrames) {
-        const double measured = double(frames) * sampleRate / double(span);
-        return std::fabs(measured - ntsc) < std::fabs(measured - whole) ? ntsc : whole;
+    if (readingFrameRate_ != 0.0) return whole;
+    if (pair.measuredFrames >= kRateMeasureMinimumFrames && pair.measuredSamples > 0) {
+        const double measured = double(pair.measuredFrames) * bufferReader_->sampleRate() /
+                                double(pair.measuredSamples);
+        double nearest = kLtcRates[0];
+        for (const double rate : kLtcRates)
+            if (std::fabs(measured - rate) < std::fabs(measured - nearest)) nearest = rate;
+        if (std::fabs(measured - nearest) < kLtcRateTolerance * nearest) return nearest;
     }
+    if (whole != 24.0 && whole != 30.0) return whole;
+    const double ntsc = whole * 1000.0 / 1001.0;
     if (pair.dropFrame && whole == 30.0) return ntsc;
     const double video = TCHelper::quantizedFrameRate(videoFrameRate_);
     if (sameRate(video, ntsc) || sameRate(video, 2.0 * ntsc)) return ntsc;
@@ -273,8 +284,10 @@ double LtcReader::exactFrameRate(const FramePair& pair) const {
 std::shared_ptr<TCHelper> LtcReader::timecodeOfPair(const FramePair& pair) const {
     const double rate = TCHelper::quantizedFrameRate(exactFrameRate(pair));
     if (rate == 0.0) return nullptr;
-    // The reader stands at the end of frame B, the start of the frame after it.
-    const int64_t labelCount = pair.frameCount + 1 + readingOffset_;
+    // The reader stands at the end of frame B, the start of the frame after it. The label counts
+    // frames at the rate of the result, which a measurement may have corrected.
+    const int64_t labelCount =
+        pair.labelFrames + std::llround(rate) * pair.labelSeconds + 1 + readingOffset_;
     const CMTime labelTime =
         TCHelper::helperWithFrameCount(labelCount, rate, pair.dropFrame)->dropFrameTime();
     const double video = TCHelper::quantizedFrameRate(videoFrameRate_);
@@ -482,7 +495,9 @@ bool LtcReader::readFrame(int64_t& frameCount, uint32_t& userBits) {
     if (hours > 23 || minutes > 59 || seconds > 59 || frames >= roundedRate) return false;
     if (data[8] != 0xfc || data[9] != 0xbf) return false;
     dropFrame_ = (data[1] & 0x04) != 0;
-    frameCount = frames + roundedRate * (int64_t(hours) * 3600 + minutes * 60 + seconds);
+    lastLabelSeconds_ = int64_t(hours) * 3600 + minutes * 60 + seconds;
+    lastLabelFrames_ = frames;
+    frameCount = frames + roundedRate * lastLabelSeconds_;
     return true;
 }
 

@@ -10,10 +10,12 @@
 // buffer reader in use and are public for tests and benchmarks.
 //
 // Frame rate: a rate given in readingFrameRate is used as given. Detected automatically, the bit
-// cells only tell the whole rate (24, 25, 30); a 24 or 30 result is then told apart from 23.976
-// and 29.97 by the distance between sync words over many frames, else by the frame's drop-frame
-// flag, else by the video track's rate, so that NTSC timecode converts at 1001/24000 and
-// 1001/30000 s per frame like every other device's.
+// cells only tell a whole rate (24, 25, 30), and tell it badly at low sample rates. The rate of
+// the result is then measured over the frames that follow the pair (the samples whole frames
+// span, at least ten of them) and taken as the nearest LTC rate: 23.976, 24, 25, 29.97 or 30.
+// Without enough frames a detected 30 with the drop-frame flag is 29.97, and a detected 24 or 30
+// over video at the NTSC rate (or twice it) is 23.976 or 29.97. So NTSC timecode converts at
+// 1001/24000 and 1001/30000 s per frame like every other device's.
 #pragma once
 
 #include <cstdint>
@@ -121,23 +123,25 @@ class LtcReader {
         int64_t channel = 0;
         std::shared_ptr<TCHelper> timecode;
     };
-    // Where a pair of frames was read: frame B's label count and user bits, the sample time at
-    // its end, and the end of frame A for measuring the rate.
+    // A pair of frames read: frame B's label (seconds of the day and frames), drop-frame flag and
+    // user bits, the sample time at its end, and whole frames read with the samples they span,
+    // for measuring the rate.
     struct FramePair {
-        int64_t frameCount = 0;
+        int64_t labelSeconds = 0;
+        int64_t labelFrames = 0;
         uint32_t userBits = 0;
         bool dropFrame = false;
         CMTime endTime = kCMTimeInvalid;
-        int64_t firstFrameEnd = 0;
-        int64_t lastFrameEnd = 0;
+        int64_t measuredFrames = 0;
+        int64_t measuredSamples = 0;
     };
 
     // Decodes the channels of the buffer in use whose bit in `mask` is clear; nothing when the
     // pass must be abandoned.
     std::optional<std::vector<ChannelTimecode>> decodeChannels(uint64_t& mask);
     std::optional<FramePair> findFramePair();
-    // Reads on past a pair to measure the rate over up to two seconds of frames.
-    void measureFrameEnds(FramePair& pair);
+    // Reads on past a pair, adding every whole frame read over up to two seconds.
+    void measureFrames(FramePair& pair);
     double exactFrameRate(const FramePair& pair) const;
     // The value frame B gives for the file's time zero; nullptr when the rate is unusable.
     std::shared_ptr<TCHelper> timecodeOfPair(const FramePair& pair) const;
@@ -172,6 +176,9 @@ class LtcReader {
     bool lastEdgeRising_ = false;
     bool lastEdgeFalling_ = false;
     uint8_t ltcin_data_[10] = {};
+    // The label of the last frame read that passed the checks.
+    int64_t lastLabelSeconds_ = 0;
+    int64_t lastLabelFrames_ = 0;
     int64_t samplesDecoded_ = 0;
     uint64_t bytesRead_ = 0;
 };

@@ -3,6 +3,7 @@
 // LTC, and bad input ending the request cleanly.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "media/MediaFile.h"
@@ -150,6 +151,54 @@ TEST(LtcReader, RateDetectionAndItsNtscTwins) {
     const auto found = dropFrame.findTimecodesInBuffer(monoReader(ltcSamples(shortRun)));
     EXPECT_EQ(found.timecodes.at(0)->frameRate(), 30000.0 / 1001.0);
     EXPECT_TRUE(found.timecodes.at(0)->dropFrame());
+}
+
+// At every sample rate the rate of the result is the LTC's own, even where the bit cells are a
+// few samples long and detection is off by whole frames per second.
+TEST(LtcReader, EverySampleRate) {
+    for (const int sampleRate : {11025, 16000, 22050, 32000, 44100, 96000, 192000}) {
+        for (const Rate& rate : {Rate::fps23976(), Rate::fps24(), Rate::fps25(),
+                                 Rate::fps2997(true), Rate::fps2997(false), Rate::fps30()}) {
+            SCOPED_TRACE(std::to_string(sampleRate) + " Hz, " + rate.fractionText() +
+                         (rate.dropFrame ? " DF" : ""));
+            mediagen::LtcOptions options;
+            options.rate = rate;
+            options.sampleRate = sampleRate;
+            options.start = {2, 3, 4, 5};
+            options.firstFrameSample = -sampleRate / 100;
+            options.durationSeconds = 1.0;
+            const auto signal = mediagen::generateLtc(options);
+            ASSERT_TRUE(signal);
+            LtcReader reader;
+            const auto found =
+                reader.findTimecodesInBuffer(monoReader(signal->samples, sampleRate));
+            ASSERT_EQ(found.timecodes.size(), 1u);
+            EXPECT_EQ(found.timecodes[0]->frameRate(), TCHelper::quantizedFrameRate(rate.fps()));
+            // Within two samples, or the generator's rise time, of the truth.
+            EXPECT_NEAR(found.timecodes[0]->time().seconds(), signal->secondsAtSampleZero(),
+                        std::max(2.0 / sampleRate, 0.00005));
+        }
+    }
+}
+
+// At 8 kHz a 30 fps bit cell is under three samples and detection reads 28: the frames read after
+// the pair tell 30.
+TEST(LtcReader, EightKilohertzThirtyFrames) {
+    mediagen::LtcOptions options;
+    options.rate = Rate::fps30();
+    options.sampleRate = 8000;
+    options.durationSeconds = 1.0;
+    const Samples samples = ltcSamples(options);
+    LtcReader detector;
+    detector.setBufferReader(monoReader(samples, 8000));
+    detector.restartWithChannel(0);
+    ASSERT_TRUE(detector.findFrameRate());
+    EXPECT_NE(detector.frameRate(), 30.0);
+    LtcReader reader;
+    const auto found = reader.findTimecodesInBuffer(monoReader(samples, 8000));
+    ASSERT_EQ(found.timecodes.size(), 1u);
+    EXPECT_EQ(found.timecodes[0]->frameRate(), 30.0);
+    EXPECT_EQ(found.timecodes[0]->timecodeString(0), "00:00:00:00");
 }
 
 // Nothing that is not forward LTC gives a timecode, under any edge setting.
