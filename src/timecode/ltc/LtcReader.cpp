@@ -35,6 +35,10 @@ constexpr double kRateMeasureSeconds = 2.0;
 constexpr int64_t kRateMeasureMinimumFrames = 10;
 constexpr double kLtcRates[] = {24000.0 / 1001.0, 24.0, 25.0, 30000.0 / 1001.0, 30.0};
 constexpr double kLtcRateTolerance = 0.02;
+// The second reading of edge setting 0 compares sample + slope × this time in samples: the
+// inverse of a one-pole low-pass near 1 kHz, which restores the edges of LTC filtered down to a
+// few hundred hertz.
+constexpr double kSharpeningSeconds = 0.000167;
 
 enum EdgeSetting : int32_t {
     EdgeAdaptive = 0,
@@ -199,24 +203,38 @@ std::optional<std::vector<LtcReader::ChannelTimecode>> LtcReader::decodeChannels
             channels.push_back(c);
     }
     for (const int64_t channel : channels) {
-        const uint64_t bit = uint64_t(1) << channel;
-        if (readingFrameRate_ != 0.0) {
-            setReaderFrameRate(readingFrameRate_);
-        } else {
-            restartWithChannel(channel);
-            if (!findFrameRate()) setReaderFrameRate(0.0);
-        }
-        restartWithChannel(channel);
-        while ((mask & bit) == 0) {
-            const std::optional<FramePair> pair = findFramePair();
-            if (!pair) break;
-            std::shared_ptr<TCHelper> timecode = timecodeOfPair(*pair);
-            if (!timecode) return std::nullopt;
-            found.push_back({channel, std::move(timecode)});
-            mask |= bit;
+        if (!decodeChannel(channel, mask, found)) return std::nullopt;
+        // LTC that went through a low-pass (a narrow audio path, heavy compression) has edges
+        // too slow for the thresholds; a second reading undoes much of the filter.
+        if ((mask & (uint64_t(1) << channel)) == 0 && readingAlgorithm_ == EdgeAdaptive) {
+            sharpening_ = kSharpeningSeconds * bufferReader_->sampleRate();
+            const bool usable = decodeChannel(channel, mask, found);
+            sharpening_ = 0.0;
+            if (!usable) return std::nullopt;
         }
     }
     return found;
+}
+
+bool LtcReader::decodeChannel(int64_t channel, uint64_t& mask,
+                              std::vector<ChannelTimecode>& found) {
+    const uint64_t bit = uint64_t(1) << channel;
+    if (readingFrameRate_ != 0.0) {
+        setReaderFrameRate(readingFrameRate_);
+    } else {
+        restartWithChannel(channel);
+        if (!findFrameRate()) setReaderFrameRate(0.0);
+    }
+    restartWithChannel(channel);
+    while ((mask & bit) == 0) {
+        const std::optional<FramePair> pair = findFramePair();
+        if (!pair) break;
+        std::shared_ptr<TCHelper> timecode = timecodeOfPair(*pair);
+        if (!timecode) return false;
+        found.push_back({channel, std::move(timecode)});
+        mask |= bit;
+    }
+    return true;
 }
 
 std::optional<LtcReader::FramePair> LtcReader::findFramePair() {
@@ -381,9 +399,11 @@ bool LtcReader::findFrameRate() {
 }
 
 int32_t LtcReader::comparedSignal() const {
-    if (readingAlgorithm_ == EdgeSlope)
-        return int16_t(uint16_t(bufferReader_->currentValue() - bufferReader_->lastValue()));
-    return bufferReader_->currentValue();
+    const int32_t value = bufferReader_->currentValue();
+    const int32_t slope = value - bufferReader_->lastValue();
+    if (readingAlgorithm_ == EdgeSlope) return int16_t(uint16_t(slope));
+    if (sharpening_ > 0.0) return value + int32_t(sharpening_ * slope);
+    return value;
 }
 
 bool LtcReader::edgeConfirmed(bool rising) const {

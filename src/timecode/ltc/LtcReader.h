@@ -139,6 +139,8 @@ class LtcReader {
     // Decodes the channels of the buffer in use whose bit in `mask` is clear; nothing when the
     // pass must be abandoned.
     std::optional<std::vector<ChannelTimecode>> decodeChannels(uint64_t& mask);
+    // One reading of a channel; false when the pass must be abandoned.
+    bool decodeChannel(int64_t channel, uint64_t& mask, std::vector<ChannelTimecode>& found);
     std::optional<FramePair> findFramePair();
     // Reads on past a pair, adding every whole frame read over up to two seconds.
     void measureFrames(FramePair& pair);
@@ -176,6 +178,8 @@ class LtcReader {
     bool lastEdgeRising_ = false;
     bool lastEdgeFalling_ = false;
     uint8_t ltcin_data_[10] = {};
+    // Weight of the slope added to the sample in the second reading of edge setting 0.
+    double sharpening_ = 0.0;
     // The label of the last frame read that passed the checks.
     int64_t lastLabelSeconds_ = 0;
     int64_t lastLabelFrames_ = 0;

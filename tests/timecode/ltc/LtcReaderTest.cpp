@@ -201,6 +201,46 @@ TEST(LtcReader, EightKilohertzThirtyFrames) {
     EXPECT_EQ(found.timecodes[0]->timecodeString(0), "00:00:00:00");
 }
 
+// Damaged LTC: quiet, noisy, offset and low-passed down to 500 Hz, which the thresholds alone
+// miss and the second reading of edge setting 0 restores.
+TEST(LtcReader, DamagedLtc) {
+    struct Damage {
+        const char* name;
+        double levelDbfs;
+        mediagen::Impairments impairments;
+    };
+    std::vector<Damage> damages = {{"-60 dBFS", -60.0, {}},
+                                   {"SNR 6 dB", -10.0, {}},
+                                   {"DC -0.5", -10.0, {}},
+                                   {"low-pass 1 kHz", -10.0, {}},
+                                   {"low-pass 500 Hz", -10.0, {}}};
+    damages[1].impairments.signalToNoiseDb = 6.0;
+    damages[2].impairments.dcOffset = -0.5;
+    damages[3].impairments.lowPassHz = 1000.0;
+    damages[4].impairments.lowPassHz = 500.0;
+    for (const Damage& damage : damages) {
+        for (const Rate& rate : {Rate::fps25(), Rate::fps2997(true)}) {
+            SCOPED_TRACE(std::string(damage.name) + " at " + rate.fractionText());
+            mediagen::LtcOptions options;
+            options.rate = rate;
+            options.start = {19, 50, 0, 0};
+            options.firstFrameSample = -1111;
+            options.durationSeconds = 1.0;
+            options.levelDbfs = damage.levelDbfs;
+            options.impairments = damage.impairments;
+            const auto signal = mediagen::generateLtc(options);
+            ASSERT_TRUE(signal);
+            LtcReader reader;
+            const auto found = reader.findTimecodesInBuffer(monoReader(signal->samples));
+            ASSERT_EQ(found.timecodes.size(), 1u);
+            EXPECT_EQ(found.timecodes[0]->frameRate(), TCHelper::quantizedFrameRate(rate.fps()));
+            // The filter delays the edges.
+            EXPECT_NEAR(found.timecodes[0]->time().seconds(), signal->secondsAtSampleZero(),
+                        0.0005);
+        }
+    }
+}
+
 // Nothing that is not forward LTC gives a timecode, under any edge setting.
 TEST(LtcReader, NoTimecodeFromSignalsThatAreNotLtc) {
     constexpr int kRate = 48000;
