@@ -27,7 +27,29 @@ AudioBufferReader::AudioBufferReader(std::vector<uint8_t> pcm, int64_t channels,
       sampleRate_(sampleRate),
       startTime_(startTime),
       timeRange_(timeRange),
-      totalSamples_(int64_t(waveData_.size() / bytesPerFrame_)) {}
+      totalSamples_(int64_t(waveData_.size() / bytesPerFrame_)) {
+    restartWithChannel(0);
+}
+
+void AudioBufferReader::restartWithChannel(int64_t channel) {
+    readingChannel_ = channel;
+    currentPosition_ = 0;
+    if (channel == channelValuesChannel_) return;
+    channelValuesChannel_ = channel;
+    channelValues_.assign(size_t(totalSamples_), 0);
+    if (channel < 0 || channel >= totalChannels_) return;
+    for (int64_t position = 0; position < totalSamples_; ++position)
+        channelValues_[size_t(position)] = unpackedValue(position, channel);
+}
+
+// 8-bit samples are shifted up; wider ones give their two most significant bytes.
+int16_t AudioBufferReader::unpackedValue(int64_t position, int64_t channel) const {
+    const uint8_t* sample =
+        waveData_.data() + size_t(position) * bytesPerFrame_ + size_t(channel) * bytesPerChannel_;
+    if (bytesPerChannel_ < 2) return int16_t(uint16_t(sample[0]) << 8);
+    return int16_t(uint16_t(sample[bytesPerChannel_ - 1]) << 8 |
+                   uint16_t(sample[bytesPerChannel_ - 2]));
+}
 
 // Compressed tracks carry no bit depth of their own; they are decoded to 16 bits, all the
 // decoder reads. The buffer's layout is the one the decoder delivered, so frames are walked with

@@ -36,16 +36,17 @@ class AudioBufferReader {
                                                             double sampleRate,
                                                             CMTime startTime = kCMTimeZero);
 
-    void restartWithChannel(int64_t channel) {
-        readingChannel_ = channel;
-        currentPosition_ = 0;
-    }
+    // Walks the channel from its first sample (its samples are unpacked to 16 bits once).
+    void restartWithChannel(int64_t channel);
     // The sample of the reading channel at the current position; 0 past the end.
     int16_t currentValue() const { return valueAt(currentPosition_); }
     // The sample one position back; at positions 0 and 1 the current one.
     int16_t lastValue() const {
         return currentPosition_ < 2 ? currentValue() : valueAt(currentPosition_ - 1);
     }
+    // The reading channel's samples, totalSamples() of them, for scanning without a call per
+    // sample.
+    const int16_t* channelValues() const { return channelValues_.data(); }
     void increment() {
         if (!finished()) ++currentPosition_;
     }
@@ -73,16 +74,10 @@ class AudioBufferReader {
                       double sampleRate, CMTime startTime, CMTimeRange timeRange);
 
     int16_t valueAt(int64_t position) const {
-        if (position < 0 || position >= totalSamples_ || readingChannel_ < 0 ||
-            readingChannel_ >= totalChannels_) {
-            return 0;
-        }
-        const uint8_t* sample = waveData_.data() + size_t(position) * bytesPerFrame_ +
-                                size_t(readingChannel_) * bytesPerChannel_;
-        if (bytesPerChannel_ < 2) return int16_t(uint16_t(sample[0]) << 8);
-        return int16_t(uint16_t(sample[bytesPerChannel_ - 1]) << 8 |
-                       uint16_t(sample[bytesPerChannel_ - 2]));
+        return position >= 0 && position < totalSamples_ ? channelValues_[size_t(position)] : 0;
     }
+    // The sample of a channel below totalChannels() at a frame below totalSamples().
+    int16_t unpackedValue(int64_t position, int64_t channel) const;
 
     std::vector<uint8_t> waveData_;
     int64_t totalChannels_ = 0;
@@ -94,6 +89,9 @@ class AudioBufferReader {
     int64_t totalSamples_ = 0;
     int64_t readingChannel_ = 0;
     int64_t currentPosition_ = 0;
+    // The samples of channelValuesChannel_ as 16-bit values.
+    std::vector<int16_t> channelValues_;
+    int64_t channelValuesChannel_ = -1;
     std::vector<AudioBufferReaderChannelInfo> channelInfoArray_;
 };
 

@@ -398,14 +398,6 @@ bool LtcReader::findFrameRate() {
     return true;
 }
 
-int32_t LtcReader::comparedSignal() const {
-    const int32_t value = bufferReader_->currentValue();
-    const int32_t slope = value - bufferReader_->lastValue();
-    if (readingAlgorithm_ == EdgeSlope) return int16_t(uint16_t(slope));
-    if (sharpening_ > 0.0) return value + int32_t(sharpening_ * slope);
-    return value;
-}
-
 bool LtcReader::edgeConfirmed(bool rising) const {
     if (readingAlgorithm_ != EdgeAdaptiveConfirmed) return true;
     AudioBufferReader& reader = *bufferReader_;
@@ -417,31 +409,61 @@ bool LtcReader::edgeConfirmed(bool rising) const {
 }
 
 double LtcReader::nextBitPeriod() {
-    if (!bufferReader_) return 0.0;
-    AudioBufferReader& reader = *bufferReader_;
-    if (reader.finished()) return 0.0;
-    if (readingAlgorithm_ < EdgeAdaptive || readingAlgorithm_ > EdgeAdaptiveConfirmed) {
-        reader.setCurrentPosition(reader.totalSamples());
-        return 0.0;
-    }
-    const double sampleRate = reader.sampleRate();
-    for (;;) {
-        const int32_t signal = comparedSignal();
-        const bool rising = signal > hysteresisPositive_ && !lastEdgeRising_;
-        const bool falling = !rising && signal < hysteresisNegative_ && !lastEdgeFalling_;
-        if (rising || falling) {
-            const double period = double(reader.currentPosition() - lastPosition_) / sampleRate;
-            if (period > kMinimumEdgeDistance && edgeConfirmed(rising)) {
-                lastPosition_ = reader.currentPosition();
-                lastEdgeRising_ = rising;
-                lastEdgeFalling_ = falling;
-                reader.increment();
-                return period;
+    if (!bufferReader_ || bufferReader_->finished()) return 0.0;
+    const int16_t* values = bufferReader_->channelValues();
+    switch (readingAlgorithm_) {
+        case EdgeAdaptive:
+            if (sharpening_ > 0.0) {
+                // The sample before position 1 is position 1 itself, as lastValue() answers.
+                const double weight = sharpening_;
+                return nextEdge([values, weight](int64_t position) {
+                    const int32_t slope =
+                        position < 2 ? 0 : values[position] - values[position - 1];
+                    return values[position] + int32_t(weight * slope);
+                });
             }
-        }
-        reader.increment();
-        if (reader.finished()) return 0.0;
+            [[fallthrough]];
+        case EdgeFixedLow:
+        case EdgeFixedHigh:
+        case EdgeAdaptiveConfirmed:
+            return nextEdge([values](int64_t position) { return int32_t(values[position]); });
+        case EdgeSlope:
+            return nextEdge([values](int64_t position) {
+                const int32_t slope = position < 2 ? 0 : values[position] - values[position - 1];
+                return int32_t(int16_t(uint16_t(slope)));
+            });
+        default:
+            bufferReader_->setCurrentPosition(bufferReader_->totalSamples());
+            return 0.0;
     }
+}
+
+// The Schmitt trigger over the channel's samples, with its state in locals; the reader's
+// position follows.
+template <typename Signal>
+double LtcReader::nextEdge(const Signal& signal) {
+    AudioBufferReader& reader = *bufferReader_;
+    const int64_t total = reader.totalSamples();
+    const double sampleRate = reader.sampleRate();
+    const int32_t upper = hysteresisPositive_;
+    const int32_t lower = hysteresisNegative_;
+    for (int64_t position = reader.currentPosition(); position < total; ++position) {
+        const int32_t value = signal(position);
+        const bool rising = value > upper && !lastEdgeRising_;
+        const bool falling = !rising && value < lower && !lastEdgeFalling_;
+        if (!rising && !falling) continue;
+        const double period = double(position - lastPosition_) / sampleRate;
+        if (!(period > kMinimumEdgeDistance)) continue;
+        reader.setCurrentPosition(position);
+        if (!edgeConfirmed(rising)) continue;
+        lastPosition_ = position;
+        lastEdgeRising_ = rising;
+        lastEdgeFalling_ = falling;
+        reader.increment();
+        return period;
+    }
+    reader.setCurrentPosition(total);
+    return 0.0;
 }
 
 int LtcReader::nextBitValue() {

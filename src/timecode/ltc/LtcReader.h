@@ -148,7 +148,10 @@ class LtcReader {
     // The value frame B gives for the file's time zero; nullptr when the rate is unusable.
     std::shared_ptr<TCHelper> timecodeOfPair(const FramePair& pair) const;
     std::shared_ptr<MediaAsset> openAsset() const;
-    int32_t comparedSignal() const;
+    // The next accepted edge of the signal the edge setting compares (a function of the
+    // position in the channel's samples).
+    template <typename Signal>
+    double nextEdge(const Signal& signal);
     bool edgeConfirmed(bool rising) const;
 
     std::shared_ptr<MediaFile> mediaFile_;
