@@ -1,0 +1,345 @@
+#include <gtest/gtest.h>
+
+#include <ctime>
+
+#include "media/MediaFile.h"
+#include "platform/ByteOrder.h"
+#include "support/TestSupport.h"
+#include "timecode/TCHelper.h"
+
+namespace vorlane {
+namespace {
+
+std::shared_ptr<TCHelper> timecodeAt(const char* text, int32_t type, double rate = 25.0) {
+    auto value = TCHelper::helperWithFrameRate(rate, false);
+    EXPECT_TRUE(value->setTimecodeString(text));
+    value->setType(type);
+    return value;
+}
+
+struct MediaFileTest : testing::Test {
+    std::shared_ptr<MediaFile> file = std::make_shared<MediaFile>("/media/A001C002.mov");
+
+    std::shared_ptr<MediaTrack> addVideo(double rate = 25.0, int64_t frames = 250) {
+        auto track = file->addTrackWithMediaType(MediaTrackTypeVideo, 0);
+        track->setVideoFrameRate(rate);
+        track->setCodecName("H.264/MPEG-4");
+        track->setVideoSize({1920, 1080});
+        track->setTimeRange({kCMTimeZero, CMTimeMake(frames, 25)});
+        return track;
+    }
+    std::shared_ptr<MediaTrack> addAudio(uint32_t channels = 2, uint32_t depth = 24) {
+        auto track = file->addTrackWithMediaType(MediaTrackTypeAudio, 0);
+        track->setFourCC(fourCC("lpcm"));
+        track->setCodecName("LPCM");
+        track->setAudioChannelCount(channels);
+        track->setAudioBitDepth(depth);
+        track->setAudioSampleRate(48000);
+        track->setTimeRange({kCMTimeZero, CMTimeMake(480000, 48000)});
+        return track;
+    }
+};
+
+TEST_F(MediaFileTest, AudioTimecodeWinsUnlessTheUserPrefersTheFileTimecode) {
+    addVideo();
+    EXPECT_EQ(file->timecode(), nullptr);
+    EXPECT_FALSE(file->syncTimeRange().isValid());
+    auto fileTC = timecodeAt("10:00:00:00", TCTypeFile);
+    auto audioTC = timecodeAt("10:00:01:00", TCTypeAudio);
+    file->addTimecodeTrackWithTCHelper(fileTC);
+    file->addTimecodeTrackWithTCHelper(audioTC);
+    file->addTimecodeTrackWithTCHelper(timecodeAt("11:00:00:00", TCTypeAudio));
+    EXPECT_EQ(file->timecode(), audioTC);
+    EXPECT_EQ(file->audioTimecodeCount(), 2);
+    const CMTimeRange range = file->syncTimeRange();
+    EXPECT_EQ(range.start, audioTC->time());
+    EXPECT_EQ(range.duration, CMTimeMake(10, 1));
+    file->setAudioTimecodeFirst(false);
+    EXPECT_EQ(file->timecode(), fileTC);
+    file->setAudioTimecodeFirst(true);
+    file->removeAllAudioTimecodeTracks();
+    EXPECT_EQ(file->timecode(), fileTC);
+    EXPECT_EQ(file->tracks().size(), 2u);
+    file->removeTracksWithMediaType(MediaTrackTypeTimecode);
+    file->addTimecodeTrackWithTCHelper(audioTC);
+    file->setAudioTimecodeFirst(false);
+    EXPECT_EQ(file->timecode(), audioTC);  // the file timecode is absent: the audio one remains
+    EXPECT_DOUBLE_EQ(file->frameRate(), 25.0);
+}
+
+TEST_F(MediaFileTest, AvShiftReplacesTheLastShiftAndRestoresExactly) {
+    addVideo();
+    addAudio();
+    auto fileTC = timecodeAt("10:00:00:00", TCTypeFile);
+    auto audioTC = TCHelper::helperWithTime(CMTimeMake(1728000001, 48000), 25.0, false);
+    audioTC->setType(TCTypeAudio);
+    file->addTimecodeTrackWithTCHelper(fileTC);
+    file->addTimecodeTrackWithTCHelper(audioTC);
+    const CMTime decoded = audioTC->time();
+    const CMTime fileTime = fileTC->time();
+    // A user offset must neither be shifted nor folded into the stored time.
+    file->setOffset(CMTimeMake(3, 25), MediaFileOffsetFrames);
+    EXPECT_EQ(audioTC->time(), decoded + CMTimeMake(3, 25));
+
+    file->setAvShift(CMTimeMake(2, 25));
+    file->setAvShift(CMTimeMake(3, 25));
+    EXPECT_EQ(audioTC->timeWithoutOffset(), decoded - CMTimeMake(3, 25));
+    EXPECT_EQ(fileTC->timeWithoutOffset(), fileTime);
+    EXPECT_EQ(file->metaDataString(kAVShifted), "3/25");
+    EXPECT_TRUE(file->hasAvShiftSet());
+
+    file->setAvShift(CMTimeMake(80, 1000));
+    EXPECT_EQ(file->metaDataString(kAVShifted), "80/1000");
+    file->setAvShift(kCMTimeZero);
+    EXPECT_EQ(audioTC->timeWithoutOffset(), decoded);
+    EXPECT_EQ(audioTC->timeWithoutOffset().timescale, 48000);
+    EXPECT_FALSE(file->metaDataValue(kAVShifted));
+    EXPECT_FALSE(file->hasAvShiftSet());
+
+    file->setAvShift(kCMTimeInvalid);  // no usable shift: nothing changes
+    EXPECT_EQ(file->shiftTime(), kCMTimeZero);
+    EXPECT_EQ(audioTC->timeWithoutOffset(), decoded);
+}
+
+TEST_F(MediaFileTest, FilesLackingVideoOrAudioOrTimecodeIgnoreCorrections) {
+    addAudio();
+    auto audioTC = timecodeAt("01:00:00:00", TCTypeAudio);
+    file->setOffset(CMTimeMake(1, 1), MediaFileOffsetSeconds);  // no timecode yet: ignored
+    EXPECT_EQ(file->offset(), kCMTimeZero);
+    EXPECT_EQ(file->offsetType(), MediaFileOffsetFrames);
+    file->addTimecodeTrackWithTCHelper(audioTC);
+    file->setAvShift(CMTimeMake(2, 25));
+    EXPECT_EQ(file->shiftTime(), kCMTimeZero);
+    EXPECT_EQ(audioTC->time(), CMTimeMake(90000, 25));
+    EXPECT_FALSE(file->metaDataValue(kAVShifted));
+}
+
+TEST_F(MediaFileTest, LtcReadReappliesTheShiftAndFillsTheReelFromUserBits) {
+    addVideo();
+    addAudio();
+    std::vector<AudioTimecodeRequest> requests;
+    MediaFile::installAudioTimecodeDecoder(
+        [&requests](MediaFile& target, const AudioTimecodeRequest& request) {
+            requests.push_back(request);
+            std::lock_guard lock(target.mutex());
+            EXPECT_FALSE(target.hasAvShiftSet());  // decoding sees the unshifted audio
+            target.removeAllAudioTimecodeTracks();
+            auto found = TCHelper::helperWithTime(CMTimeMake(36000, 1), 25.0, false);
+            found->setType(TCTypeAudio);
+            found->setRawUserBits(0x00a1b2c3);
+            found->setSource("on channel 1 of track 2");
+            target.addTimecodeTrackWithTCHelper(found);
+        });
+    file->setAvShift(CMTimeMake(1, 25));  // no audio timecode yet: only the shift is kept
+    file->readAudioTimecode();
+    file->readAudioTimecode();  // a second read replaces, never adds
+    MediaFile::installAudioTimecodeDecoder(nullptr);
+
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].readingRanges, 1);
+    EXPECT_EQ(requests[0].track, -1);
+    EXPECT_EQ(file->audioTimecodeCount(), 1);
+    EXPECT_EQ(file->audioTimecode()->time(), CMTimeMake(36000, 1) - CMTimeMake(1, 25));
+    EXPECT_EQ(file->reel(), "00A1B2C3");
+    EXPECT_EQ(file->readableAudioTimecodeInfo(), "09:59:59:24 (25.00fps) on channel 1 of track 2 ");
+
+    file->setMetaDataValue(kMaker, "GoPro");
+    file->readAudioTimecode();  // without a decoder nothing is found
+    EXPECT_FALSE(file->hasAudioTimecode());
+    EXPECT_EQ(file->readableAudioTimecodeInfo(), "no Audio-Timecode found");
+    EXPECT_EQ(file->reel(), "00A1B2C3");
+    EXPECT_EQ(file->shiftTime(), CMTimeMake(1, 25));
+}
+
+TEST_F(MediaFileTest, GoProFilesAreReadWithTheirOwnRanges) {
+    std::vector<AudioTimecodeRequest> requests;
+    MediaFile::installAudioTimecodeDecoder(
+        [&requests](MediaFile&, const AudioTimecodeRequest& request) {
+            requests.push_back(request);
+        });
+    file->setMetaDataValue(kMaker, "GoPro");
+    file->readAudioTimecode();
+    MediaFile::installAudioTimecodeDecoder(nullptr);
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].readingRanges, 2);
+    EXPECT_EQ(requests[0].readingAlgorithm, 3);
+    EXPECT_EQ(requests[0].frameRate, 0.0);
+    EXPECT_TRUE(file->audioTimecodeHasBeenRead());
+}
+
+TEST_F(MediaFileTest, TrackIdentifiersForExports) {
+    file->setSyncGroup(3);
+    auto video = addVideo();
+    addAudio();
+    auto audio = addAudio(2, 24);
+    EXPECT_EQ(file->uniqueTrackIDForTrack(*audio), 0x02420302);
+    EXPECT_EQ(file->uniqueTrackIDForTrack(*video), 0x03000301);
+    audio->setFourCC(fourCC("aac "));
+    audio->setAudioChannelCount(6);
+    EXPECT_EQ(file->uniqueTrackIDForTrack(*audio), 0x02E60302);
+    file->removeTrack(video);
+    audio->setFourCC(fourCC("lpcm"));
+    audio->setAudioBitDepth(16);
+    file->setSyncGroup(0x1ff);
+    EXPECT_EQ(file->uniqueTrackIDForTrack(*audio), 0x0006ff02);
+}
+
+TEST_F(MediaFileTest, DeviceIdentity) {
+    EXPECT_EQ(file->deviceName(), std::nullopt);
+    EXPECT_EQ(file->uniqueDeviceID(), "");
+    file->setMetaDataValue(kMaker, "Sony");
+    EXPECT_EQ(file->deviceName(), "Sony");
+    file->setMetaDataValue(kModel, "PXW-FS7");
+    file->setMetaDataValue(kFirmware, "4.1");
+    file->setMetaDataValue(kLensModel, "FE 24-70");
+    EXPECT_EQ(file->uniqueDeviceID(), "SONYPXW-FS74.1FE24-70");
+    file->setMetaDataValue(kLensSerialNumber, "l9");
+    EXPECT_EQ(file->uniqueDeviceID(), "SONYPXW-FS74.1L9");
+    file->setMetaDataValue(kSerialNumber, "12 34");
+    EXPECT_EQ(file->deviceName(), "Sony PXW-FS7");
+    EXPECT_EQ(file->uniqueDeviceID(), "SONYPXW-FS71234");
+    file->setMetaDataValue(kModel, "SONY FX6");
+    EXPECT_EQ(file->deviceName(), "SONY FX6");
+    EXPECT_EQ(file->uniqueDeviceID(), "SONYFX61234");
+    file->removeMetaDataValue(kMaker);
+    EXPECT_EQ(file->deviceName(), "SONY FX6");
+}
+
+struct ThreeFiles : MediaFile {
+    using MediaFile::MediaFile;
+    int32_t referencedFilesCount() const override { return 3; }
+};
+
+TEST_F(MediaFileTest, ReadableSummaries) {
+    EXPECT_EQ(file->readableVideoInfo(), "no Video");
+    EXPECT_EQ(file->readableAudioTimecodeInfo(), "not read yet");
+    file->setFilesize(1'400'000);
+    file->updateReadableInfo();
+    EXPECT_EQ(file->readableFileInfo(), "1.4 MB | Duration 00:00:00.000 | unknown");
+    EXPECT_EQ(file->readableVideoInfo(), "no video");
+    EXPECT_EQ(file->readableAudioInfo(), "no audio");
+    EXPECT_EQ(file->readableFileTimecodeInfo(), "no FileTimecode");
+
+    addVideo(25.0, 250);
+    addVideo(50.0, 25)->setCodecName("AVC-Intra");
+    addAudio();
+    auto df = TCHelper::helperWithFrameRate(30000.0 / 1001, true);
+    ASSERT_TRUE(df->setTimecodeString("25:00:00;00"));
+    df->setType(TCTypeFile);
+    file->addTimecodeTrackWithTCHelper(df);
+    file->addTimecodeTrackWithTCHelper(timecodeAt("01:00:00:00", TCTypeFile));
+    file->updateReadableInfo();
+    EXPECT_EQ(file->readableVideoInfo(),
+              "[#1] H.264/MPEG-4, 1920x1080, 25.00fps[#2] AVC-Intra, 1920x1080, 50.00fps");
+    EXPECT_EQ(file->readableAudioInfo(), "LPCM, 2CH, 24bit, 48000Hz");
+    EXPECT_EQ(file->readableFileTimecodeInfo(), "01:00:00;00 DF (29.97fps)  ...");
+    EXPECT_EQ(file->readableFileInfo(), "1.4 MB | Duration 00:00:09:29 | unknown");
+
+    addAudio();
+    file->updateReadableInfo();
+    EXPECT_EQ(file->readableAudioInfo(), "2 x [LPCM, 2CH, 24bit, 48000Hz] ");
+    addAudio(1, 16);
+    file->updateReadableInfo();
+    EXPECT_EQ(file->readableAudioInfo(),
+              "#1: [LPCM, 2CH, 24bit, 48000Hz] #2: [LPCM, 2CH, 24bit, 48000Hz] #3: [LPCM, 1CH, "
+              "16bit, 48000Hz] ");
+
+    auto spanned = std::make_shared<ThreeFiles>("/media/clip");
+    spanned->setMetaDataValue(kOriginalCreationDate,
+                              std::chrono::system_clock::from_time_t(1'700'000'000));
+    spanned->setAnalyzingFinished();
+    EXPECT_TRUE(spanned->hasBeenAnalyzed());
+    EXPECT_TRUE(spanned->readableFileInfo().starts_with("3 Files Zero KB | Duration"));
+    EXPECT_NE(spanned->readableFileInfo().find(" | *"), std::string::npos);
+}
+
+TEST_F(MediaFileTest, CreationDateTimecodeIsTheLocalTimeOfDay) {
+    std::tm parts{};
+    parts.tm_year = 2024 - 1900;
+    parts.tm_mon = 2;
+    parts.tm_mday = 9;
+    parts.tm_hour = 14;
+    parts.tm_min = 3;
+    parts.tm_sec = 7;
+    parts.tm_isdst = -1;
+    const auto date = std::chrono::system_clock::from_time_t(std::mktime(&parts));
+    file->setMetaDataValue(kFileCreationDate, date);
+    auto audio = file->creationDateTimecode();
+    EXPECT_EQ(audio->frameRate(), 0.0);
+    EXPECT_EQ(audio->timecodeString(TCOptionNone), "14:03:07.000");
+    addVideo(25.0);
+    auto video = file->creationDateTimecode();
+    EXPECT_EQ(video->timecodeString(TCOptionNone), "14:03:07:00");
+    EXPECT_EQ(video->type(), TCTypePlain);
+    file->removeMetaDataValue(kFileCreationDate);
+    EXPECT_EQ(file->creationDateTimecode()->timecodeString(TCOptionNone), "00:00:00:00");
+}
+
+TEST_F(MediaFileTest, BestTimeScaleAndDuration) {
+    EXPECT_EQ(file->bestTimeScale(), 600);
+    addAudio();
+    EXPECT_EQ(file->bestTimeScale(), 48000);
+    EXPECT_EQ(file->duration(), CMTimeMake(10, 1));
+    addVideo(25.0, 50);  // a shorter video decides the duration
+    EXPECT_EQ(file->duration(), CMTimeMake(2, 1));
+    EXPECT_EQ(file->bestTimeScale(), 25);
+}
+
+TEST_F(MediaFileTest, NamesTextsAndBaseAnalysis) {
+    EXPECT_EQ(file->name(), "A001C002.mov");
+    file->setName("Interview");
+    EXPECT_EQ(file->name(), "Interview");
+    EXPECT_EQ(std::make_shared<MediaFile>("")->name(), "unnamed file");
+    file->setFileContainerType(MediaFileContainerBWF);
+    EXPECT_EQ(file->fileContainerString(), "WAVE (BWF)");
+    file->setFileContainerType(12);
+    EXPECT_EQ(file->fileContainerString(), "unkown");
+    const uint8_t field[] = {'Z', 'O', 'O', 'M', 0, 'x', 0xe9};
+    EXPECT_EQ(MediaFile::cStringConvert(field, sizeof field), "ZOOM");
+    const uint8_t latin1[] = {'C', 'a', 'f', 0xe9};
+    EXPECT_EQ(MediaFile::cStringConvert(latin1, sizeof latin1), "Caf\xc3\xa9");
+    EXPECT_EQ(MediaFile::cStringConvert(field + 5, 2), "x\xc3\xa9");
+    const uint8_t utf8[] = {'C', 'a', 'f', 0xc3, 0xa9};
+    EXPECT_EQ(MediaFile::cStringConvert(utf8, sizeof utf8), "Caf\xc3\xa9");
+    file->setMetaDataValue(kNote, "");
+    EXPECT_EQ(file->note(), std::nullopt);
+
+    test::ScratchFolder folder;
+    test::writeFile(folder / "a.wav", std::string(1234, 'x'));
+    auto onDisk = std::make_shared<MediaFile>(folder / "a.wav");
+    onDisk->analyzeWithOptions({});
+    EXPECT_EQ(onDisk->filesize(), 1234u);
+    EXPECT_EQ(onDisk->fileTypeDescription(), "unkown");
+    auto missing = std::make_shared<MediaFile>(folder / "gone.wav");
+    missing->analyzeWithOptions({});
+    EXPECT_EQ(missing->filesize(), 0u);
+}
+
+TEST_F(MediaFileTest, InformationText) {
+    addVideo()->setFourCC(fourCC("avc1"));
+    file->firstVideoTrack()->metaData()[kVideoH264Profile] = MetadataValue(int64_t(0x164));
+    addAudio();
+    file->addTimecodeTrackWithTCHelper(timecodeAt("10:00:00:00", TCTypeFile));
+    file->addTimecodeTrackWithTCHelper(timecodeAt("10:00:02:05", TCTypeAudio));
+    file->setMetaDataValue(kScene, "12A");
+    file->setMetaDataValue(kSoftware, "Camera 2.0");
+    const std::string brief = file->metaDescription(0);
+    EXPECT_TRUE(brief.starts_with("+++ General +++\n\nFile = A001C002.mov\nFileCreationDate = "));
+    for (const char* part :
+         {"FileType = movie\n", "FileContainerType = unkown\n", "frameRate = 25.00\nLinked = 0\n",
+          "Referenced Files = 1\nUniqueDeviceID = \n\n+++ Video Tracks +++\n\nTrackNumber = 1\n",
+          "FourCC = 'avc1'\n", "H264 Profile = 100\nH264 Level = 0\n\n\n+++ Audio Tracks +++",
+          "ChannelMuteMask = 0\n\n\n+++ Timecode +++\n\nFile-TC:0 10:00:00:00",
+          "Offset FileTC/AudioTC: TC:0 00:00:02:05 (25.00fps)",
+          "<<< Offset >>>\n\n+++ Used Metadata +++\n\nScene = 12A\nSoftware = Camera 2.0\n"
+          "\n+++ Metadata Sources +++\n\n"})
+        EXPECT_NE(brief.find(part), std::string::npos) << part;
+    EXPECT_EQ(brief.find("sourceURL = "), std::string::npos);
+    const std::string detailed = file->metaDescription(1);
+    EXPECT_NE(detailed.find("sourceURL = /media/A001C002.mov\nmediaURL = /media/A001C002.mov\n\n"),
+              std::string::npos);
+    EXPECT_TRUE(detailed.ends_with("\n\n####### Original File Metadata #######"));
+}
+
+}  // namespace
+}  // namespace vorlane
