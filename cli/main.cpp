@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "CommandLine.h"
+#include "ScanCommand.h"
 #include "SettingsCommand.h"
 #include "app/StandardDefaults.h"
 #include "platform/UserDefaults.h"
@@ -17,8 +18,8 @@ using vorlane::cli::kExitSuccess;
 
 constexpr const char* kUsage =
     "Usage:\n"
-    "  vorlane scan PATH... [--json] [--no-ltc] [--no-thumbnails] [--sync-info]\n"
-    "  vorlane info FILE... [--detailed]\n"
+    "  vorlane scan PATH... [--json] [--no-ltc] [--no-thumbnails] [--sync-info] [--quiet]\n"
+    "  vorlane info FILE... [--detailed] [--quiet]\n"
     "  vorlane ltc FILE [--fps R] [--track N] [--channel N] [--offset FRAMES] [--ranges 0-4]\n"
     "              [--algorithm 0-4] [--json]\n"
     "  vorlane sync PATH... [--json] [--master FILE] [--multicam] [--keep-camera-audio]\n"
@@ -28,12 +29,15 @@ constexpr const char* kUsage =
     "  vorlane --version | --help\n"
     "\n"
     "Paths may be files or folders; folders are walked recursively.\n"
+    "Progress goes to stderr; --quiet silences it.\n"
     "Exit status: 0 success, 1 when some input failed, 2 usage error.\n";
 
 using Command = std::function<int(const std::vector<std::string>&)>;
 
 const std::map<std::string, Command>& commands() {
     static const std::map<std::string, Command> table = {
+        {"info", vorlane::cli::runInfoCommand},
+        {"scan", vorlane::cli::runScanCommand},
         {"settings", vorlane::cli::runSettingsCommand},
     };
     return table;

@@ -1,0 +1,137 @@
+#include "MediaJson.h"
+
+#include <cmath>
+#include <mutex>
+
+#include "media/MediaTypes.h"
+#include "platform/CMTime.h"
+
+namespace vorlane::cli {
+
+namespace {
+
+// Numbers that JSON cannot hold (NaN from an invalid time) become null.
+nlohmann::json number(double value) {
+    return std::isfinite(value) ? nlohmann::json(value) : nlohmann::json();
+}
+
+const char* timecodeTypeWord(int32_t type) {
+    switch (type) {
+        case TCTypeFile:
+            return "file";
+        case TCTypeAudio:
+            return "audio";
+        default:
+            return "plain";
+    }
+}
+
+const char* trackKindWord(int32_t type) {
+    switch (type) {
+        case MediaTrackTypeVideo:
+            return "video";
+        case MediaTrackTypeAudio:
+            return "audio";
+        case MediaTrackTypeTimecode:
+            return "timecode";
+        default:
+            return "unknown";
+    }
+}
+
+}  // namespace
+
+std::string mediaTypeWord(int32_t type) {
+    switch (type) {
+        case MediaTypeAudio:
+            return "audio";
+        case MediaTypeVideo:
+            return "video";
+        case MediaTypeMovie:
+            return "movie";
+        default:
+            return "unknown";
+    }
+}
+
+std::string fourCCText(uint32_t code) {
+    if (code == 0) return {};
+    std::string text;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        const char c = char((code >> shift) & 0xff);
+        text += (c >= 0x20 && c < 0x7f) ? c : '.';
+    }
+    return text;
+}
+
+nlohmann::json timecodeJson(const std::shared_ptr<TCHelper>& timecode) {
+    if (!timecode) return nullptr;
+    return {
+        {"text", timecode->timecodeString(TCOptionWrap24h)},
+        {"frameRate", number(timecode->frameRate())},
+        {"dropFrame", timecode->dropFrame()},
+        {"type", timecodeTypeWord(timecode->type())},
+        {"source", timecode->source()},
+        {"userBits", timecode->userBitsString()},
+        {"seconds", number(CMTimeGetSeconds(timecode->time()))},
+    };
+}
+
+nlohmann::json trackJson(const MediaTrack& track) {
+    nlohmann::json json = {
+        {"kind", trackKindWord(track.type())},
+        {"number", track.trackNumber()},
+        {"codec", track.codecName()},
+        {"fourCC", fourCCText(track.fourCC())},
+    };
+    if (track.type() == MediaTrackTypeVideo) {
+        json["width"] = number(track.videoSize().width);
+        json["height"] = number(track.videoSize().height);
+        json["frameRate"] = number(track.videoFrameRate());
+    } else if (track.type() == MediaTrackTypeAudio) {
+        json["channels"] = track.audioChannelCount();
+        json["bitDepth"] = track.audioBitDepth();
+        json["sampleRate"] = number(track.audioSampleRate());
+        json["channelMask"] = track.getAudioChannelMask();
+    } else if (track.type() == MediaTrackTypeTimecode) {
+        json["timecode"] = timecodeJson(track.timecode());
+    }
+    return json;
+}
+
+nlohmann::json mediaFileJson(const MediaFile& file, bool withSyncInfo) {
+    std::lock_guard lock(file.mutex());
+    nlohmann::json metadata = nlohmann::json::object();
+    for (const auto& [key, value] : file.metaData())
+        if (const std::string* text = value.string()) metadata[key] = *text;
+    nlohmann::json tracks = nlohmann::json::array();
+    for (const auto& track : file.tracks())
+        tracks.push_back(trackJson(*track));
+    const std::string syncInfo = file.infoText();
+    return {
+        {"path", file.sourceURLPath().string()},
+        {"name", file.name()},
+        {"container", file.fileContainerString()},
+        {"mediaType", mediaTypeWord(file.type())},
+        {"syncGroup", file.syncGroup()},
+        {"linked", file.linkedAudioFile()},
+        {"duration", number(CMTimeGetSeconds(file.duration()))},
+        {"frameRate", number(file.frameRate())},
+        {"timecode", timecodeJson(file.timecode())},
+        {"fileTimecode", timecodeJson(file.fileTimecode())},
+        {"audioTimecode", timecodeJson(file.audioTimecode())},
+        {"metadata", metadata},
+        {"tracks", tracks},
+        {"info",
+         {
+             {"file", file.readableFileInfo()},
+             {"video", file.readableVideoInfo()},
+             {"audio", file.readableAudioInfo()},
+             {"fileTimecode", file.readableFileTimecodeInfo()},
+             {"audioTimecode", file.readableAudioTimecodeInfo()},
+         }},
+        {"syncInfo", withSyncInfo && !syncInfo.empty() ? nlohmann::json(syncInfo) : nullptr},
+    };
+}
+
+}  // namespace vorlane::cli

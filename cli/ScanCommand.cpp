@@ -1,0 +1,194 @@
+#include "ScanCommand.h"
+
+#include <cmath>
+#include <iostream>
+#include <memory>
+#include <optional>
+
+#include "CommandLine.h"
+#include "ConsoleProgress.h"
+#include "MediaJson.h"
+#include "app/ApplicationController.h"
+#include "media/MediaText.h"
+#include "platform/Log.h"
+
+namespace vorlane::cli {
+namespace {
+
+struct Input {
+    ParsedArguments arguments;
+    std::vector<std::filesystem::path> paths;
+};
+
+std::optional<Input> parseInput(const std::vector<std::string>& arguments,
+                                const std::set<std::string>& flags, const char* what, int& status) {
+    std::string error;
+    auto parsed = parseArguments(arguments, flags, {}, error);
+    if (!parsed) {
+        status = usageError(error);
+        return std::nullopt;
+    }
+    if (parsed->positionals.empty()) {
+        status = usageError(std::string("no ") + what + " given");
+        return std::nullopt;
+    }
+    Input input{*parsed, {}};
+    for (const auto& path : parsed->positionals)
+        input.paths.emplace_back(path);
+    return input;
+}
+
+// Runs the analysis of the paths with progress on stderr (unless quiet); reports every input
+// that failed on stderr. Answers whether every input could be read.
+bool analyze(ApplicationController& controller, const Input& input,
+             ApplicationController::AddResult& result) {
+    const bool quiet = input.arguments.has("--quiet");
+    if (quiet) Log::setStandardErrorEnabled(false);
+    std::unique_ptr<ConsoleProgress> progress;
+    if (!quiet) {
+        progress =
+            std::make_unique<ConsoleProgress>(std::cerr, ConsoleProgress::styleForStandardError());
+        controller.setProgressDisplay(progress.get());
+    }
+    result = controller.addPaths(input.paths);
+    controller.waitForAnalysis();
+    controller.setProgressDisplay(nullptr);
+
+    bool allRead = true;
+    for (const auto& skipped : result.skipped) {
+        if (!skipped.failed) continue;
+        std::cerr << "vorlane: " << skipped.path.string() << ": " << skipped.reason << "\n";
+        allRead = false;
+    }
+    for (const auto& file : controller.mediaPool().files()) {
+        if (file->type() != MediaTypeUnknown) continue;
+        std::cerr << "vorlane: " << file->sourceURLPath().string()
+                  << ": no audio or video could be read\n";
+        allRead = false;
+    }
+    return allRead;
+}
+
+std::string timecodeCell(const std::shared_ptr<TCHelper>& timecode) {
+    if (!timecode) return "-";
+    std::string text = timecode->timecodeString(TCOptionWrap24h);
+    if (timecode->dropFrame()) text += " DF";
+    text += " (" + timecode->frameRateString() + ") ";
+    text += timecode->type() == TCTypeAudio ? "audio" : "file";
+    return text;
+}
+
+std::vector<std::string> rowOf(const MediaFile& file) {
+    std::string type = mediaTypeWord(file.type());
+    if (file.linkedAudioFile()) type += ", linked";
+    const double seconds = CMTimeGetSeconds(file.duration());
+    return {file.name(),
+            file.fileContainerString(),
+            type,
+            file.syncGroup() ? std::to_string(file.syncGroup()) : "-",
+            timecodeCell(file.timecode()),
+            std::isfinite(seconds) ? formatMediaText("%.2fs", seconds) : "-",
+            file.readableVideoInfo(),
+            file.readableAudioInfo()};
+}
+
+void printTable(const std::vector<std::vector<std::string>>& rows) {
+    std::vector<size_t> widths;
+    for (const auto& row : rows) {
+        widths.resize(std::max(widths.size(), row.size()));
+        for (size_t column = 0; column < row.size(); ++column)
+            widths[column] = std::max(widths[column], row[column].size());
+    }
+    for (const auto& row : rows) {
+        std::string line;
+        for (size_t column = 0; column < row.size(); ++column) {
+            line += row[column];
+            if (column + 1 < row.size())
+                line += std::string(widths[column] - row[column].size() + 2, ' ');
+        }
+        std::cout << line << "\n";
+    }
+}
+
+void printHuman(const MediaPool& pool,
+                const std::vector<ApplicationController::SkippedPath>& skipped, bool withSyncInfo) {
+    std::vector<std::vector<std::string>> rows = {
+        {"Name", "Container", "Type", "Group", "Timecode", "Duration", "Video", "Audio"}};
+    if (withSyncInfo) rows.front().push_back("Sync");
+    for (const auto& file : pool.files()) {
+        rows.push_back(rowOf(*file));
+        if (withSyncInfo) rows.back().push_back(file->infoText().empty() ? "-" : file->infoText());
+    }
+    printTable(rows);
+    std::cout << pool.count() << (pool.count() == 1 ? " file" : " files") << "\n";
+    if (skipped.empty()) return;
+    std::cout << "\nSkipped:\n";
+    for (const auto& entry : skipped)
+        std::cout << "  " << entry.path.string() << ": " << entry.reason << "\n";
+}
+
+void printJson(const MediaPool& pool,
+               const std::vector<ApplicationController::SkippedPath>& skipped, bool withSyncInfo) {
+    nlohmann::json files = nlohmann::json::array();
+    for (const auto& file : pool.files())
+        files.push_back(mediaFileJson(*file, withSyncInfo));
+    nlohmann::json skippedJson = nlohmann::json::array();
+    for (const auto& entry : skipped)
+        skippedJson.push_back({{"path", entry.path.string()}, {"reason", entry.reason}});
+    const nlohmann::json document = {{"files", files}, {"skipped", skippedJson}};
+    std::cout << document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+}
+
+}  // namespace
+
+int runScanCommand(const std::vector<std::string>& arguments) {
+    int status = kExitSuccess;
+    const auto input =
+        parseInput(arguments, {"--json", "--no-ltc", "--no-thumbnails", "--sync-info", "--quiet"},
+                   "paths", status);
+    if (!input) return status;
+    const ParsedArguments& options = input->arguments;
+
+    ApplicationController controller;
+    MediaPool& pool = controller.mediaPool();
+    MetadataDictionary overrides;
+    if (options.has("--no-ltc")) overrides[kAnalyzeReadAudioTc] = false;
+    if (options.has("--no-thumbnails")) overrides[kAnalyzeCreateThumbnail] = false;
+    pool.setAnalysisOptionOverrides(overrides);
+
+    ApplicationController::AddResult result;
+    const bool allRead = analyze(controller, *input, result);
+    pool.enumerateSyncGroups();
+    const bool withSyncInfo = options.has("--sync-info");
+    if (withSyncInfo) {
+        if (controller.canShowSyncInfo())
+            controller.showSyncInfo();
+        else
+            std::cerr << "vorlane: sync information is not available in this version\n";
+        ApplicationController::waitFor([] { return true; });
+    }
+    if (options.has("--json"))
+        printJson(pool, result.skipped, withSyncInfo);
+    else
+        printHuman(pool, result.skipped, withSyncInfo);
+    return allRead ? kExitSuccess : kExitInputFailed;
+}
+
+int runInfoCommand(const std::vector<std::string>& arguments) {
+    int status = kExitSuccess;
+    const auto input = parseInput(arguments, {"--detailed", "--quiet"}, "files", status);
+    if (!input) return status;
+    ApplicationController controller;
+    ApplicationController::AddResult result;
+    const bool allRead = analyze(controller, *input, result);
+    const int32_t level = input->arguments.has("--detailed") ? 1 : 0;
+    bool first = true;
+    for (const auto& file : controller.mediaPool().files()) {
+        if (!first) std::cout << "\n";
+        first = false;
+        std::cout << file->metaDescription(level);
+    }
+    return allRead ? kExitSuccess : kExitInputFailed;
+}
+
+}  // namespace vorlane::cli

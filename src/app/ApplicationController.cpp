@@ -1,0 +1,210 @@
+#include "app/ApplicationController.h"
+
+#include <algorithm>
+#include <set>
+#include <system_error>
+
+#include "media/MediaText.h"
+#include "platform/DefaultsKeys.h"
+#include "platform/MainQueue.h"
+#include "platform/UserDefaults.h"
+
+namespace vorlane {
+
+namespace {
+
+bool isHidden(const std::filesystem::path& path) {
+    const std::string name = path.filename().string();
+    return !name.empty() && name.front() == '.';
+}
+
+// The regular files below a folder in name order, hidden files and folders left out.
+std::vector<std::filesystem::path> walkFolder(
+    const std::filesystem::path& folder, std::vector<ApplicationController::SkippedPath>& skipped) {
+    namespace fs = std::filesystem;
+    std::vector<fs::path> found;
+    std::error_code error;
+    fs::recursive_directory_iterator entries(folder, fs::directory_options::skip_permission_denied,
+                                             error);
+    for (; !error && entries != fs::recursive_directory_iterator(); entries.increment(error)) {
+        const fs::directory_entry& entry = *entries;
+        std::error_code entryError;
+        if (isHidden(entry.path())) {
+            if (entry.is_directory(entryError)) entries.disable_recursion_pending();
+            continue;
+        }
+        if (entry.is_regular_file(entryError))
+            found.push_back(entry.path());
+        else if (!entry.is_directory(entryError))
+            skipped.push_back({entry.path(), "not a regular file", false});
+    }
+    if (error)
+        skipped.push_back({folder, "could not be read completely: " + error.message(), true});
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+}  // namespace
+
+ApplicationController::ApplicationController(ApplicationHooks hooks)
+    : ApplicationController(std::move(hooks), UserDefaults::standardUserDefaults(),
+                            NotificationCenter::defaultCenter()) {}
+
+ApplicationController::ApplicationController(ApplicationHooks hooks, UserDefaults& defaults,
+                                             NotificationCenter& center)
+    : hooks_(std::move(hooks)),
+      defaults_(defaults),
+      center_(center),
+      mediaPool_(MediaPool::create(hooks_.readerFactory, defaults, center)) {
+    if (hooks_.audioTimecodeDecoder)
+        MediaFile::installAudioTimecodeDecoder(hooks_.audioTimecodeDecoder);
+    observePool();
+}
+
+ApplicationController::~ApplicationController() {
+    for (const auto token : observers_)
+        center_.removeObserver(token);
+    backgroundQueue_.waitUntilAllOperationsAreFinished();
+}
+
+void ApplicationController::observePool() {
+    observers_.push_back(center_.addObserverForName(
+        kAnalyzingStartedNotification, [this](const Notification&) { analyzingStarted(); }));
+    observers_.push_back(center_.addObserverForName(
+        kAnalyzingUpdatedNotification, [this](const Notification&) { analyzingUpdated(); }));
+    observers_.push_back(center_.addObserverForName(
+        kAnalyzingFinishedNotification, [this](const Notification&) { analyzingFinished(); }));
+}
+
+// Adding files
+
+std::vector<std::filesystem::path> ApplicationController::expandPaths(
+    const std::vector<std::filesystem::path>& paths, std::vector<SkippedPath>& skipped) {
+    namespace fs = std::filesystem;
+    std::vector<fs::path> files;
+    for (const fs::path& given : paths) {
+        std::error_code error;
+        const fs::path path = fs::absolute(given, error).lexically_normal();
+        const fs::file_status status = fs::status(path, error);
+        if (error || !fs::exists(status)) {
+            skipped.push_back({path, "no such file or folder", true});
+        } else if (fs::is_directory(status)) {
+            for (fs::path& file : walkFolder(path, skipped))
+                files.push_back(std::move(file));
+        } else if (fs::is_regular_file(status)) {
+            files.push_back(path);
+        } else {
+            skipped.push_back({path, "not a regular file", true});
+        }
+    }
+    return files;
+}
+
+ApplicationController::AddResult ApplicationController::addPaths(
+    const std::vector<std::filesystem::path>& paths) {
+    AddResult result;
+    const std::vector<std::filesystem::path> files = expandPaths(paths, result.skipped);
+    // Files the user named themselves, as opposed to files found in a folder.
+    std::set<std::filesystem::path> named;
+    for (const auto& given : paths) {
+        std::error_code error;
+        named.insert(std::filesystem::absolute(given, error).lexically_normal());
+    }
+    std::vector<MediaPool::SkippedURL> skipped;
+    if (auto added = mediaPool_->addMediaWithURLs(files, &skipped)) result.added = *added;
+    for (auto& entry : skipped) {
+        const bool failed = named.count(entry.url) != 0 && !entry.duplicate;
+        result.skipped.push_back({std::move(entry.url), std::move(entry.reason), failed});
+    }
+    return result;
+}
+
+// Waiting on the main queue
+
+bool ApplicationController::waitFor(const std::function<bool()>& done,
+                                    std::chrono::milliseconds timeout) {
+    const bool finished = MainQueue::runUntil(done, timeout);
+    MainQueue::drain();  // deliveries posted just before the end
+    return finished;
+}
+
+bool ApplicationController::waitForAnalysis(std::chrono::milliseconds timeout) {
+    return waitFor([this] { return !mediaPool_->hasPendingAnalysis(); }, timeout);
+}
+
+// Analysis progress
+
+void ApplicationController::analyzingStarted() {
+    if (progress_) progress_->startWithTitle("analyzing media");
+}
+
+void ApplicationController::analyzingUpdated() {
+    if (!progress_) return;
+    if (progress_->aborted()) mediaPool_->stopAnalyzing();
+    const int64_t analyzed = mediaPool_->filesAnalyzed();
+    const int64_t total = mediaPool_->newFilesCount();
+    if (total <= 0) return;  // the batch ended meanwhile
+    progress_->setPercent(double(analyzed) / double(total) * 100.0);
+    progress_->setStatus(
+        formatMediaText("%lld of %lld files analyzed", (long long)analyzed, (long long)total));
+}
+
+void ApplicationController::analyzingFinished() {
+    if (progress_) progress_->stop();
+    if (syncInfo_) backgroundQueue_.addOperationWithBlock([this] { showSyncInfo(); });
+}
+
+// Audio timecode of a selection
+
+std::shared_ptr<Operation> ApplicationController::readAudioTimecodeOfFiles(
+    std::vector<std::shared_ptr<MediaFile>> files, AudioTimecodeRequest request) {
+    return backgroundQueue_.addOperationWithBlock(
+        [this, files = std::move(files), request] { readAudioTimecode(files, request); });
+}
+
+void ApplicationController::readAudioTimecode(const std::vector<std::shared_ptr<MediaFile>>& files,
+                                              const AudioTimecodeRequest& request) {
+    if (progress_) progress_->startWithTitle("read audio timecode");
+    const size_t count = files.size();
+    for (size_t index = 0; index < count; ++index) {
+        if (progress_ && progress_->aborted()) break;
+        if (progress_) {
+            progress_->setPercent(double(index) / double(count) * 100.0);
+            progress_->setStatus(formatMediaText("reading file %zu of %zu...", index, count));
+        }
+        center_.postNotificationName(kReloadTableViewNotification);
+        files[index]->readAudioTimecodeAtFrameRate(request);
+    }
+    mediaPool_->updateLinkedAudioFiles();
+    if (syncInfo_) showSyncInfo();
+    if (progress_) progress_->stop();
+    center_.postNotificationName(kReloadTableViewNotification);
+}
+
+// Sync information
+
+void ApplicationController::showSyncInfo() {
+    if (!hooks_.syncInfoUpdater) return;
+    const bool involveDate = defaults_.boolForKey(DefaultsKey::involveFileDate);
+    const bool multicam = defaults_.boolForKey(DefaultsKey::multicam);
+    OperationQueue queue;
+    for (const auto& file : mediaPool_->files()) {
+        queue.addOperationWithBlock([this, file, involveDate, multicam] {
+            hooks_.syncInfoUpdater(*file, *mediaPool_, involveDate, multicam);
+            center_.postNotificationName(kUpdateMediaFileNotification, file);
+        });
+    }
+    queue.waitUntilAllOperationsAreFinished();
+    syncInfo_ = true;
+}
+
+void ApplicationController::hideSyncInfo() {
+    for (const auto& file : mediaPool_->files()) {
+        file->setInfoText("");
+        file->setHighLightColor(0);
+    }
+    center_.postNotificationName(kReloadTableViewNotification);
+    syncInfo_ = false;
+}
+
+}  // namespace vorlane

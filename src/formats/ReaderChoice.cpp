@@ -1,0 +1,122 @@
+#include "formats/ReaderChoice.h"
+
+#include <algorithm>
+#include <cctype>
+#include <initializer_list>
+#include <string>
+#include <system_error>
+
+#include "platform/FileSystem.h"
+
+namespace vorlane {
+
+namespace {
+
+using ClassTest = bool (*)(const std::filesystem::path&);
+using Opener = MediaReaderChoice (*)(const std::filesystem::path&, MediaPool&);
+
+struct ReaderRule {
+    const char* kind;  // the file kind named when there is no reader; nullptr: the file's type
+    ClassTest accepts;
+    Opener open;  // nullptr: this build has no reader of the kind
+};
+
+std::string upperCasedExtension(const std::filesystem::path& url) {
+    std::string extension = url.extension().string();
+    if (!extension.empty()) extension.erase(0, 1);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return char(std::toupper(c)); });
+    return extension;
+}
+
+bool hasExtension(const std::filesystem::path& url, std::initializer_list<const char*> wanted) {
+    const std::string extension = upperCasedExtension(url);
+    return std::any_of(wanted.begin(), wanted.end(),
+                       [&](const char* candidate) { return extension == candidate; });
+}
+
+bool isMXF(const std::filesystem::path& url) {
+    return hasExtension(url, {"MXF"});
+}
+bool isQuicktime(const std::filesystem::path& url) {
+    return hasExtension(url, {"MOV", "MP4", "M4A", "M4V"});
+}
+bool isCanonRaw(const std::filesystem::path& url) {
+    return hasExtension(url, {"CRM"});
+}
+bool isAVCHD(const std::filesystem::path& url) {
+    return hasExtension(url, {"MTS"});
+}
+bool isWave(const std::filesystem::path& url) {
+    return hasExtension(url, {"WAV"});
+}
+bool isMP3(const std::filesystem::path& url) {
+    return hasExtension(url, {"MP3"});
+}
+bool isRed(const std::filesystem::path& url) {
+    return hasExtension(url, {"R3D"});
+}
+bool isDNG(const std::filesystem::path& url) {
+    return hasExtension(url, {"DNG"});
+}
+bool isFCPXML(const std::filesystem::path& url) {
+    return hasExtension(url, {"FCPXML"});
+}
+
+// Media that the platform's asset interface opens by its type, and MPEG transport streams.
+bool isPlatformMedia(const std::filesystem::path& url) {
+    if (hasExtension(url, {"M2T"})) return true;
+    const std::optional<std::string> type = FileSystem::typeIdentifier(url);
+    if (!type) return false;
+    for (const char* known :
+         {FileSystem::kTypeQuickTimeMovie, FileSystem::kTypeMPEG4, FileSystem::kTypeMPEG4Audio,
+          FileSystem::kTypeMPEG, FileSystem::kTypeMPEG2TransportStream,
+          FileSystem::kTypeAVCHDTransportStream, FileSystem::kTypeWaveformAudio,
+          FileSystem::kTypeAIFFAudio, FileSystem::kTypeAIFCAudio, FileSystem::kTypeMP3})
+        if (*type == known) return true;
+    return false;
+}
+
+// The fixed order of the class tests; the first that accepts a file decides. Each reader
+// takes its place here as one line.
+const ReaderRule kReaderRules[] = {
+    {"MXF", isMXF, nullptr},              // MXFImporterFile when mxfImporter is 1, else MXFFile
+    {"QuickTime", isQuicktime, nullptr},  // QuicktimeFile
+    {"Canon raw", isCanonRaw, nullptr},   // CRMFile
+    {"AVCHD", isAVCHD, nullptr},          // AVCHDFile
+    {"WAVE", isWave, nullptr},            // CinemaDNGFile beside DNG images, else BWFFile
+    {"MP3", isMP3, nullptr},              // MP3File
+    {nullptr, isPlatformMedia, nullptr},  // AVFoundationFile
+    {"RED", isRed, nullptr},              // RedFile
+    {"CinemaDNG", isDNG, nullptr},        // CinemaDNGFile
+    {"FCPXML", isFCPXML, nullptr},        // FCPXImport, which adds its own files
+};
+
+const ReaderRule* ruleFor(const std::filesystem::path& url) {
+    for (const ReaderRule& rule : kReaderRules)
+        if (rule.accepts(url)) return &rule;
+    return nullptr;
+}
+
+std::string kindOf(const ReaderRule& rule, const std::filesystem::path& url) {
+    if (rule.kind) return rule.kind;
+    return FileSystem::typeDescription(url).value_or("this kind of");
+}
+
+}  // namespace
+
+MediaReaderChoice chooseMediaReader(const std::filesystem::path& url, MediaPool& pool) {
+    std::error_code error;
+    if (!std::filesystem::exists(url, error)) return {nullptr, {}, "no such file"};
+    const ReaderRule* rule = ruleFor(url);
+    if (!rule) return {nullptr, {}, "not a media file Vorlane reads"};
+    if (!rule->open) return {nullptr, {}, "no reader for " + kindOf(*rule, url) + " files yet"};
+    return rule->open(url, pool);
+}
+
+bool isSupportedMediaURL(const std::filesystem::path& url) {
+    const ReaderRule* rule = ruleFor(url);
+    return rule && rule->open;
+}
+
+}  // namespace vorlane

@@ -1,0 +1,245 @@
+// The controller around the pool: walking what the user names, reporting what it skips, driving
+// the progress display, reading audio timecode of a selection and sync information.
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <mutex>
+
+#include "app/ApplicationController.h"
+#include "platform/DefaultsKeys.h"
+#include "platform/MainQueue.h"
+#include "platform/UserDefaults.h"
+#include "support/TestSupport.h"
+#include "timecode/TCHelper.h"
+
+namespace vorlane {
+namespace {
+
+using namespace std::chrono_literals;
+using test::writeFile;
+
+// A sound file of known length whose analysis can be held.
+class SoundFile : public MediaFile {
+  public:
+    using MediaFile::MediaFile;
+    void analyzeWithOptions(const MetadataDictionary& options) override {
+        MediaFile::analyzeWithOptions(options);
+        if (hold) hold();
+        std::lock_guard lock(mutex());
+        auto track = addTrackWithMediaType(MediaTrackTypeAudio, 0);
+        track->setCodecName("LPCM");
+        track->setAudioChannelCount(1);
+        track->setTimeRange({kCMTimeZero, CMTimeMake(10, 1)});
+    }
+    std::function<void()> hold;
+};
+
+class RecordingProgress : public ProgressDisplay {
+  public:
+    void startWithTitle(const std::string& title) override { record("start " + title); }
+    void setPercent(double percent) override { record("percent " + std::to_string(int(percent))); }
+    void setStatus(const std::string& status) override { record("status " + status); }
+    void stop() override { record("stop"); }
+    bool aborted() const override { return abort; }
+
+    std::vector<std::string> calls() {
+        std::lock_guard lock(mutex);
+        return calls_;
+    }
+    bool called(const std::string& call) {
+        const auto all = calls();
+        return std::find(all.begin(), all.end(), call) != all.end();
+    }
+    std::atomic<bool> abort{false};
+
+  private:
+    void record(std::string call) {
+        std::lock_guard lock(mutex);
+        calls_.push_back(std::move(call));
+    }
+    std::mutex mutex;
+    std::vector<std::string> calls_;
+};
+
+class ApplicationControllerTest : public testing::Test {
+  protected:
+    ApplicationControllerTest() { defaults.setBool(true, DefaultsKey::automaticallySetSyncGroups); }
+
+    // Files ending in ".snd" are sound files; anything else is not taken.
+    ApplicationHooks hooks() {
+        ApplicationHooks hooks;
+        hooks.readerFactory = [this](const std::filesystem::path& url, MediaPool&) {
+            if (url.extension() != ".snd")
+                return MediaReaderChoice{nullptr, {}, "not a sound file"};
+            auto file = std::make_shared<SoundFile>(url);
+            if (holdFile == url.filename()) file->hold = hold;
+            return MediaReaderChoice{file, {file}, {}};
+        };
+        return hooks;
+    }
+
+    std::filesystem::path make(const std::string& relative) {
+        const auto path = folder / relative;
+        std::filesystem::create_directories(path.parent_path());
+        writeFile(path, "x");
+        return path;
+    }
+
+    test::ScratchFolder folder;
+    UserDefaults defaults{folder / "defaults.json"};
+    NotificationCenter center;
+    std::string holdFile;
+    std::function<void()> hold;
+};
+
+TEST_F(ApplicationControllerTest, FoldersAreWalkedInNameOrderWithoutHiddenEntries) {
+    make("day/b.snd");
+    make("day/a.snd");
+    make("day/sub/c.snd");
+    make("day/.hidden.snd");
+    make("day/.cache/d.snd");
+    const auto named = make(".named.snd");
+    std::vector<ApplicationController::SkippedPath> skipped;
+    const auto files = ApplicationController::expandPaths(
+        {folder / "day", named, folder / "missing.snd"}, skipped);
+    const auto root = folder.path().lexically_normal();
+    EXPECT_EQ(files,
+              (std::vector<std::filesystem::path>{root / "day/a.snd", root / "day/b.snd",
+                                                  root / "day/sub/c.snd", root / ".named.snd"}));
+    ASSERT_EQ(skipped.size(), 1u);
+    EXPECT_EQ(skipped[0].path, root / "missing.snd");
+    EXPECT_EQ(skipped[0].reason, "no such file or folder");
+    EXPECT_TRUE(skipped[0].failed);
+}
+
+TEST_F(ApplicationControllerTest, AddingReportsEverySkippedFileAndOnlyNamedOnesFail) {
+    ApplicationController controller(hooks(), defaults, center);
+    make("day/a.snd");
+    make("day/notes.txt");
+    const auto named = make("other.txt");
+    const auto result =
+        controller.addPaths({folder / "day", named, folder / "day/a.snd", folder / "gone"});
+    ASSERT_TRUE(controller.waitForAnalysis(30s));
+    ASSERT_EQ(result.added.size(), 1u);
+    EXPECT_EQ(controller.mediaPool().count(), 1u);
+    EXPECT_TRUE(result.added[0]->hasBeenAnalyzed());
+    std::map<std::string, std::pair<std::string, bool>> skipped;
+    for (const auto& entry : result.skipped)
+        skipped[entry.path.filename().string()] = {entry.reason, entry.failed};
+    ASSERT_EQ(skipped.size(), 4u);
+    EXPECT_EQ(skipped["notes.txt"], std::make_pair(std::string("not a sound file"), false));
+    EXPECT_EQ(skipped["other.txt"], std::make_pair(std::string("not a sound file"), true));
+    EXPECT_EQ(skipped["a.snd"].second, false);  // named twice: already in the pool
+    EXPECT_EQ(skipped["gone"].second, true);
+}
+
+TEST_F(ApplicationControllerTest, ProgressFollowsABatch) {
+    ApplicationController controller(hooks(), defaults, center);
+    RecordingProgress progress;
+    controller.setProgressDisplay(&progress);
+    controller.addPaths({make("a.snd"), make("b.snd"), make("c.snd")});
+    ASSERT_TRUE(controller.waitForAnalysis(30s));
+    const auto calls = progress.calls();
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(calls.front(), "start analyzing media");
+    EXPECT_EQ(calls.back(), "stop");
+    EXPECT_TRUE(progress.called("status 1 of 3 files analyzed") ||
+                progress.called("status 2 of 3 files analyzed"));
+}
+
+TEST_F(ApplicationControllerTest, AnAbortedDisplayStopsTheAnalysis) {
+    std::mutex mutex;
+    std::condition_variable released;
+    bool open = false;
+    holdFile = "b.snd";
+    hold = [&] {
+        std::unique_lock lock(mutex);
+        released.wait(lock, [&] { return open; });
+    };
+    ApplicationController controller(hooks(), defaults, center);
+    RecordingProgress progress;
+    progress.abort = true;
+    controller.setProgressDisplay(&progress);
+    controller.addPaths({make("a.snd"), make("b.snd"), make("c.snd")});
+    ApplicationController::waitFor([&] { return controller.mediaPool().cancelledAnalyzing(); },
+                                   30s);
+    {
+        std::lock_guard lock(mutex);
+        open = true;
+    }
+    released.notify_all();
+    ASSERT_TRUE(controller.waitForAnalysis(30s));
+    ASSERT_EQ(controller.mediaPool().count(), 1u);
+    EXPECT_EQ(controller.mediaPool().objectAtIndex(0)->name(), "a.snd");
+}
+
+TEST_F(ApplicationControllerTest, ReadingAudioTimecodeOfASelectionLinksAndReports) {
+    ApplicationHooks withDecoder = hooks();
+    std::vector<AudioTimecodeRequest> requests;
+    withDecoder.audioTimecodeDecoder = [&](MediaFile& file, const AudioTimecodeRequest& request) {
+        requests.push_back(request);
+        auto value = TCHelper::helperWithFrameRate(25.0, false);
+        value->setTimecodeString("09:00:00:00");
+        value->setType(TCTypeAudio);
+        std::lock_guard lock(file.mutex());
+        file.removeAllAudioTimecodeTracks();
+        file.addTimecodeTrackWithTCHelper(value);
+    };
+    ApplicationController controller(withDecoder, defaults, center);
+    RecordingProgress progress;
+    controller.setProgressDisplay(&progress);
+    const auto added = controller.addPaths({make("a.snd"), make("b.snd")}).added;
+    ASSERT_TRUE(controller.waitForAnalysis(30s));
+    AudioTimecodeRequest request;
+    request.frameRate = 25.0;
+    request.channel = 2;
+    const auto operation = controller.readAudioTimecodeOfFiles({added[0]}, request);
+    ASSERT_TRUE(ApplicationController::waitFor([&] { return operation->isFinished(); }, 30s));
+    MediaFile::installAudioTimecodeDecoder({});
+
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].channel, 2);
+    EXPECT_TRUE(added[0]->audioTimecodeHasBeenRead());
+    // The other file of the same length shares the found timecode.
+    EXPECT_EQ(added[1]->audioTimecode(), added[0]->audioTimecode());
+    EXPECT_TRUE(progress.called("start read audio timecode"));
+    EXPECT_TRUE(progress.called("status reading file 0 of 1..."));
+    EXPECT_EQ(progress.calls().back(), "stop");
+}
+
+TEST_F(ApplicationControllerTest, SyncInformationComesFromTheInstalledEngine) {
+    ApplicationHooks withSync = hooks();
+    std::atomic<int> asked{0};
+    withSync.syncInfoUpdater = [&](MediaFile& file, MediaPool&, bool involveDate, bool) {
+        ++asked;
+        file.setInfoText(involveDate ? "dated" : "synced");
+        file.setHighLightColor(1);
+    };
+    ApplicationController plain(hooks(), defaults, center);
+    EXPECT_FALSE(plain.canShowSyncInfo());
+
+    ApplicationController controller(withSync, defaults, center);
+    controller.addPaths({make("a.snd"), make("b.snd")});
+    ASSERT_TRUE(controller.waitForAnalysis(30s));
+    int updates = 0;
+    const auto token = center.addObserverForName(kUpdateMediaFileNotification,
+                                                 [&](const Notification&) { ++updates; });
+    controller.showSyncInfo();
+    ApplicationController::waitFor([] { return true; }, 1s);
+    EXPECT_TRUE(controller.syncInfo());
+    EXPECT_EQ(asked, 2);
+    EXPECT_EQ(updates, 2);
+    EXPECT_EQ(controller.mediaPool().objectAtIndex(1)->infoText(), "synced");
+    controller.hideSyncInfo();
+    EXPECT_FALSE(controller.syncInfo());
+    EXPECT_EQ(controller.mediaPool().objectAtIndex(1)->infoText(), "");
+    EXPECT_EQ(controller.mediaPool().objectAtIndex(1)->highLightColor(), 0);
+    center.removeObserver(token);
+}
+
+TEST_F(ApplicationControllerTest, TheStandardHooksChooseReaders) {
+    EXPECT_TRUE(ApplicationHooks::standard().readerFactory);
+}
+
+}  // namespace
+}  // namespace vorlane

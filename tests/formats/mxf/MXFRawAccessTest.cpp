@@ -1,0 +1,193 @@
+#include <gtest/gtest.h>
+
+#include "formats/mxf/MXFError.h"
+#include "formats/mxf/MXFEssenceContainerItems.h"
+#include "formats/mxf/MXFMetadataSet.h"
+#include "formats/mxf/MXFPartitionPack.h"
+#include "formats/mxf/MXFRawAccess.h"
+#include "formats/mxf/MXFReader.h"
+#include "formats/mxf/MXFTestFile.h"
+
+namespace vorlane {
+namespace {
+
+using test::Bytes;
+using test::concat;
+using test::keyBytes;
+
+const std::string kUnknownKey = "06.0E.2B.34.01.01.01.01.0F.0F.0F.0F.0F.0F.0F.0F";
+
+MXFRawAccess access(const Bytes& bytes) {
+    return MXFRawAccess(FileReader::fromBuffer(bytes));
+}
+
+TEST(MXFRawAccessTest, BERLengthForms) {
+    Bytes file = concat({keyBytes(kUnknownKey), Bytes{0x83, 0x00, 0x01, 0x00}, Bytes(256, 1),
+                         keyBytes(kUnknownKey), Bytes{0x7F}, Bytes(127, 2), keyBytes(kUnknownKey),
+                         Bytes{0x88, 0, 0, 0, 0, 0, 0, 0, 3}, Bytes(3, 3), keyBytes(kUnknownKey),
+                         Bytes{0x89, 0, 0, 0, 0, 0, 0, 0, 0, 1}, Bytes(1, 4)});
+    MXFRawAccess raw = access(file);
+    auto first = raw.nextKLV();
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->klvLength(), 256u);
+    EXPECT_EQ(first->fileDataOffset(), 20u);
+    EXPECT_EQ(first->filePosition(), 0u);
+    EXPECT_EQ(raw.position(), 276u);
+    auto second = raw.nextKLV();
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(second->klvLength(), 127u);
+    EXPECT_EQ(second->fileDataOffset(), 17u);
+    auto third = raw.nextKLV();
+    ASSERT_NE(third, nullptr);
+    EXPECT_EQ(third->klvLength(), 3u);
+    EXPECT_EQ(third->fileDataOffset(), 25u);
+    // Nine length bytes end the walk.
+    EXPECT_EQ(raw.nextKLV(), nullptr);
+    // Unknown items are skipped, not read.
+    EXPECT_EQ(first->klvData(), nullptr);
+    EXPECT_EQ(typeid(*first), typeid(MXFKeyLengthValue));
+}
+
+TEST(MXFRawAccessTest, LengthBytesAboveSevenBitsAreNotTakenModulo) {
+    // 0x91 claims 17 length bytes; it must not be read as one.
+    const Bytes file = concat({keyBytes(kUnknownKey), Bytes{0x91, 0x05}, Bytes(30, 0)});
+    MXFRawAccess raw = access(file);
+    EXPECT_EQ(raw.nextKLV(), nullptr);
+}
+
+TEST(MXFRawAccessTest, ItemsBecomeTheirClassesAndOnlyStructureIsRead) {
+    test::MXFTestFile builder;
+    builder.addPartition(2, 4);
+    builder.addHeaderMetadata(90000, 25, false);
+    builder.addFill(100);
+    builder.addEssenceElement(100000);
+    builder.addRaw(test::klv(test::kSystemItemKey, Bytes(5000, 0), 3));
+    builder.addRaw(test::klv(kUnknownKey, Bytes(7000, 0), 3));
+    const Bytes file = builder.finish(false);
+
+    MXFRawAccess raw = access(file);
+    std::vector<std::string> types;
+    while (auto item = raw.nextKLV())
+        types.push_back(item->type());
+    ASSERT_EQ(types.size(), 13u);
+    EXPECT_EQ(types[0], "Partition Pack : Header Partition (Closed and Complete)");
+    EXPECT_EQ(types[1].substr(0, 12), "PrimerPack {");
+    EXPECT_EQ(types[2], "Metadata Set : Preface");
+    EXPECT_EQ(types[8], "Metadata Set : Timecode");
+    EXPECT_EQ(types[9], "Filler");
+    EXPECT_EQ(types[10], "EssenceElement: GC Picture, 1 of 1");
+    EXPECT_EQ(types[11], "SystemElement");
+    EXPECT_EQ(types[12].substr(0, 7), "unkown,");
+    // Essence, system item and unknown item (112 000 bytes) were skipped.
+    EXPECT_LT(raw.bytesRead(), file.size() - 110000);
+    EXPECT_EQ(raw.position(), file.size());
+}
+
+TEST(MXFRawAccessTest, LengthsPastTheEndOfTheFile) {
+    // A skipped item may be cut off (a truncated recording): it is answered and the walk ends.
+    Bytes file =
+        concat({keyBytes(test::kPictureElementKey), Bytes{0x84, 0x7F, 0, 0, 0}, Bytes(10, 0)});
+    MXFRawAccess raw = access(file);
+    auto essence = raw.nextKLV();
+    ASSERT_NE(essence, nullptr);
+    EXPECT_EQ(essence->klvLength(), 0x7F000000u);
+    EXPECT_EQ(raw.position(), file.size());
+    EXPECT_EQ(raw.nextKLV(), nullptr);
+
+    // A pack cut off cannot be parsed: no item, and nothing is allocated for its claim.
+    const Bytes cut =
+        concat({keyBytes(test::partitionKey(2, 4)), Bytes{0x82, 0x03, 0xE8}, Bytes(40, 0)});
+    MXFRawAccess cutRaw = access(cut);
+    EXPECT_EQ(cutRaw.nextKLV(), nullptr);
+    EXPECT_LT(cutRaw.bytesRead(), 64u);
+    // A claim no pack can have (256 TiB) makes it an unknown item that is skipped.
+    const Bytes huge =
+        concat({keyBytes(test::partitionKey(2, 4)),
+                Bytes{0x88, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, Bytes(40, 0)});
+    MXFRawAccess hugeRaw = access(huge);
+    auto skipped = hugeRaw.nextKLV();
+    ASSERT_NE(skipped, nullptr);
+    EXPECT_EQ(typeid(*skipped), typeid(MXFKeyLengthValue));
+    EXPECT_EQ(skipped->fileEndPosition(), 25u + 0xFFFFFFFFFFFFull);
+    EXPECT_EQ(hugeRaw.nextKLV(), nullptr);
+    EXPECT_LT(hugeRaw.bytesRead(), 64u);
+
+    // Fewer than 17 bytes: no item.
+    EXPECT_EQ(access(Bytes(16, 6)).nextKLV(), nullptr);
+    EXPECT_EQ(access(Bytes()).klvAtFileOffset(100), nullptr);
+}
+
+TEST(MXFRawAccessTest, PacksShorterThanTheirFieldsRaiseTheBoundsError) {
+    const Bytes file = test::klv(test::partitionKey(2, 4), Bytes(40, 0), 0);
+    MXFRawAccess raw = access(file);
+    EXPECT_THROW(raw.nextKLV(), MXFError);
+}
+
+TEST(MXFRawAccessTest, HeaderPartitionAfterARunIn) {
+    test::MXFTestFile builder;
+    builder.addRunIn(500);
+    builder.addPartition(2, 4);
+    builder.addHeaderMetadata(90000, 25, false);
+    builder.addPartition(4, 4);
+    const Bytes file = builder.finish(false);
+
+    MXFRawAccess raw = access(file);
+    auto header = std::dynamic_pointer_cast<MXFPartitionPack>(raw.headerPartition());
+    ASSERT_NE(header, nullptr);
+    EXPECT_EQ(header->filePosition(), 500u);
+    EXPECT_EQ(raw.runInLength(), 500u);
+    EXPECT_EQ(header->thisPartition(), 0u);
+    // The footer offset counts from the pack; it is moved to a file offset.
+    EXPECT_EQ(header->footerPartition(), builder.partitions()[1].offset);
+    EXPECT_NE(
+        std::dynamic_pointer_cast<MXFPartitionPack>(raw.klvAtFileOffset(header->footerPartition())),
+        nullptr);
+
+    // Without a partition pack in the first 64 KiB the first item is the answer.
+    const Bytes noPack = concat({test::klv(kUnknownKey, Bytes(10, 0), 0), Bytes(100, 0)});
+    MXFRawAccess other = access(noPack);
+    auto first = other.headerPartition();
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->klvLength(), 10u);
+    EXPECT_EQ(other.runInLength(), 0u);
+}
+
+TEST(MXFRawAccessTest, ReadDataAtOffsetIsBounded) {
+    MXFRawAccess raw = access(Bytes{1, 2, 3, 4});
+    EXPECT_EQ(raw.readDataAtOffset(1, 3), (std::vector<uint8_t>{2, 3, 4}));
+    EXPECT_FALSE(raw.readDataAtOffset(1, 4));
+    EXPECT_FALSE(raw.readDataAtOffset(UINT64_MAX, 2));
+    raw.close();
+    EXPECT_FALSE(raw.readDataAtOffset(0, 1));
+    EXPECT_EQ(raw.nextKLV(), nullptr);
+    EXPECT_EQ(MXFRawAccess::initWithURL("/nonexistent/file.mxf"), nullptr);
+}
+
+class FixedOutput : public MXFReaderOutput {
+  public:
+    bool done = false;
+    bool finished() const override { return done; }
+};
+
+TEST(MXFReaderTest, CompletesWhenEveryOutputHasFinished) {
+    MXFReader reader;
+    EXPECT_EQ(reader.status(), MXFReaderStatusUnknown);
+    auto first = std::make_shared<FixedOutput>();
+    auto second = std::make_shared<FixedOutput>();
+    reader.addOutput(first);
+    reader.addOutput(nullptr);
+    reader.addOutput(second);
+    EXPECT_EQ(reader.outputs().size(), 2u);
+    reader.startReading();
+    first->done = true;
+    EXPECT_EQ(reader.status(), MXFReaderStatusReading);
+    second->done = true;
+    EXPECT_EQ(reader.status(), MXFReaderStatusCompleted);
+    second->done = false;  // completion is kept
+    EXPECT_EQ(reader.status(), MXFReaderStatusCompleted);
+    reader.setTimeRange(CMTimeRangeMake(kCMTimeZero, CMTimeMake(2, 25)));
+    EXPECT_EQ(reader.timeRange().duration, CMTimeMake(2, 25));
+}
+
+}  // namespace
+}  // namespace vorlane

@@ -1,0 +1,586 @@
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <cmath>
+#include <cstring>
+#include <ctime>
+
+#include "formats/wave/BWFFile.h"
+#include "formats/wave/BextRecord.h"
+#include "platform/ByteOrder.h"
+#include "platform/RiffFile.h"
+#include "platform/WavBytes.h"
+#include "support/TestSupport.h"
+#include "timecode/TCHelper.h"
+
+namespace vorlane {
+namespace {
+
+namespace fs = std::filesystem;
+using test::chunk;
+using test::fmtPayload;
+using test::riff;
+
+struct BextFields {
+    std::string description;
+    std::string originator;
+    std::string date = "2024-03-09";
+    std::string time = "14:03:07";
+    uint64_t timeReference = 0;
+};
+
+// A `bext` payload of the full record, or only its first `length` bytes.
+std::string bextPayload(const BextFields& fields, size_t length = BextRecord::kSize) {
+    std::string record(BextRecord::kSize, '\0');
+    record.replace(0, fields.description.size(), fields.description);
+    record.replace(256, fields.originator.size(), fields.originator);
+    record.replace(320, fields.date.size(), fields.date);
+    record.replace(330, fields.time.size(), fields.time);
+    record.replace(338, 8, test::le64(fields.timeReference));
+    return record.substr(0, length);
+}
+
+std::string pcm(size_t frames, size_t blockAlign = 6) {
+    std::string samples(frames * blockAlign, '\0');
+    for (size_t i = 0; i < samples.size(); ++i)
+        samples[i] = char(i * 7);
+    return samples;
+}
+
+std::shared_ptr<BWFFile> analysed(const fs::path& path) {
+    auto file = std::make_shared<BWFFile>(path);
+    file->analyzeWithOptions({});
+    return file;
+}
+
+std::shared_ptr<BWFFile> analysedBytes(const test::ScratchFolder& folder, const std::string& bytes,
+                                       const std::string& name = "take.wav") {
+    test::writeFile(folder / name, bytes);
+    return analysed(folder / name);
+}
+
+std::string timecodeText(const MediaFile& file) {
+    const auto timecode = file.fileTimecode();
+    return timecode ? timecode->timecodeString(TCOptionNone) : "none";
+}
+
+// The fields of one row of a recorder's sound report (comma separated, quoted texts).
+std::vector<std::string> csvFields(const std::string& line) {
+    std::vector<std::string> fields(1);
+    bool quoted = false;
+    for (char c : line) {
+        if (c == '"')
+            quoted = !quoted;
+        else if (c == ',' && !quoted)
+            fields.emplace_back();
+        else
+            fields.back() += c;
+    }
+    return fields;
+}
+
+std::vector<std::string> reportRow(const fs::path& report, const std::string& fileName) {
+    std::string line;
+    for (char c : test::readFile(report) + "\r") {
+        if (c != '\r' && c != '\n') {
+            line += c;
+            continue;
+        }
+        const auto fields = csvFields(line);
+        if (fields[0] == fileName) return fields;
+        line.clear();
+    }
+    return {};
+}
+
+TEST(BWFFileTest, RecorderFilesMatchTheRecordersSoundReport) {
+    VORLANE_REQUIRE_TESTDATA(testdata);
+    const fs::path folder = testdata / "bwf" / "sounddevices";
+    for (auto [name, start] :
+         {std::pair{"A101_1.WAV", "12:39:59:00"}, {"A101_2.WAV", "12:40:04:00"}}) {
+        SCOPED_TRACE(name);
+        auto file = analysed(folder / name);
+        // File Name, Channels, Tape, Scene, Take, Sample Rate, Frame Rate, Bit Depth, Length,
+        // Start TC, Wild, Circled, User, Notes, T1, T2
+        const auto row = reportRow(folder / "WaveAgentSoundReport.csv", name);
+        ASSERT_GE(row.size(), 16u);
+        const auto timecode = file->fileTimecode();
+        ASSERT_TRUE(timecode);
+        EXPECT_EQ(timecode->timecodeString(TCOptionNone), start);
+        EXPECT_EQ(row[9], start);
+        EXPECT_EQ(row[6], "23.97 ND");
+        EXPECT_EQ(timecode->frameRate(), 24000.0 / 1001);
+        EXPECT_FALSE(timecode->dropFrame());
+        EXPECT_EQ(timecode->source(), "bext chunk");
+        EXPECT_EQ(file->reel(), row[2]);
+        EXPECT_EQ(file->scene(), row[3]);
+        EXPECT_EQ(std::stoi(file->take().value_or("0")), std::stoi(row[4]));
+        auto audio = file->firstAudioTrack();
+        ASSERT_TRUE(audio);
+        EXPECT_EQ(std::to_string(int(audio->audioSampleRate())), row[5]);
+        EXPECT_EQ(std::to_string(audio->audioBitDepth()), row[7]);
+        EXPECT_EQ(audio->audioChannelCount(), 2u);
+        EXPECT_EQ(int(std::lround(file->duration().seconds())), std::stoi(row[8].substr(6)));
+        const MetadataList* channels = audio->metaData().at(kAudioChannelList).list();
+        ASSERT_TRUE(channels && channels->size() == 2);
+        EXPECT_EQ(metadataString(*(*channels)[0].dictionary(), kAudioChannelName), row[14]);
+        EXPECT_EQ(metadataString(*(*channels)[1].dictionary(), kAudioChannelName), row[15]);
+        EXPECT_EQ(file->manufacturer(), "Sound Devices");
+        EXPECT_EQ(file->modelname(), "702T");
+        EXPECT_EQ(file->serialnumber(), "S#GR1112089007");
+        EXPECT_EQ(file->fileContainerString(), "WAVE (BWF)");
+        EXPECT_EQ(file->fileTypeDescription(), "Broadcast Wave");
+        EXPECT_EQ(file->uniqueDeviceID(), "SOUNDDEVICES702TS#GR1112089007");
+        EXPECT_EQ(file->thumbnail().resourceName, "WaveformIcon.png");
+    }
+}
+
+TEST(BWFFileTest, FfmpegBextGivesTheTimecodeItWasTold) {
+    VORLANE_REQUIRE_TOOL("ffmpeg");
+    test::ScratchFolder folder;
+    auto make = [&](const std::string& name, const std::string& reference,
+                    const std::string& description, const std::string& codec) {
+        test::runTool({"ffmpeg",
+                       "-v",
+                       "error",
+                       "-f",
+                       "lavfi",
+                       "-i",
+                       "sine=frequency=1000:sample_rate=48000:duration=0.2",
+                       "-ac",
+                       "2",
+                       "-c:a",
+                       codec,
+                       "-write_bext",
+                       "1",
+                       "-metadata",
+                       "time_reference=" + reference,
+                       "-metadata",
+                       "description=" + description,
+                       "-metadata",
+                       "originator=SoundDev: X1 S42",
+                       "-metadata",
+                       "origination_date=2024-03-09",
+                       "-metadata",
+                       "origination_time=14:03:07",
+                       (folder / name).string()});
+        return analysed(folder / name);
+    };
+    auto plain = make("plain.wav", "172800000", "", "pcm_s16le");
+    EXPECT_EQ(timecodeText(*plain), "01:00:00.000");  // no rate: seconds
+    EXPECT_EQ(plain->fileTimecode()->time(), CMTimeMake(3600, 1));
+    EXPECT_EQ(plain->modelname(), "X1");
+    EXPECT_EQ(plain->serialnumber(), "S42");
+    EXPECT_EQ(plain->firstAudioTrack()->audioBitDepth(), 16u);
+
+    auto pal =
+        make("pal.wav", "172800000", "sSPEED=025.000-ND\r\nsSCENE=7B\r\nsTAKE=3\r\n", "pcm_s24le");
+    EXPECT_EQ(timecodeText(*pal), "01:00:00:00");
+    EXPECT_EQ(pal->scene(), "7B");
+    EXPECT_EQ(pal->take(), "3");
+    EXPECT_EQ(pal->firstAudioTrack()->audioBitDepth(), 24u);  // extensible format
+
+    auto ntsc = make("ntsc.wav", "172801268", "sSPEED=029.970-DF\r\n", "pcm_s24le");
+    EXPECT_EQ(timecodeText(*ntsc), "01:00:00;00");
+    EXPECT_EQ(ntsc->fileTimecode()->frameRate(), 30000.0 / 1001);
+    // A frame boundary at 23.976: the decimal rate would count one frame short.
+    auto film = make("film.wav", "2190940752", "sSPEED=023.976-ND\r\n", "pcm_s16le");
+    EXPECT_EQ(timecodeText(*film), "12:39:59:00");
+
+    std::tm parts{};
+    parts.tm_year = 124;
+    parts.tm_mon = 2;
+    parts.tm_mday = 9;
+    parts.tm_hour = 14;
+    parts.tm_min = 3;
+    parts.tm_sec = 7;
+    parts.tm_isdst = -1;
+    EXPECT_EQ(*pal->metaDataValue(kOriginalCreationDate)->date(),
+              std::chrono::system_clock::from_time_t(std::mktime(&parts)));
+}
+
+// A 24-bit stereo BWF made by libsndfile with its own `bext` and an iXML chunk.
+void writeWithSndfile(const fs::path& path, uint64_t timeReference, const std::string& iXML,
+                      const char* originator = "libsndfile") {
+    SF_INFO info{};
+    info.samplerate = 48000;
+    info.channels = 2;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_24;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    ASSERT_TRUE(file) << sf_strerror(nullptr);
+    SF_BROADCAST_INFO bext{};
+    std::strncpy(bext.originator, originator, sizeof bext.originator);
+    std::strcpy(bext.description, "sSPEED=025.000-ND\r\nsSCENE=ignored\r\n");
+    bext.time_reference_low = uint32_t(timeReference);
+    bext.time_reference_high = uint32_t(timeReference >> 32);
+    EXPECT_EQ(sf_command(file, SFC_SET_BROADCAST_INFO, &bext, sizeof bext), SF_TRUE);
+    std::string text = iXML;
+    SF_CHUNK_INFO chunkInfo{};
+    std::strcpy(chunkInfo.id, "iXML");
+    chunkInfo.id_size = 4;
+    chunkInfo.datalen = unsigned(text.size());
+    chunkInfo.data = text.data();
+    EXPECT_EQ(sf_set_chunk(file, &chunkInfo), SF_ERR_NO_ERROR);
+    std::vector<int> samples(4800 * 2, 0x12345600);
+    EXPECT_EQ(sf_writef_int(file, samples.data(), 4800), 4800);
+    sf_close(file);
+}
+
+TEST(BWFFileTest, LibsndfileIXMLDecidesRateFlagUserBitsAndChannels) {
+    test::ScratchFolder folder;
+    writeWithSndfile(folder / "df.wav", 172801268,
+                     "<?xml version=\"1.0\"?>\n<BWFXML><SPEED><TIMECODE_RATE>30000/1001"
+                     "</TIMECODE_RATE><TIMECODE_FLAG>df</TIMECODE_FLAG></SPEED><UBITS>00A1b2C3"
+                     "</UBITS><tape>R7</tape><NOTE></NOTE><HISTORY><ORIGINAL_FILENAME>X.WAV"
+                     "</ORIGINAL_FILENAME></HISTORY><FILE_SET><TOTAL_FILES>4</TOTAL_FILES>"
+                     "<FAMILY_UID>F1</FAMILY_UID></FILE_SET><TRACK_LIST><TRACK><CHANNEL_INDEX>3"
+                     "</CHANNEL_INDEX><NAME>Lav</NAME><FUNCTION>LEFT</FUNCTION></TRACK>"
+                     "</TRACK_LIST><USER><AUDIO_RECORDER_MODEL>Nova</AUDIO_RECORDER_MODEL>"
+                     "<AUDIO_RECORDER_SERIAL_NUMBER>77</AUDIO_RECORDER_SERIAL_NUMBER></USER>"
+                     "</BWFXML>",
+                     "ZAXCOM");
+    auto file = analysed(folder / "df.wav");
+    const auto timecode = file->fileTimecode();
+    ASSERT_TRUE(timecode);
+    EXPECT_EQ(timecode->frameRate(), 30000.0 / 1001);
+    EXPECT_TRUE(timecode->dropFrame());
+    EXPECT_EQ(timecode->timecodeString(TCOptionNone), "01:00:00;00");
+    EXPECT_EQ(timecode->rawUserBits(), 0x00a1b2c3u);
+    EXPECT_EQ(file->scene(), std::nullopt);  // the description is not read beside iXML
+    EXPECT_EQ(file->reel(), "R7");
+    EXPECT_FALSE(file->metaDataValue(kNote));
+    EXPECT_EQ(file->metaDataString(kOriginalFilename), "X.WAV");
+    EXPECT_EQ(file->metaDataString(kBWFFileSetTotalFiles), "4");
+    EXPECT_EQ(file->metaDataString(kBWFFileSetFamilyUID), "F1");
+    EXPECT_EQ(file->modelname(), "Nova");  // iXML wins over the originator
+    EXPECT_EQ(file->serialnumber(), "77");
+    auto audio = file->firstAudioTrack();
+    EXPECT_EQ(audio->trackNumber(), 3);
+    const MetadataDictionary channel =
+        *(*audio->metaData().at(kAudioChannelList).list())[0].dictionary();
+    EXPECT_EQ(channel, (MetadataDictionary{{kAudioChannelIndex, "3"},
+                                           {kAudioChannelName, "Lav"},
+                                           {kAudioChannelRouting, "LEFT"}}));
+    EXPECT_TRUE(file->metaDataValue(kBWFiXML)->bytes());
+    EXPECT_EQ(file->metaDataValue(kBWFbext)->bytes()->size(), BextRecord::kSize);
+
+    writeWithSndfile(folder / "bad.wav", 48000,
+                     "<BWFXML><SPEED><TIMECODE_RATE>25/0</TIMECODE_RATE></SPEED></BWFXML>");
+    EXPECT_EQ(analysed(folder / "bad.wav")->fileTimecode()->frameRate(), 0.0);
+    writeWithSndfile(folder / "garbage.wav", 48000, "\x01\x02 not xml <<<");
+    auto garbage = analysed(folder / "garbage.wav");
+    EXPECT_EQ(timecodeText(*garbage), "00:00:01.000");  // no rate, and no description either
+    EXPECT_TRUE(garbage->metaDataValue(kBWFiXML));
+}
+
+TEST(BWFFileTest, DescriptionLinesOriginatorsAndDevices) {
+    EXPECT_EQ(BWFFile::findArgument("SCENE=", "sSPEED=025\r\nsSCENE=12\r\nzSCENE=13"), "12");
+    EXPECT_EQ(BWFFile::findArgument("SCENE=", "SCENE=12"), "12");
+    EXPECT_EQ(BWFFile::findArgument("TAKE=", "sTAKE=4\nsNOTE=a b"), "4");
+    EXPECT_EQ(BWFFile::findArgument("NOTE=", "sTAKE=4\nsNOTE=a b"), "a b");
+    EXPECT_EQ(BWFFile::findArgument("TAPE=", "sTAKE=4"), std::nullopt);
+    EXPECT_EQ(BWFFile::findArgument("", "x"), std::nullopt);
+
+    test::ScratchFolder folder;
+    struct Case {
+        std::string originator, description;
+        const char *maker, *model, *serial;
+        double rate;
+        bool dropFrame;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"SoundDev: X1 S42", "sSPEED=029.970-DF\r\n", "Sound Devices", "X1", "S42",
+              30000.0 / 1001, true},
+             {"Sound Dev: B C", "sSPEED=025.000-ND\r\n", "Sound Devices", "B", "C", 25.0, false},
+             // Five parts: not the recorder's pattern.
+             {"Sound Dev: A B C", "", nullptr, "Sound Dev: A B C", nullptr, 0.0, false},
+             {"Sound Dev: 633", "sSPEED=023.976-ND", nullptr, "Sound Dev: 633", nullptr,
+              24000.0 / 1001, false},
+             {"ZOOM F8n  ", "sSPEED=12.5", nullptr, "ZOOM F8n", nullptr, 12.5, false},
+             {"", "no keys here", nullptr, nullptr, nullptr, 0.0, false}}) {
+        SCOPED_TRACE(c.originator);
+        auto file = analysedBytes(
+            folder, riff(chunk("bext", bextPayload({c.description, c.originator})) +
+                         chunk("fmt ", fmtPayload(2, 48000, 24)) + chunk("data", pcm(10))));
+        EXPECT_EQ(file->manufacturer(),
+                  c.maker ? std::optional<std::string>(c.maker) : std::nullopt);
+        EXPECT_EQ(file->modelname(), c.model ? std::optional<std::string>(c.model) : std::nullopt);
+        EXPECT_EQ(file->serialnumber(),
+                  c.serial ? std::optional<std::string>(c.serial) : std::nullopt);
+        EXPECT_EQ(file->fileTimecode()->frameRate(), c.rate);
+        EXPECT_EQ(file->fileTimecode()->dropFrame(), c.dropFrame);
+    }
+
+    // Zaxcom recorders write one file per channel; each mono file counts as its own device.
+    auto zaxcom = analysedBytes(
+        folder, riff(chunk("bext", bextPayload({"sTAPE=day2\r\n", "Zaxcom Nomad"})) +
+                     chunk("fmt ", fmtPayload(1, 48000, 24)) + chunk("data", pcm(10, 3))));
+    EXPECT_EQ(zaxcom->uniqueDeviceID(), "ZAXCOMNOMADDAY2");
+    auto poly = analysedBytes(
+        folder, riff(chunk("bext", bextPayload({"sTAPE=day2\r\n", "Zaxcom Nomad"})) +
+                     chunk("fmt ", fmtPayload(2, 48000, 24)) + chunk("data", pcm(10))));
+    EXPECT_EQ(poly->uniqueDeviceID(), "ZAXCOMNOMAD");
+}
+
+TEST(BWFFileTest, DamagedFilesEndAnalysisWithWhatWasRead) {
+    test::ScratchFolder folder;
+    const std::string fmt = chunk("fmt ", fmtPayload(2, 48000, 24));
+    const std::string bext = chunk("bext", bextPayload({"", "Rec", "", "", 48000}));
+    const std::string good = riff(bext + fmt + chunk("data", pcm(480)));
+
+    auto plain = analysedBytes(folder, riff(fmt + chunk("data", pcm(480))));
+    ASSERT_EQ(plain->tracks().size(), 1u);
+    EXPECT_EQ(plain->firstAudioTrack()->fourCC(), fourCC("lpcm"));
+    EXPECT_EQ(plain->firstAudioTrack()->sourceTrackID(), 1);
+    EXPECT_EQ(plain->duration(), CMTimeMake(480, 48000));
+    EXPECT_EQ(plain->fileContainerType(), MediaFileContainerWAVE);
+    EXPECT_FALSE(plain->hasTimecode());
+
+    struct Case {
+        const char* what;
+        std::string bytes;
+        size_t tracks;
+        const char* timecode;
+    };
+    const std::vector<Case> cases = {
+        {"empty", "", 0, "none"},
+        {"header only", "RIFF", 0, "none"},
+        {"cut in fmt", good.substr(0, 12 + bext.size() + 14), 0, "none"},
+        {"cut in data", good.substr(0, good.size() - 101), 1, "00:00:01.000"},
+        {"data past the end", riff(bext + fmt + chunk("data", pcm(10), true, 1 << 30)), 1,
+         "00:00:01.000"},
+        {"bext past the end",
+         riff(fmt + chunk("data", pcm(10)) +
+              chunk("bext", bextPayload({}).substr(0, 400), true, 858)),
+         1, "00:00:00.000"},
+        {"odd chunk without pad",
+         riff(chunk("junk", "abc", false) + bext + fmt + chunk("data", pcm(10))), 1,
+         "00:00:01.000"},
+        {"bext with TimeReference only",
+         riff(chunk("bext", bextPayload({"", "", "", "", 96000}, 346)) + fmt +
+              chunk("data", pcm(10))),
+         1, "00:00:02.000"},
+        {"bext without TimeReference",
+         riff(chunk("bext", bextPayload({"", "Rec", "", "", 96000}, 300)) + fmt +
+              chunk("data", pcm(10))),
+         1, "none"},
+        {"garbage iXML",
+         riff(bext + chunk("iXML", std::string("\0<\xff\xfe", 4)) + fmt + chunk("data", pcm(10))),
+         1, "00:00:01.000"},
+        {"RF64 without ds64", riff(bext + fmt + chunk("data", pcm(10), true, 0xFFFFFFFF), "RF64"),
+         1, "00:00:01.000"},
+        {"no data", riff(bext + fmt), 0, "none"},
+        {"compressed format",
+         riff(bext + chunk("fmt ", fmtPayload(2, 48000, 16, 0x55)) + chunk("data", pcm(10))), 0,
+         "none"},
+        {"zero sample rate",
+         riff(bext + chunk("fmt ", fmtPayload(2, 0, 16)) + chunk("data", pcm(10))), 0, "none"},
+        {"float", riff(bext + chunk("fmt ", fmtPayload(2, 48000, 32, 3)) + chunk("data", pcm(10))),
+         1, "00:00:01.000"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto file = analysedBytes(folder, c.bytes);
+        EXPECT_EQ(file->tracks().size(), c.tracks + (std::string(c.timecode) != "none"));
+        EXPECT_EQ(timecodeText(*file), c.timecode);
+    }
+    auto shortBext = analysedBytes(folder, cases[8].bytes);
+    EXPECT_EQ(shortBext->fileContainerType(), MediaFileContainerBWF);
+    EXPECT_EQ(shortBext->modelname(), "Rec");
+    EXPECT_EQ(shortBext->metaDataValue(kBWFbext)->bytes()->size(), BextRecord::kSize);
+    auto badDate =
+        analysedBytes(folder, riff(chunk("bext", bextPayload({"", "", "2024-02-30", "12:00:00"})) +
+                                   fmt + chunk("data", pcm(1))));
+    EXPECT_FALSE(badDate->metaDataValue(kOriginalCreationDate));
+    EXPECT_FALSE(analysed(folder / "missing.wav")->hasAudio());
+}
+
+TEST(BWFFileTest, InformationTexts) {
+    test::ScratchFolder folder;
+    auto file = analysedBytes(
+        folder,
+        riff(chunk("bext", bextPayload({"sSCENE=1\r\n", "Rec", "2024-03-09", "14:03:07", 7})) +
+             chunk("iXML", "<BWFXML><SCENE>4</SCENE></BWFXML>") +
+             chunk("fmt ", fmtPayload(2, 48000, 24)) + chunk("data", pcm(1))));
+    EXPECT_EQ(file->extendedMetaDescription(0), "Broadcast Wave File = YES\niXML = YES\n");
+    const std::string detailed = file->metaDescription(1);
+    EXPECT_NE(detailed.find("####### Original File Metadata #######\n\n+++ BWF/BEXT Metadata "
+                            "+++\n\nVersion: 0\nOriginator: Rec\nOriginatorReference: \n"
+                            "OriginationDate: 2024-03-09\nOriginationTime: 14:03:07\n"
+                            "TimeReference: 7\nUMID: \nLoudnessValue: 0\n"),
+              std::string::npos);
+    EXPECT_NE(detailed.find("Description:\nsSCENE=1\r\n\nCodingHistory:\n\n\n\n+++ iXML Metadata "
+                            "+++\n\n<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<BWFXML>\n    "
+                            "<SCENE>4</SCENE>\n</BWFXML>\n"),
+              std::string::npos);
+    auto plain = analysedBytes(
+        folder, riff(chunk("fmt ", fmtPayload(2, 48000, 24)) + chunk("data", pcm(1))));
+    EXPECT_EQ(plain->extendedMetaDescription(1), "");
+    EXPECT_EQ(plain->bextDescription(), std::nullopt);
+}
+
+TEST(BWFFileTest, ZoomSplitRecordings) {
+    test::ScratchFolder folder;
+    EXPECT_FALSE(BWFFile::spannedFilesForURL(folder / "ZOOM0001.WAV"));  // folder is empty
+    test::writeFile(folder / "ZOOM0001.WAV", "");
+    EXPECT_FALSE(BWFFile::spannedFilesForURL(folder / "ZOOM0001.WAV"));  // alone
+    test::writeFile(folder / ".ZOOM0002.WAV", "");
+    test::writeFile(folder / "ZOOM0001.hprj", "");
+    EXPECT_FALSE(BWFFile::spannedFilesForURL(folder / "ZOOM0001.WAV"));  // no second recording
+    test::writeFile(folder / "ZOOM0002.wav", "");
+    test::writeFile(folder / "TAKE0001.WAV", "");
+    fs::create_directory(folder / "ZOOM0003.WAV");
+    EXPECT_EQ(BWFFile::spannedFilesForURL(folder / "ZOOM0002.wav"),
+              (std::vector{folder / "ZOOM0001.WAV", folder / "ZOOM0002.wav"}));
+    EXPECT_FALSE(BWFFile::spannedFilesForURL(folder / "TAKE0001.WAV"));
+    EXPECT_FALSE(BWFFile::spannedFilesForURL(folder / "ZOOM001.WAV"));
+    EXPECT_FALSE(BWFFile::spannedFilesForURL(folder / "ZOOMA001.WAV"));
+    EXPECT_TRUE(BWFFile::isSupportedURL("/a/b.Wav"));
+    EXPECT_FALSE(BWFFile::isSupportedURL("/a/b.wave"));
+}
+
+}  // namespace
+}  // namespace vorlane
+
+namespace vorlane {
+namespace {
+
+struct SndfileBext {
+    uint64_t timeReference = 0;
+    std::string originator;
+    std::string iXML;
+    std::vector<int> samples;
+};
+
+SndfileBext readWithSndfile(const fs::path& path) {
+    SndfileBext view;
+    SF_INFO info{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    if (!file) {
+        ADD_FAILURE() << "libsndfile cannot read " << path << ": " << sf_strerror(nullptr);
+        return view;
+    }
+    view.samples.resize(size_t(info.frames * info.channels));
+    sf_readf_int(file, view.samples.data(), info.frames);
+    SF_BROADCAST_INFO bext{};
+    if (sf_command(file, SFC_GET_BROADCAST_INFO, &bext, sizeof bext) == SF_TRUE) {
+        view.timeReference = uint64_t(bext.time_reference_high) << 32 | bext.time_reference_low;
+        view.originator.assign(bext.originator, strnlen(bext.originator, sizeof bext.originator));
+    }
+    SF_CHUNK_INFO wanted{};
+    std::strcpy(wanted.id, "iXML");
+    wanted.id_size = 4;
+    if (SF_CHUNK_ITERATOR* it = sf_get_chunk_iterator(file, &wanted)) {
+        SF_CHUNK_INFO found{};
+        if (sf_get_chunk_size(it, &found) == SF_ERR_NO_ERROR && found.datalen > 0) {
+            view.iXML.assign(found.datalen, '\0');
+            found.data = view.iXML.data();
+            if (sf_get_chunk_data(it, &found) != SF_ERR_NO_ERROR) view.iXML.clear();
+        }
+    }
+    sf_close(file);
+    return view;
+}
+
+std::string audioData(const fs::path& path) {
+    auto file = RiffFile::open(path);
+    const auto data = file ? file->chunkData(fourCC("data")) : std::nullopt;
+    return data ? std::string(data->begin(), data->end()) : std::string();
+}
+
+std::string probedTimeReference(const fs::path& path) {
+    std::string text =
+        test::runTool({"ffprobe", "-v", "error", "-show_entries", "format_tags=time_reference",
+                       "-of", "default=nw=1:nk=1", path.string()});
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())))
+        text.pop_back();
+    return text;
+}
+
+void ffmpegWav(const fs::path& path, const std::string& codec, int channels) {
+    test::runTool({"ffmpeg", "-v", "error", "-f", "lavfi", "-i",
+                   "sine=frequency=440:sample_rate=48000:duration=0.3", "-ac",
+                   std::to_string(channels), "-c:a", codec, path.string()});
+}
+
+TEST(BWFFileTest, WrittenTimecodeIsReadByOtherToolsAndKeepsTheAudio) {
+    VORLANE_REQUIRE_TOOL("ffmpeg");
+    VORLANE_REQUIRE_TOOL("ffprobe");
+    test::ScratchFolder folder;
+    // A camera file at 23.976 whose start, taken as seconds in floating point times the sample
+    // rate, would come out one sample short. The 24-bit and six-channel targets are written by
+    // ffmpeg in the extensible format.
+    auto source = std::make_shared<MediaFile>(folder / "A001.mov");
+    auto timecode = TCHelper::helperWithFrameRate(24000.0 / 1001, false);
+    ASSERT_TRUE(timecode->setTimecodeString("10:00:00:01"));
+    timecode->setType(TCTypeFile);
+    timecode->setRawUserBits(0x12311801);
+    source->addTimecodeTrackWithTCHelper(timecode);
+    source->setMetaDataValue(kScene, "A101");
+    source->setMetaDataValue(kTake, "2");
+
+    for (auto [name, codec, channels] : {std::tuple{"stereo24.wav", "pcm_s24le", 2},
+                                         {"mono16.wav", "pcm_s16le", 1},
+                                         {"six24.wav", "pcm_s24le", 6}}) {
+        SCOPED_TRACE(name);
+        const fs::path target = folder / name;
+        ffmpegWav(target, codec, channels);
+        const std::string audioBefore = audioData(target);
+        const auto samplesBefore = readWithSndfile(target).samples;
+        ASSERT_TRUE(BWFFile::writeBWFTimecodeOfMediaFile(*source, target));
+
+        const SndfileBext written = readWithSndfile(target);
+        EXPECT_EQ(written.timeReference, 1729730002u);
+        EXPECT_EQ(written.originator, "Vorlane Studio");
+        EXPECT_EQ(written.samples, samplesBefore);
+        EXPECT_EQ(audioData(target), audioBefore);
+        EXPECT_EQ(probedTimeReference(target), "1729730002");
+
+        auto reread = analysed(target);
+        EXPECT_EQ(timecodeText(*reread), "10:00:00:01");
+        EXPECT_EQ(reread->fileTimecode()->frameRate(), 24000.0 / 1001);
+        EXPECT_EQ(reread->fileTimecode()->rawUserBits(), 0x12311801u);
+        EXPECT_EQ(reread->scene(), "A101");
+        EXPECT_EQ(reread->take(), "2");
+        EXPECT_EQ(reread->firstAudioTrack()->audioChannelCount(), unsigned(channels));
+    }
+    EXPECT_NE(readWithSndfile(folder / "mono16.wav")
+                  .iXML.find("<TIMECODE_RATE>24000/1001</TIMECODE_RATE>\n        "
+                             "<TIMECODE_FLAG>NDF</TIMECODE_FLAG>"),
+              std::string::npos);
+
+    // Float audio is no target; neither is a file that is no WAV. Both stay as they were.
+    const fs::path floating = folder / "float.wav";
+    ffmpegWav(floating, "pcm_f32le", 2);
+    const fs::path text = folder / "notes.wav";
+    test::writeFile(text, "not a wave file");
+    for (const fs::path& path : {floating, text, folder / "missing.wav"}) {
+        const std::string before = fs::exists(path) ? test::readFile(path) : "";
+        EXPECT_FALSE(BWFFile::writeBWFTimecodeOfMediaFile(*source, path)) << path;
+        EXPECT_EQ(fs::exists(path) ? test::readFile(path) : "", before);
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 5);
+}
+
+TEST(BWFFileTest, RecorderMetadataIsCarriedIntoTheWrittenFile) {
+    VORLANE_REQUIRE_TESTDATA(testdata);
+    VORLANE_REQUIRE_TOOL("ffmpeg");
+    test::ScratchFolder folder;
+    const fs::path original = testdata / "bwf" / "sounddevices" / "A101_1.WAV";
+    auto recording = analysed(original);
+    const fs::path target = folder / "export.wav";
+    ffmpegWav(target, "pcm_s24le", 2);
+    ASSERT_TRUE(BWFFile::writeBWFTimecodeOfMediaFile(*recording, target));
+    const SndfileBext written = readWithSndfile(target);
+    EXPECT_EQ(written.timeReference, 2190940753u);
+    EXPECT_EQ(written.originator, "Sound Dev: 702T S#GR1112089007");
+    auto originalIXML = RiffFile::open(original)->chunkData(fourCC("iXML"));
+    EXPECT_EQ(written.iXML, std::string(originalIXML->begin(), originalIXML->end()));
+    auto reread = analysed(target);
+    EXPECT_EQ(timecodeText(*reread), "12:39:59:00");
+    EXPECT_EQ(reread->metaDataValue(kBWFbext), recording->metaDataValue(kBWFbext));
+    EXPECT_EQ(reread->modelname(), "702T");
+}
+
+}  // namespace
+}  // namespace vorlane
