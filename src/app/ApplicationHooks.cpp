@@ -1,15 +1,16 @@
 // The one place where the layers above the media model are wired into the application.
 #include "app/ApplicationController.h"
 #include "formats/ReaderChoice.h"
+#include "timecode/ltc/LtcDecoding.h"
 
 namespace vorlane {
 
 ApplicationHooks ApplicationHooks::standard() {
     ApplicationHooks hooks;
     hooks.readerFactory = chooseMediaReader;
-    // The LTC decoder (audioTimecodeDecoder) and the sync engine's per-file sync information
-    // (syncInfoUpdater) are set here when they join the build. Until then an LTC read finds
-    // nothing and no sync information is computed.
+    hooks.audioTimecodeDecoder = decodeAudioTimecode;
+    // The sync engine's per-file sync information (syncInfoUpdater) is set here when it joins
+    // the build. Until then no sync information is computed.
     return hooks;
 }
 

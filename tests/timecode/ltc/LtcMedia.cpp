@@ -6,7 +6,7 @@
 
 #include "mediagen/Signals.h"
 #include "timecode/TCHelper.h"
-#include "timecode/ltc/LtcDecoderInstall.h"
+#include "timecode/ltc/LtcDecoding.h"
 
 namespace vorlane::test {
 
@@ -52,7 +52,7 @@ std::string shownTimecode(double seconds, const Rate& rate) {
 
 std::shared_ptr<AssetMediaFile> readLtc(const std::filesystem::path& path,
                                         const AudioTimecodeRequest& request) {
-    installLtcDecoder();
+    MediaFile::installAudioTimecodeDecoder(decodeAudioTimecode);
     std::shared_ptr<AssetMediaFile> file = AssetMediaFile::open(path);
     EXPECT_TRUE(file) << path;
     if (file) file->readAudioTimecodeAtFrameRate(request);

@@ -1,4 +1,4 @@
-#include "timecode/ltc/LtcDecoderInstall.h"
+#include "timecode/ltc/LtcDecoding.h"
 
 #include "media/MediaFile.h"
 #include "timecode/ltc/LtcReader.h"
@@ -30,10 +30,6 @@ void decodeAudioTimecode(MediaFile& file, const AudioTimecodeRequest& request) {
     reader->setReadingOffset(request.offset);
     if (bestTimeScale > 0) reader->setPreferredTimescale(bestTimeScale);
     reader->findAudioTimecode();
-}
-
-void installLtcDecoder() {
-    MediaFile::installAudioTimecodeDecoder(decodeAudioTimecode);
 }
 
 }  // namespace vorlane
