@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "CommandLine.h"
+#include "LtcCommand.h"
 #include "ScanCommand.h"
 #include "SettingsCommand.h"
 #include "app/StandardDefaults.h"
@@ -21,7 +22,7 @@ constexpr const char* kUsage =
     "  vorlane scan PATH... [--json] [--no-ltc] [--no-thumbnails] [--sync-info] [--quiet]\n"
     "  vorlane info FILE... [--detailed] [--quiet]\n"
     "  vorlane ltc FILE [--fps R] [--track N] [--channel N] [--offset FRAMES] [--ranges 0-4]\n"
-    "              [--algorithm 0-4] [--json]\n"
+    "              [--algorithm 0-4] [--json] [--quiet]\n"
     "  vorlane sync PATH... [--json] [--master FILE] [--multicam] [--keep-camera-audio]\n"
     "  vorlane map PATH... [--json]\n"
     "  vorlane export fcpxml|xml|aaf|movies|timecode -o DEST PATH... [export options]\n"
@@ -29,6 +30,7 @@ constexpr const char* kUsage =
     "  vorlane --version | --help\n"
     "\n"
     "Paths may be files or folders; folders are walked recursively.\n"
+    "ltc: tracks and channels count from 1; without them all are read; --fps 0 detects.\n"
     "Progress goes to stderr; --quiet silences it.\n"
     "Exit status: 0 success, 1 when some input failed, 2 usage error.\n";
 
@@ -37,6 +39,7 @@ using Command = std::function<int(const std::vector<std::string>&)>;
 const std::map<std::string, Command>& commands() {
     static const std::map<std::string, Command> table = {
         {"info", vorlane::cli::runInfoCommand},
+        {"ltc", vorlane::cli::runLtcCommand},
         {"scan", vorlane::cli::runScanCommand},
         {"settings", vorlane::cli::runSettingsCommand},
     };
