@@ -170,10 +170,11 @@ int runLtcCommand(const std::vector<std::string>& arguments) {
 
     const auto found = audioTimecodes(*file);
     if (options->has("--json")) {
-        nlohmann::json list = nlohmann::json::array();
+        nlohmann::ordered_json list = nlohmann::ordered_json::array();
         for (const auto& timecode : found)
             list.push_back(timecodeJson(timecode));
-        std::cout << list.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+        std::cout << list.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
+                  << "\n";
     } else if (!found.empty()) {
         printHuman(*file, found);
     }
