@@ -6,6 +6,9 @@
 #include <string>
 #include <system_error>
 
+#include "media/AVCHDFile.h"
+#include "media/AVFoundationFile.h"
+#include "media/MP3File.h"
 #include "platform/FileSystem.h"
 
 namespace vorlane {
@@ -77,19 +80,26 @@ bool isPlatformMedia(const std::filesystem::path& url) {
     return false;
 }
 
+template <class Reader>
+MediaReaderChoice openWith(const std::filesystem::path& url, MediaPool&) {
+    auto file = std::make_shared<Reader>(url);
+    return {file, {file}, {}};
+}
+
 // The fixed order of the class tests; the first that accepts a file decides. Each reader
 // takes its place here as one line.
 const ReaderRule kReaderRules[] = {
-    {"MXF", isMXF, nullptr},              // MXFImporterFile when mxfImporter is 1, else MXFFile
-    {"QuickTime", isQuicktime, nullptr},  // QuicktimeFile
-    {"Canon raw", isCanonRaw, nullptr},   // CRMFile
-    {"AVCHD", isAVCHD, nullptr},          // AVCHDFile
-    {"WAVE", isWave, nullptr},            // CinemaDNGFile beside DNG images, else BWFFile
-    {"MP3", isMP3, nullptr},              // MP3File
-    {nullptr, isPlatformMedia, nullptr},  // AVFoundationFile
-    {"RED", isRed, nullptr},              // RedFile
-    {"CinemaDNG", isDNG, nullptr},        // CinemaDNGFile
-    {"FCPXML", isFCPXML, nullptr},        // FCPXImport, which adds its own files
+    {"MXF", isMXF, nullptr},  // MXFImporterFile when mxfImporter is 1, else MXFFile
+    // QuicktimeFile; until it exists the media layer reads these files without their own atoms.
+    {"QuickTime", isQuicktime, openWith<AVFoundationFile>},
+    {"Canon raw", isCanonRaw, nullptr},  // CRMFile
+    {"AVCHD", isAVCHD, openWith<AVCHDFile>},
+    {"WAVE", isWave, nullptr},  // CinemaDNGFile beside DNG images, else BWFFile
+    {"MP3", isMP3, openWith<MP3File>},
+    {nullptr, isPlatformMedia, openWith<AVFoundationFile>},
+    {"RED", isRed, nullptr},        // RedFile
+    {"CinemaDNG", isDNG, nullptr},  // CinemaDNGFile
+    {"FCPXML", isFCPXML, nullptr},  // FCPXImport, which adds its own files
 };
 
 const ReaderRule* ruleFor(const std::filesystem::path& url) {
