@@ -11,8 +11,8 @@ namespace vorlane::cli {
 namespace {
 
 // Numbers that JSON cannot hold (NaN from an invalid time) become null.
-nlohmann::json number(double value) {
-    return std::isfinite(value) ? nlohmann::json(value) : nlohmann::json();
+nlohmann::ordered_json number(double value) {
+    return std::isfinite(value) ? nlohmann::ordered_json(value) : nlohmann::ordered_json();
 }
 
 const char* timecodeTypeWord(int32_t type) {
@@ -64,7 +64,7 @@ std::string fourCCText(uint32_t code) {
     return text;
 }
 
-nlohmann::json timecodeJson(const std::shared_ptr<TCHelper>& timecode) {
+nlohmann::ordered_json timecodeJson(const std::shared_ptr<TCHelper>& timecode) {
     if (!timecode) return nullptr;
     return {
         {"text", timecode->timecodeString(TCOptionWrap24h)},
@@ -77,8 +77,8 @@ nlohmann::json timecodeJson(const std::shared_ptr<TCHelper>& timecode) {
     };
 }
 
-nlohmann::json trackJson(const MediaTrack& track) {
-    nlohmann::json json = {
+nlohmann::ordered_json trackJson(const MediaTrack& track) {
+    nlohmann::ordered_json json = {
         {"kind", trackKindWord(track.type())},
         {"number", track.trackNumber()},
         {"codec", track.codecName()},
@@ -99,12 +99,12 @@ nlohmann::json trackJson(const MediaTrack& track) {
     return json;
 }
 
-nlohmann::json mediaFileJson(const MediaFile& file, bool withSyncInfo) {
+nlohmann::ordered_json mediaFileJson(const MediaFile& file, bool withSyncInfo) {
     std::lock_guard lock(file.mutex());
-    nlohmann::json metadata = nlohmann::json::object();
+    nlohmann::ordered_json metadata = nlohmann::ordered_json::object();
     for (const auto& [key, value] : file.metaData())
         if (const std::string* text = value.string()) metadata[key] = *text;
-    nlohmann::json tracks = nlohmann::json::array();
+    nlohmann::ordered_json tracks = nlohmann::ordered_json::array();
     for (const auto& track : file.tracks())
         tracks.push_back(trackJson(*track));
     const std::string syncInfo = file.infoText();
@@ -130,7 +130,8 @@ nlohmann::json mediaFileJson(const MediaFile& file, bool withSyncInfo) {
              {"fileTimecode", file.readableFileTimecodeInfo()},
              {"audioTimecode", file.readableAudioTimecodeInfo()},
          }},
-        {"syncInfo", withSyncInfo && !syncInfo.empty() ? nlohmann::json(syncInfo) : nullptr},
+        {"syncInfo",
+         withSyncInfo && !syncInfo.empty() ? nlohmann::ordered_json(syncInfo) : nullptr},
     };
 }
 

@@ -21,16 +21,16 @@ std::string fourCCText(uint32_t code);
 // {"text" (wrapped at 24 h), "frameRate", "dropFrame", "type" ("plain", "file" or "audio"),
 //  "source", "userBits" ("XX.XX.XX.XX"), "seconds" (the time including the offset)}; null for
 // no timecode.
-nlohmann::json timecodeJson(const std::shared_ptr<TCHelper>& timecode);
+nlohmann::ordered_json timecodeJson(const std::shared_ptr<TCHelper>& timecode);
 
 // {"kind", "number", "codec", "fourCC", then "width", "height", "frameRate" for video;
 //  "channels", "bitDepth", "sampleRate", "channelMask" for audio; "timecode" for timecode}.
-nlohmann::json trackJson(const MediaTrack& track);
+nlohmann::ordered_json trackJson(const MediaTrack& track);
 
 // One pool file: path, name, container, mediaType, syncGroup, linked, duration, frameRate,
 // timecode, fileTimecode, audioTimecode, metadata (the string values), tracks, info (the five
 // readable summaries) and syncInfo (the sync information line, or null when it was not asked
 // for or is empty).
-nlohmann::json mediaFileJson(const MediaFile& file, bool withSyncInfo);
+nlohmann::ordered_json mediaFileJson(const MediaFile& file, bool withSyncInfo);
 
 }  // namespace vorlane::cli

@@ -133,14 +133,15 @@ void printHuman(const MediaPool& pool,
 
 void printJson(const MediaPool& pool,
                const std::vector<ApplicationController::SkippedPath>& skipped, bool withSyncInfo) {
-    nlohmann::json files = nlohmann::json::array();
+    nlohmann::ordered_json files = nlohmann::ordered_json::array();
     for (const auto& file : pool.files())
         files.push_back(mediaFileJson(*file, withSyncInfo));
-    nlohmann::json skippedJson = nlohmann::json::array();
+    nlohmann::ordered_json skippedJson = nlohmann::ordered_json::array();
     for (const auto& entry : skipped)
         skippedJson.push_back({{"path", entry.path.string()}, {"reason", entry.reason}});
-    const nlohmann::json document = {{"files", files}, {"skipped", skippedJson}};
-    std::cout << document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+    const nlohmann::ordered_json document = {{"files", files}, {"skipped", skippedJson}};
+    std::cout << document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
+              << "\n";
 }
 
 // A PNG name for the file's thumbnail that no other thumbnail of this run took.

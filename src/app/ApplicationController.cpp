@@ -135,22 +135,23 @@ bool ApplicationController::waitForAnalysis(std::chrono::milliseconds timeout) {
 // Analysis progress
 
 void ApplicationController::analyzingStarted() {
-    if (progress_) progress_->startWithTitle("analyzing media");
+    if (ProgressDisplay* progress = progress_) progress->startWithTitle("analyzing media");
 }
 
 void ApplicationController::analyzingUpdated() {
-    if (!progress_) return;
-    if (progress_->aborted()) mediaPool_->stopAnalyzing();
+    ProgressDisplay* progress = progress_;
+    if (!progress) return;
+    if (progress->aborted()) mediaPool_->stopAnalyzing();
     const int64_t analyzed = mediaPool_->filesAnalyzed();
     const int64_t total = mediaPool_->newFilesCount();
     if (total <= 0) return;  // the batch ended meanwhile
-    progress_->setPercent(double(analyzed) / double(total) * 100.0);
-    progress_->setStatus(
+    progress->setPercent(double(analyzed) / double(total) * 100.0);
+    progress->setStatus(
         formatMediaText("%lld of %lld files analyzed", (long long)analyzed, (long long)total));
 }
 
 void ApplicationController::analyzingFinished() {
-    if (progress_) progress_->stop();
+    if (ProgressDisplay* progress = progress_) progress->stop();
     if (syncInfo_) backgroundQueue_.addOperationWithBlock([this] { showSyncInfo(); });
 }
 
@@ -164,20 +165,21 @@ std::shared_ptr<Operation> ApplicationController::readAudioTimecodeOfFiles(
 
 void ApplicationController::readAudioTimecode(const std::vector<std::shared_ptr<MediaFile>>& files,
                                               const AudioTimecodeRequest& request) {
-    if (progress_) progress_->startWithTitle("read audio timecode");
+    ProgressDisplay* progress = progress_;
+    if (progress) progress->startWithTitle("read audio timecode");
     const size_t count = files.size();
     for (size_t index = 0; index < count; ++index) {
-        if (progress_ && progress_->aborted()) break;
-        if (progress_) {
-            progress_->setPercent(double(index) / double(count) * 100.0);
-            progress_->setStatus(formatMediaText("reading file %zu of %zu...", index, count));
+        if (progress && progress->aborted()) break;
+        if (progress) {
+            progress->setPercent(double(index) / double(count) * 100.0);
+            progress->setStatus(formatMediaText("reading file %zu of %zu...", index, count));
         }
         center_.postNotificationName(kReloadTableViewNotification);
         files[index]->readAudioTimecodeAtFrameRate(request);
     }
     mediaPool_->updateLinkedAudioFiles();
     if (syncInfo_) showSyncInfo();
-    if (progress_) progress_->stop();
+    if (progress) progress->stop();
     center_.postNotificationName(kReloadTableViewNotification);
 }
 

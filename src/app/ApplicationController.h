@@ -125,7 +125,7 @@ class ApplicationController {
     UserDefaults& defaults_;
     NotificationCenter& center_;
     std::shared_ptr<MediaPool> mediaPool_;
-    ProgressDisplay* progress_ = nullptr;
+    std::atomic<ProgressDisplay*> progress_{nullptr};
     std::atomic<bool> syncInfo_{false};
     std::vector<NotificationCenter::ObserverToken> observers_;
     OperationQueue backgroundQueue_{1};  // timecode reading of a selection

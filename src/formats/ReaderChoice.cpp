@@ -6,6 +6,7 @@
 #include <string>
 #include <system_error>
 
+#include "formats/wave/BWFFile.h"
 #include "media/AVCHDFile.h"
 #include "media/AVFoundationFile.h"
 #include "media/MP3File.h"
@@ -80,23 +81,26 @@ bool isPlatformMedia(const std::filesystem::path& url) {
     return false;
 }
 
+// A reader made for the file alone.
 template <class Reader>
-MediaReaderChoice openWith(const std::filesystem::path& url, MediaPool&) {
+MediaReaderChoice openReader(const std::filesystem::path& url, MediaPool&) {
     auto file = std::make_shared<Reader>(url);
     return {file, {file}, {}};
 }
 
 // The fixed order of the class tests; the first that accepts a file decides. Each reader
-// takes its place here as one line.
+// takes its place here as one line. A WAV file is a CinemaDNGFile when its folder holds
+// CinemaDNG images, and a recording that BWFFile::spannedFilesForURL finds split over several
+// files becomes one SpannedMediaFile; until those classes exist every WAV file is a BWFFile.
 const ReaderRule kReaderRules[] = {
     {"MXF", isMXF, nullptr},  // MXFImporterFile when mxfImporter is 1, else MXFFile
     // QuicktimeFile; until it exists the media layer reads these files without their own atoms.
-    {"QuickTime", isQuicktime, openWith<AVFoundationFile>},
+    {"QuickTime", isQuicktime, openReader<AVFoundationFile>},
     {"Canon raw", isCanonRaw, nullptr},  // CRMFile
-    {"AVCHD", isAVCHD, openWith<AVCHDFile>},
-    {"WAVE", isWave, nullptr},  // CinemaDNGFile beside DNG images, else BWFFile
-    {"MP3", isMP3, openWith<MP3File>},
-    {nullptr, isPlatformMedia, openWith<AVFoundationFile>},
+    {"AVCHD", isAVCHD, openReader<AVCHDFile>},
+    {"WAVE", isWave, openReader<BWFFile>},  // BWFFile (see above)
+    {"MP3", isMP3, openReader<MP3File>},
+    {nullptr, isPlatformMedia, openReader<AVFoundationFile>},
     {"RED", isRed, nullptr},        // RedFile
     {"CinemaDNG", isDNG, nullptr},  // CinemaDNGFile
     {"FCPXML", isFCPXML, nullptr},  // FCPXImport, which adds its own files

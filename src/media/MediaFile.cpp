@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
-#include <system_error>
 
 #include "media/MediaText.h"
 #include "platform/ByteOrder.h"
+#include "platform/DefaultsKeys.h"
 #include "platform/DisplayText.h"
+#include "platform/FileSystem.h"
+#include "platform/UserDefaults.h"
 #include "timecode/TCHelper.h"
 
 namespace vorlane {
@@ -26,7 +28,9 @@ AudioTimecodeDecoder& installedDecoder() {
 
 // The user's AV shift presets (dictionaries with "camera" and "shift"), in list order.
 MetadataList storedShiftPresets() {
-    return {};
+    return UserDefaults::standardUserDefaults()
+        .arrayForKey(DefaultsKey::avShiftPresets)
+        .value_or(MetadataList());
 }
 
 // A preset's shift in seconds: written as text ("%2.2f"), accepted as a number too.
@@ -572,12 +576,17 @@ double MediaFile::frameRate() const {
 
 // Analysis.
 
+// File-system facts of the source; the options matter only to the readers.
 void MediaFile::analyzeWithOptions(const MetadataDictionary&) {
-    std::error_code error;
-    const uintmax_t size = std::filesystem::file_size(sourceURL_, error);
+    const std::optional<std::string> uti = FileSystem::typeIdentifier(sourceURL_);
+    const std::optional<std::string> description = FileSystem::typeDescription(sourceURL_);
+    const std::optional<MetadataDate> created = FileSystem::creationDate(sourceURL_);
+    const std::optional<uint64_t> size = FileSystem::fileSize(sourceURL_);
     std::lock_guard lock(mutex_);
-    fileTypeDescription_ = "unkown";
-    if (!error) filesize_ = size;
+    if (uti) fileUTI_ = *uti;
+    fileTypeDescription_ = description.value_or("unkown");
+    if (created) metaData_[kFileCreationDate] = *created;
+    if (size) filesize_ = *size;
 }
 
 void MediaFile::setAnalyzingFinished() {

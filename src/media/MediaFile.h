@@ -5,8 +5,10 @@
 //
 // Thread safety: analysis fills a file on the analysis queue while the user interface reads its
 // summaries, thumbnail and metadata. Every field below is read and written under the file's own
-// lock (`mutex()`); getters answer copies. The LTC decoder holds the lock while it replaces the
-// audio timecode tracks.
+// lock (`mutex()`); getters answer copies. The track list is changed under the same lock (by
+// analysis, and by the LTC decoder while it replaces the audio timecode tracks), so code on
+// another thread that walks `tracks()` holds `mutex()` meanwhile; the file's own operations take
+// it themselves.
 #pragma once
 
 #include <cstdint>

@@ -59,7 +59,11 @@ std::optional<Date> localDate(int year, int month, int day, int hour, int minute
     parts.tm_sec = second;
     parts.tm_isdst = -1;
     const time_t seconds = mktime(&parts);
-    if (seconds == time_t(-1)) return std::nullopt;
+    // The clock counts in units far below a second: its range ends some centuries either side
+    // of 1970.
+    const auto limit = std::chrono::duration_cast<std::chrono::seconds>(Date::duration::max());
+    if (seconds == time_t(-1) || seconds > limit.count() || seconds < -limit.count())
+        return std::nullopt;
     return std::chrono::system_clock::from_time_t(seconds);
 }
 

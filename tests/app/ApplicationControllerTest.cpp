@@ -4,8 +4,11 @@
 
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 
 #include "app/ApplicationController.h"
+#include "mediagen/BroadcastWave.h"
+#include "mediagen/Signals.h"
 #include "platform/DefaultsKeys.h"
 #include "platform/MainQueue.h"
 #include "platform/UserDefaults.h"
@@ -134,17 +137,25 @@ TEST_F(ApplicationControllerTest, AddingReportsEverySkippedFileAndOnlyNamedOnesF
 }
 
 TEST_F(ApplicationControllerTest, ProgressFollowsABatch) {
-    ApplicationController controller(hooks(), defaults, center);
     RecordingProgress progress;
+    // The last file waits until the display has shown the progress of the first ones.
+    holdFile = "c.snd";
+    hold = [&] {
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (!progress.called("status 2 of 3 files analyzed") &&
+               std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(1ms);
+    };
+    ApplicationController controller(hooks(), defaults, center);
     controller.setProgressDisplay(&progress);
     controller.addPaths({make("a.snd"), make("b.snd"), make("c.snd")});
     ASSERT_TRUE(controller.waitForAnalysis(30s));
     const auto calls = progress.calls();
     ASSERT_FALSE(calls.empty());
     EXPECT_EQ(calls.front(), "start analyzing media");
+    EXPECT_TRUE(progress.called("percent 66"));
+    EXPECT_TRUE(progress.called("status 2 of 3 files analyzed"));
     EXPECT_EQ(calls.back(), "stop");
-    EXPECT_TRUE(progress.called("status 1 of 3 files analyzed") ||
-                progress.called("status 2 of 3 files analyzed"));
 }
 
 TEST_F(ApplicationControllerTest, AnAbortedDisplayStopsTheAnalysis) {
@@ -235,6 +246,64 @@ TEST_F(ApplicationControllerTest, SyncInformationComesFromTheInstalledEngine) {
     EXPECT_EQ(controller.mediaPool().objectAtIndex(1)->infoText(), "");
     EXPECT_EQ(controller.mediaPool().objectAtIndex(1)->highLightColor(), 0);
     center.removeObserver(token);
+}
+
+// Broadcast WAV files written by libsndfile, read through the standard reader choice.
+class RecorderFilesTest : public ApplicationControllerTest {
+  protected:
+    std::optional<mediagen::RecorderTakeFacts> record(const std::string& name,
+                                                      mediagen::Timecode start, int channels,
+                                                      bool withIxml = true) {
+        mediagen::RecorderTake take;
+        take.path = folder / "day" / name;
+        std::filesystem::create_directories(take.path.parent_path());
+        take.start = start;
+        take.originator = "SoundDev: 744T S#1234";
+        take.scene = "12";
+        take.take = "3";
+        take.withIxml = withIxml;
+        for (int channel = 0; channel < channels; ++channel)
+            take.channels.push_back(mediagen::sine(440.0 * (channel + 1), -20.0, 48000, 48000));
+        return mediagen::writeRecorderTake(take);
+    }
+};
+
+TEST_F(RecorderFilesTest, AShootsSoundFilesAreReadGroupedAndLinked) {
+    const auto poly = record("T01.wav", {10, 0, 0, 0}, 2);
+    ASSERT_TRUE(poly);
+    // A take recorded as three mono files without channel numbers of their own.
+    for (const char* name : {"T02_A.wav", "T02_B.wav", "T02_C.wav"})
+        ASSERT_TRUE(record(name, {11, 0, 0, 0}, 1, false));
+    make("day/notes.txt");
+    ApplicationController controller(ApplicationHooks::standard(), defaults, center);
+    controller.mediaPool().setAnalysisOptionOverrides({{kAnalyzeReadAudioTc, false}});
+    const auto result = controller.addPaths({folder / "day"});
+    ASSERT_TRUE(controller.waitForAnalysis(60s));
+    ASSERT_EQ(result.added.size(), 4u);
+    ASSERT_EQ(result.skipped.size(), 1u);
+    EXPECT_EQ(result.skipped[0].reason, "not a media file Vorlane reads");
+    MediaPool& pool = controller.mediaPool();
+    pool.enumerateSyncGroups();
+
+    const auto t01 = pool.objectAtIndex(0);
+    EXPECT_EQ(t01->name(), "T01.wav");
+    EXPECT_EQ(t01->fileContainerString(), "WAVE (BWF)");
+    ASSERT_TRUE(t01->timecode());
+    EXPECT_EQ(t01->timecode()->timecodeString(TCOptionWrap24h), "10:00:00:00");
+    EXPECT_DOUBLE_EQ(t01->duration().seconds(), poly->durationSeconds());
+    EXPECT_EQ(t01->scene(), "12");
+    EXPECT_EQ(t01->firstAudioTrack()->audioChannelCount(), 2u);
+    std::vector<std::pair<int32_t, bool>> tracks;
+    for (const auto& file : pool.files()) {
+        EXPECT_EQ(file->syncGroup(), 1u) << file->name();  // one recorder, one group
+        tracks.emplace_back(file->firstAudioTrack()->trackNumber(), file->linkedAudioFile());
+    }
+    EXPECT_EQ(tracks, (std::vector<std::pair<int32_t, bool>>{
+                          {1, false}, {1, false}, {2, true}, {3, true}}));
+    EXPECT_EQ(pool.audioFileCount(), 4);
+    auto rate = pool.mostCommonFrameRate();
+    ASSERT_TRUE(rate);
+    EXPECT_DOUBLE_EQ(rate->frameRate(), 25.0);
 }
 
 TEST_F(ApplicationControllerTest, TheStandardHooksChooseReaders) {

@@ -4,6 +4,8 @@
 
 #include "media/MediaFile.h"
 #include "platform/ByteOrder.h"
+#include "platform/DefaultsKeys.h"
+#include "platform/UserDefaults.h"
 #include "support/TestSupport.h"
 #include "timecode/TCHelper.h"
 
@@ -205,6 +207,46 @@ TEST_F(MediaFileTest, DeviceIdentity) {
     EXPECT_EQ(file->deviceName(), "SONY FX6");
 }
 
+// Presets in the shared defaults store for one test, never written to the settings file.
+struct StoredPresets {
+    explicit StoredPresets(MetadataList presets)
+        : saved(UserDefaults::standardUserDefaults().objectForKey(DefaultsKey::avShiftPresets)) {
+        UserDefaults::standardUserDefaults().setObject(presets, DefaultsKey::avShiftPresets);
+    }
+    ~StoredPresets() {
+        if (saved)
+            UserDefaults::standardUserDefaults().setObject(*saved, DefaultsKey::avShiftPresets);
+        else
+            UserDefaults::standardUserDefaults().removeObjectForKey(DefaultsKey::avShiftPresets);
+    }
+    std::optional<MetadataValue> saved;
+};
+
+MetadataValue preset(const char* camera, MetadataValue shift) {
+    return MetadataDictionary{{"camera", camera}, {"shift", std::move(shift)}};
+}
+
+TEST_F(MediaFileTest, AutomaticShiftTakesTheLastPresetOfTheModel) {
+    StoredPresets presets({preset("PXW-FS7", "0.04"), preset("FX6", "1.00"),
+                           preset("PXW-FS7", "-0.08"), preset("PXW-FS7", "garbage"),
+                           MetadataValue("no dictionary")});
+    addVideo();
+    addAudio();
+    file->setMetaDataValue(kModel, "PXW-FS7");
+    file->setAutoShift();
+    EXPECT_EQ(file->shiftTime(), CMTimeMake(-48, 600));
+    EXPECT_EQ(file->metaDataString(kAVShifted), "-48/600");
+
+    file->setAvShift(kCMTimeZero);
+    file->setMetaDataValue(kSoftware, "Vorlane Sync 2.1");
+    file->setAutoShift();
+    EXPECT_FALSE(file->hasAvShiftSet());
+    file->setMetaDataValue(kSoftware, "Camera Vorlane Sync");
+    StoredPresets numbers({preset("PXW-FS7", 0.5)});
+    file->setAutoShift();
+    EXPECT_EQ(file->shiftTime(), CMTimeMake(300, 600));
+}
+
 struct ThreeFiles : MediaFile {
     using MediaFile::MediaFile;
     int32_t referencedFilesCount() const override { return 3; }
@@ -309,10 +351,15 @@ TEST_F(MediaFileTest, NamesTextsAndBaseAnalysis) {
     auto onDisk = std::make_shared<MediaFile>(folder / "a.wav");
     onDisk->analyzeWithOptions({});
     EXPECT_EQ(onDisk->filesize(), 1234u);
-    EXPECT_EQ(onDisk->fileTypeDescription(), "unkown");
+    EXPECT_EQ(onDisk->fileUTI(), "com.microsoft.waveform-audio");
+    EXPECT_NE(onDisk->fileTypeDescription(), "unkown");
+    EXPECT_TRUE(onDisk->metaDataValue(kFileCreationDate)->date());
     auto missing = std::make_shared<MediaFile>(folder / "gone.wav");
     missing->analyzeWithOptions({});
     EXPECT_EQ(missing->filesize(), 0u);
+    EXPECT_EQ(missing->fileUTI(), "");
+    EXPECT_EQ(missing->fileTypeDescription(), "unkown");
+    EXPECT_FALSE(missing->creationDate());
 }
 
 TEST_F(MediaFileTest, InformationText) {
