@@ -43,10 +43,10 @@ class BitReader {
         if (failed_) return 0;
         return uint32_t((uint64_t(1) << leadingZeros) - 1 + bits(leadingZeros));
     }
-    int32_t se() {
+    int64_t se() {
         const uint32_t code = ue();
         const int64_t magnitude = (int64_t(code) + 1) / 2;
-        return int32_t(code % 2 ? magnitude : -magnitude);
+        return code % 2 ? magnitude : -magnitude;
     }
 
   private:
@@ -88,10 +88,11 @@ bool hasChromaFormatFields(uint8_t profileIdc) {
 }
 
 void skipScalingList(BitReader& reader, unsigned size) {
-    int32_t lastScale = 8;
-    int32_t nextScale = 8;
+    int64_t lastScale = 8;
+    int64_t nextScale = 8;
     for (unsigned j = 0; j < size && !reader.failed(); ++j) {
-        if (nextScale != 0) nextScale = (lastScale + reader.se() + 256) % 256;
+        // delta_scale is meant to lie in -128..127; any value wraps the same way.
+        if (nextScale != 0) nextScale = ((lastScale + reader.se()) % 256 + 256) % 256;
         if (nextScale != 0) lastScale = nextScale;
     }
 }

@@ -95,8 +95,12 @@ std::optional<MetadataDate> localDate(const std::string& text) {
     }
     const std::time_t seconds = std::mktime(&fields);
     if (seconds == std::time_t(-1)) return std::nullopt;
-    return std::chrono::time_point_cast<MetadataDate::duration>(
-        std::chrono::system_clock::from_time_t(seconds));
+    // The clock holds about 292 years either side of 1970; a date beyond it is no recording date.
+    const auto limit =
+        std::chrono::duration_cast<std::chrono::seconds>(MetadataDate::duration::max()).count() - 1;
+    if (seconds > limit || seconds < -limit) return std::nullopt;
+    return MetadataDate(
+        std::chrono::duration_cast<MetadataDate::duration>(std::chrono::seconds(seconds)));
 }
 
 // Hours, minutes, seconds and frames as binary-coded decimal digits.

@@ -97,6 +97,11 @@ TEST(AVCHDFile, TagsOutsideTheDataAndTimecodesThatAreNoDigits) {
                                            {0x19, 0xff, 0xff, 0xff, 0xff}}));
     EXPECT_FALSE(blank->hasTimecode());
     EXPECT_FALSE(blank->metaDataValue(kOriginalCreationDate));
+    // A year the clock cannot hold is no recording date.
+    const auto far = clipAt25();
+    far->h264SEIExtractionWithData(
+        tags({{0x18, 0x00, 0x24, 0x24, 0x05}, {0x19, 0x17, 0x10, 0x00, 0x02}}));
+    EXPECT_FALSE(far->metaDataValue(kOriginalCreationDate));
     EXPECT_TRUE(blank->metaDataValue(kMFSEIData));
 
     const auto none = clipAt25();
