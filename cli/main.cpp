@@ -7,8 +7,10 @@
 
 #include "CommandLine.h"
 #include "LtcCommand.h"
+#include "MapCommand.h"
 #include "ScanCommand.h"
 #include "SettingsCommand.h"
+#include "SyncCommand.h"
 #include "app/StandardDefaults.h"
 #include "platform/UserDefaults.h"
 #include "platform/Version.h"
@@ -39,10 +41,9 @@ using Command = std::function<int(const std::vector<std::string>&)>;
 
 const std::map<std::string, Command>& commands() {
     static const std::map<std::string, Command> table = {
-        {"info", vorlane::cli::runInfoCommand},
-        {"ltc", vorlane::cli::runLtcCommand},
-        {"scan", vorlane::cli::runScanCommand},
-        {"settings", vorlane::cli::runSettingsCommand},
+        {"info", vorlane::cli::runInfoCommand},         {"ltc", vorlane::cli::runLtcCommand},
+        {"map", vorlane::cli::runMapCommand},           {"scan", vorlane::cli::runScanCommand},
+        {"settings", vorlane::cli::runSettingsCommand}, {"sync", vorlane::cli::runSyncCommand},
     };
     return table;
 }

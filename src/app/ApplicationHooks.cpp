@@ -1,6 +1,8 @@
 // The one place where the layers above the media model are wired into the application.
 #include "app/ApplicationController.h"
 #include "formats/ReaderChoice.h"
+#include "sync/MediaSyncComposition.h"
+#include "sync/MediaSyncIndex.h"
 #include "timecode/ltc/LtcDecoding.h"
 
 namespace vorlane {
@@ -9,8 +11,12 @@ ApplicationHooks ApplicationHooks::standard() {
     ApplicationHooks hooks;
     hooks.readerFactory = chooseMediaReader;
     hooks.audioTimecodeDecoder = decodeAudioTimecode;
-    // The sync engine's per-file sync information (syncInfoUpdater) is set here when it joins
-    // the build. Until then no sync information is computed.
+    hooks.syncInfoUpdater = [](MediaPool& pool, bool involveDate, bool multicam) {
+        const auto index = MediaSyncIndex::indexWithMediaPool(pool);
+        return std::function<void(MediaFile&)>([index, involveDate, multicam](MediaFile& file) {
+            MediaSyncComposition::updateSyncInfoOfMediaFile(file, *index, involveDate, multicam);
+        });
+    };
     return hooks;
 }
 
