@@ -12,6 +12,7 @@
 #include "support/TestSupport.h"
 #include "timecode/TCHelper.h"
 #include "timecode/ltc/AudioBufferReader.h"
+#include "timecode/ltc/LtcDecoding.h"
 #include "timecode/ltc/LtcMedia.h"
 #include "timecode/ltc/LtcReader.h"
 
@@ -490,6 +491,7 @@ TEST(LtcReader, MediaFileReadsThroughTheInstalledDecoder) {
     test::writeLtcFile(folder / "ltc.wav", spec);
     const auto file = test::AssetMediaFile::open(folder / "ltc.wav");
     ASSERT_TRUE(file);
+    MediaFile::installAudioTimecodeDecoder(decodeAudioTimecode);
     file->readAudioTimecode();
     ASSERT_TRUE(file->hasAudioTimecode());
     EXPECT_EQ(file->reel(), "0000BEEF");
