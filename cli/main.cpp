@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "CommandLine.h"
+#include "LtcCommand.h"
 #include "MapCommand.h"
 #include "ScanCommand.h"
 #include "SettingsCommand.h"
@@ -20,10 +21,11 @@ using vorlane::cli::kExitSuccess;
 
 constexpr const char* kUsage =
     "Usage:\n"
-    "  vorlane scan PATH... [--json] [--no-ltc] [--no-thumbnails] [--sync-info] [--quiet]\n"
+    "  vorlane scan PATH... [--json] [--no-ltc] [--no-thumbnails] [--thumbnails DIR]\n"
+    "               [--sync-info] [--quiet]\n"
     "  vorlane info FILE... [--detailed] [--quiet]\n"
     "  vorlane ltc FILE [--fps R] [--track N] [--channel N] [--offset FRAMES] [--ranges 0-4]\n"
-    "              [--algorithm 0-4] [--json]\n"
+    "              [--algorithm 0-4] [--json] [--quiet]\n"
     "  vorlane sync PATH... [--json] [--master FILE] [--multicam] [--keep-camera-audio]\n"
     "  vorlane map PATH... [--json]\n"
     "  vorlane export fcpxml|xml|aaf|movies|timecode -o DEST PATH... [export options]\n"
@@ -31,6 +33,7 @@ constexpr const char* kUsage =
     "  vorlane --version | --help\n"
     "\n"
     "Paths may be files or folders; folders are walked recursively.\n"
+    "ltc: tracks and channels count from 1; without them all are read; --fps 0 detects.\n"
     "Progress goes to stderr; --quiet silences it.\n"
     "Exit status: 0 success, 1 when some input failed, 2 usage error.\n";
 
@@ -38,9 +41,9 @@ using Command = std::function<int(const std::vector<std::string>&)>;
 
 const std::map<std::string, Command>& commands() {
     static const std::map<std::string, Command> table = {
-        {"info", vorlane::cli::runInfoCommand},         {"scan", vorlane::cli::runScanCommand},
+        {"info", vorlane::cli::runInfoCommand},         {"ltc", vorlane::cli::runLtcCommand},
+        {"map", vorlane::cli::runMapCommand},           {"scan", vorlane::cli::runScanCommand},
         {"settings", vorlane::cli::runSettingsCommand}, {"sync", vorlane::cli::runSyncCommand},
-        {"map", vorlane::cli::runMapCommand},
     };
     return table;
 }
