@@ -76,14 +76,14 @@ TEST(LtcReaderFiles, EveryRateGivesTheExactStartTimecodeAndRate) {
     for (const RateCase& item : kRates) {
         for (const int32_t ranges : {0, 1}) {
             SCOPED_TRACE(std::string(item.name) + " window setting " + std::to_string(ranges));
-            LtcFile spec;
-            spec.ltc.rate = item.rate;
-            spec.ltc.start = item.start;
-            spec.ltc.userBits = 0x12345678;
-            spec.ltc.durationSeconds = 3.0;
-            spec.ltc.firstFrameSample = -700;
+            LtcFile plan;
+            plan.ltc.rate = item.rate;
+            plan.ltc.start = item.start;
+            plan.ltc.userBits = 0x12345678;
+            plan.ltc.durationSeconds = 3.0;
+            plan.ltc.firstFrameSample = -700;
             const auto path = folder / "ltc.wav";
-            const mediagen::LtcSignal signal = test::writeLtcFile(path, spec);
+            const mediagen::LtcSignal signal = test::writeLtcFile(path, plan);
             AudioTimecodeRequest request;
             request.readingRanges = ranges;
             const auto file = readLtc(path, request);
@@ -110,17 +110,17 @@ TEST(LtcReaderFiles, AnyChannelOfMonoStereoAndEightChannelFilesAtEveryDepth) {
         SCOPED_TRACE(std::to_string(layout.channels) + " channels, LTC on " +
                      std::to_string(layout.ltcChannel) + ", " +
                      std::to_string(mediagen::bitsPerSample(layout.format)) + " bits");
-        LtcFile spec;
-        spec.ltc.rate = Rate::fps25();
-        spec.ltc.start = {9, 59, 59, 0};
-        spec.ltc.userBits = 0xA1B2C3D4;
-        spec.ltc.durationSeconds = 2.0;
-        spec.ltc.firstFrameSample = 333;
-        spec.channels = layout.channels;
-        spec.ltcChannel = layout.ltcChannel;
-        spec.format = layout.format;
+        LtcFile plan;
+        plan.ltc.rate = Rate::fps25();
+        plan.ltc.start = {9, 59, 59, 0};
+        plan.ltc.userBits = 0xA1B2C3D4;
+        plan.ltc.durationSeconds = 2.0;
+        plan.ltc.firstFrameSample = 333;
+        plan.channels = layout.channels;
+        plan.ltcChannel = layout.ltcChannel;
+        plan.format = layout.format;
         const auto path = folder / "multi.wav";
-        const mediagen::LtcSignal signal = test::writeLtcFile(path, spec);
+        const mediagen::LtcSignal signal = test::writeLtcFile(path, plan);
         const auto file = readLtc(path);
         ASSERT_TRUE(file);
         expectStart(*file, signal, 0xA1B2C3D4,
@@ -133,17 +133,17 @@ TEST(LtcReaderFiles, AnyChannelOfMonoStereoAndEightChannelFilesAtEveryDepth) {
 TEST(LtcReaderFiles, MoviesWithSeveralTracksNameTheTrack) {
     VORLANE_REQUIRE_TOOL("ffmpeg");
     ScratchFolder folder;
-    LtcFile spec;
-    spec.ltc.rate = Rate::fps25();
-    spec.ltc.start = {15, 0, 0, 0};
-    spec.ltc.durationSeconds = 2.0;
-    spec.channels = 2;
-    spec.ltcChannel = 1;
-    spec.format = SampleFormat::Pcm16;
-    const mediagen::LtcSignal signal = test::writeLtcFile(folder / "stereo.wav", spec);
-    spec.channels = 1;
-    spec.ltcChannel = 0;
-    test::writeLtcFile(folder / "mono.wav", spec);
+    LtcFile plan;
+    plan.ltc.rate = Rate::fps25();
+    plan.ltc.start = {15, 0, 0, 0};
+    plan.ltc.durationSeconds = 2.0;
+    plan.channels = 2;
+    plan.ltcChannel = 1;
+    plan.format = SampleFormat::Pcm16;
+    const mediagen::LtcSignal signal = test::writeLtcFile(folder / "stereo.wav", plan);
+    plan.channels = 1;
+    plan.ltcChannel = 0;
+    test::writeLtcFile(folder / "mono.wav", plan);
     test::writeChannels(folder / "music.wav", {mediagen::chords(96000, 48000, -12.0),
                                                mediagen::chords(96000, 48000, -12.0, 7)});
     mediagen::MovieOptions movie;
@@ -201,14 +201,14 @@ TEST(LtcReaderFiles, CompressedLtcInMoviesAndVideoAtTwiceTheLtcRate) {
                30000.0 / 1001.0}}) {
         SCOPED_TRACE(std::to_string(item.video.fps()) + " fps video over " +
                      std::to_string(item.ltc.fps()) + " fps LTC");
-        LtcFile spec;
-        spec.ltc.rate = item.ltc;
-        spec.ltc.start = {11, 22, 33, 12};
-        spec.ltc.userBits = 0x00C0FFEE;
-        spec.ltc.durationSeconds = 4.0;
-        spec.ltc.firstFrameSample = -1000;
-        spec.format = SampleFormat::Pcm16;
-        const mediagen::LtcSignal signal = test::writeLtcFile(folder / "ltc.wav", spec);
+        LtcFile plan;
+        plan.ltc.rate = item.ltc;
+        plan.ltc.start = {11, 22, 33, 12};
+        plan.ltc.userBits = 0x00C0FFEE;
+        plan.ltc.durationSeconds = 4.0;
+        plan.ltc.firstFrameSample = -1000;
+        plan.format = SampleFormat::Pcm16;
+        const mediagen::LtcSignal signal = test::writeLtcFile(folder / "ltc.wav", plan);
         mediagen::MovieOptions movie;
         movie.path =
             folder / (item.container == mediagen::MovieContainer::QuickTime ? "m.mov" : "m.mp4");
@@ -240,13 +240,13 @@ TEST(LtcReaderFiles, CompressedLtcInMoviesAndVideoAtTwiceTheLtcRate) {
 // frames.
 TEST(LtcReaderFiles, GivenRateAndOffsetAreUsedAsGiven) {
     ScratchFolder folder;
-    LtcFile spec;
-    spec.ltc.rate = Rate::fps2997(false);
-    spec.ltc.start = {10, 0, 0, 0};
-    spec.ltc.durationSeconds = 2.0;
-    spec.ltc.firstFrameSample = -700;
+    LtcFile plan;
+    plan.ltc.rate = Rate::fps2997(false);
+    plan.ltc.start = {10, 0, 0, 0};
+    plan.ltc.durationSeconds = 2.0;
+    plan.ltc.firstFrameSample = -700;
     const auto path = folder / "ntsc.wav";
-    const mediagen::LtcSignal signal = test::writeLtcFile(path, spec);
+    const mediagen::LtcSignal signal = test::writeLtcFile(path, plan);
     AudioTimecodeRequest request;
     request.frameRate = 29.97;
     expectStart(*readLtc(path, request), signal, 0, "on channel 1");
@@ -268,13 +268,13 @@ TEST(LtcReaderFiles, GivenRateAndOffsetAreUsedAsGiven) {
 // The edge settings each read a clean signal; the GoPro default (windows 2, slope edges) too.
 TEST(LtcReaderFiles, EveryEdgeSettingReadsACleanSignal) {
     ScratchFolder folder;
-    LtcFile spec;
-    spec.ltc.rate = Rate::fps24();
-    spec.ltc.start = {20, 0, 0, 0};
-    spec.ltc.durationSeconds = 5.0;
-    spec.ltc.levelDbfs = -6.0;
+    LtcFile plan;
+    plan.ltc.rate = Rate::fps24();
+    plan.ltc.start = {20, 0, 0, 0};
+    plan.ltc.durationSeconds = 5.0;
+    plan.ltc.levelDbfs = -6.0;
     const auto path = folder / "clean.wav";
-    const mediagen::LtcSignal signal = test::writeLtcFile(path, spec);
+    const mediagen::LtcSignal signal = test::writeLtcFile(path, plan);
     for (int32_t algorithm = 0; algorithm <= 4; ++algorithm) {
         SCOPED_TRACE("edge setting " + std::to_string(algorithm));
         AudioTimecodeRequest request;
@@ -310,16 +310,16 @@ TEST(LtcReaderFiles, OnlyConsecutiveFramesAreUsed) {
     EXPECT_NEAR(jumps->audioTimecode()->time().seconds(), 6 * 3600.0 - 4 * 0.04, kStartTolerance);
 
     // 29.97 drop frame whose first whole frames straddle the skipped labels ;00 and ;01.
-    LtcFile spec;
-    spec.ltc.rate = Rate::fps2997(true);
-    spec.ltc.start = {0, 9, 59, 27};
-    spec.ltc.firstFrameSample = -1500;
-    spec.ltc.durationSeconds = 1.0;
+    LtcFile plan;
+    plan.ltc.rate = Rate::fps2997(true);
+    plan.ltc.start = {0, 9, 59, 27};
+    plan.ltc.firstFrameSample = -1500;
+    plan.ltc.durationSeconds = 1.0;
     const auto path = folder / "skip.wav";
-    const mediagen::LtcSignal signal = test::writeLtcFile(path, spec);
+    const mediagen::LtcSignal signal = test::writeLtcFile(path, plan);
     expectStart(*readLtc(path, request), signal, 0, "on channel 1");
-    spec.ltc.start = {0, 0, 59, 27};
-    const mediagen::LtcSignal dropping = test::writeLtcFile(path, spec);
+    plan.ltc.start = {0, 0, 59, 27};
+    const mediagen::LtcSignal dropping = test::writeLtcFile(path, plan);
     expectStart(*readLtc(path, request), dropping, 0, "on channel 1");
 }
 

@@ -383,10 +383,10 @@ TEST(LtcReaderWindows, WindowsOfEverySetting) {
 // middle; setting 4 finds LTC that only the end window holds.
 TEST(LtcReaderWindows, ShortFilesAndLtcAtTheEnd) {
     ScratchFolder folder;
-    test::LtcFile spec;
-    spec.ltc.start = {4, 0, 0, 0};
-    spec.ltc.durationSeconds = 3.0;
-    const mediagen::LtcSignal signal = test::writeLtcFile(folder / "three.wav", spec);
+    test::LtcFile plan;
+    plan.ltc.start = {4, 0, 0, 0};
+    plan.ltc.durationSeconds = 3.0;
+    const mediagen::LtcSignal signal = test::writeLtcFile(folder / "three.wav", plan);
     AudioTimecodeRequest request;
     request.readingRanges = 2;
     const auto three = test::readLtc(folder / "three.wav", request);
@@ -412,9 +412,9 @@ TEST(LtcReaderWindows, ShortFilesAndLtcAtTheEnd) {
 
 TEST(LtcReaderBadInput, RequestsEndCleanly) {
     ScratchFolder folder;
-    test::LtcFile spec;
-    spec.ltc.durationSeconds = 2.0;
-    test::writeLtcFile(folder / "ltc.wav", spec);
+    test::LtcFile plan;
+    plan.ltc.durationSeconds = 2.0;
+    test::writeLtcFile(folder / "ltc.wav", plan);
     const auto file = test::AssetMediaFile::open(folder / "ltc.wav");
     ASSERT_TRUE(file);
     auto reader = LtcReader::initWithMediaFile(file);
@@ -484,11 +484,11 @@ TEST(LtcReaderBadInput, TinyAndOddBuffers) {
 // become the reel; the readable summary names the source.
 TEST(LtcReader, MediaFileReadsThroughTheInstalledDecoder) {
     ScratchFolder folder;
-    test::LtcFile spec;
-    spec.ltc.start = {14, 0, 0, 0};
-    spec.ltc.userBits = 0x0000BEEF;
-    spec.ltc.durationSeconds = 4.0;
-    test::writeLtcFile(folder / "ltc.wav", spec);
+    test::LtcFile plan;
+    plan.ltc.start = {14, 0, 0, 0};
+    plan.ltc.userBits = 0x0000BEEF;
+    plan.ltc.durationSeconds = 4.0;
+    test::writeLtcFile(folder / "ltc.wav", plan);
     const auto file = test::AssetMediaFile::open(folder / "ltc.wav");
     ASSERT_TRUE(file);
     MediaFile::installAudioTimecodeDecoder(decodeAudioTimecode);
