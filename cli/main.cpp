@@ -7,6 +7,7 @@
 
 #include "CommandLine.h"
 #include "ExportCommand.h"
+#include "LtcCommand.h"
 #include "MapCommand.h"
 #include "ScanCommand.h"
 #include "SettingsCommand.h"
@@ -21,10 +22,11 @@ using vorlane::cli::kExitSuccess;
 
 constexpr const char* kUsage =
     "Usage:\n"
-    "  vorlane scan PATH... [--json] [--no-ltc] [--no-thumbnails] [--sync-info] [--quiet]\n"
+    "  vorlane scan PATH... [--json] [--no-ltc] [--no-thumbnails] [--thumbnails DIR]\n"
+    "               [--sync-info] [--quiet]\n"
     "  vorlane info FILE... [--detailed] [--quiet]\n"
     "  vorlane ltc FILE [--fps R] [--track N] [--channel N] [--offset FRAMES] [--ranges 0-4]\n"
-    "              [--algorithm 0-4] [--json]\n"
+    "              [--algorithm 0-4] [--json] [--quiet]\n"
     "  vorlane sync PATH... [--json] [--master FILE] [--multicam] [--keep-camera-audio]\n"
     "  vorlane map PATH... [--json]\n"
     "  vorlane export fcpxml|xml -o FILE PATH... [--version 1.5|1.6|1.7] [--rate R]\n"
@@ -34,6 +36,7 @@ constexpr const char* kUsage =
     "  vorlane --version | --help\n"
     "\n"
     "Paths may be files or folders; folders are walked recursively.\n"
+    "ltc: tracks and channels count from 1; without them all are read; --fps 0 detects.\n"
     "Progress goes to stderr; --quiet silences it.\n"
     "Exit status: 0 success, 1 when some input failed, 2 usage error.\n";
 
@@ -41,9 +44,10 @@ using Command = std::function<int(const std::vector<std::string>&)>;
 
 const std::map<std::string, Command>& commands() {
     static const std::map<std::string, Command> table = {
-        {"info", vorlane::cli::runInfoCommand},         {"scan", vorlane::cli::runScanCommand},
+        {"info", vorlane::cli::runInfoCommand},         {"ltc", vorlane::cli::runLtcCommand},
+        {"map", vorlane::cli::runMapCommand},           {"scan", vorlane::cli::runScanCommand},
         {"settings", vorlane::cli::runSettingsCommand}, {"sync", vorlane::cli::runSyncCommand},
-        {"map", vorlane::cli::runMapCommand},           {"export", vorlane::cli::runExportCommand},
+        {"export", vorlane::cli::runExportCommand},
     };
     return table;
 }

@@ -3,20 +3,20 @@
 #include "formats/ReaderChoice.h"
 #include "sync/MediaSyncComposition.h"
 #include "sync/MediaSyncIndex.h"
+#include "timecode/ltc/LtcDecoding.h"
 
 namespace vorlane {
 
 ApplicationHooks ApplicationHooks::standard() {
     ApplicationHooks hooks;
     hooks.readerFactory = chooseMediaReader;
+    hooks.audioTimecodeDecoder = decodeAudioTimecode;
     hooks.syncInfoUpdater = [](MediaPool& pool, bool involveDate, bool multicam) {
         const auto index = MediaSyncIndex::indexWithMediaPool(pool);
         return std::function<void(MediaFile&)>([index, involveDate, multicam](MediaFile& file) {
             MediaSyncComposition::updateSyncInfoOfMediaFile(file, *index, involveDate, multicam);
         });
     };
-    // The LTC decoder (audioTimecodeDecoder) is set here when it joins the build. Until then an
-    // LTC read finds nothing.
     return hooks;
 }
 

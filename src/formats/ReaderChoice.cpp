@@ -6,7 +6,11 @@
 #include <string>
 #include <system_error>
 
+#include "formats/mxf/MXFFile.h"
 #include "formats/wave/BWFFile.h"
+#include "media/AVCHDFile.h"
+#include "media/AVFoundationFile.h"
+#include "media/MP3File.h"
 #include "platform/FileSystem.h"
 
 namespace vorlane {
@@ -85,21 +89,32 @@ MediaReaderChoice openReader(const std::filesystem::path& url, MediaPool&) {
     return {file, {file}, {}};
 }
 
+// MXF files are read by MXFFile. The platform's MXF reader that "mxfImporter" 1 asks for is not
+// part of this build, so those files are read by MXFFile too (the setting itself is kept). A clip
+// that MXFFile::spannedFilesForURL finds recorded over several files needs SpannedMediaFile;
+// until that exists each of its files is a file of its own.
+MediaReaderChoice openMXF(const std::filesystem::path& url, MediaPool& pool) {
+    auto file = MXFFile::initWithURL(url, pool.userDefaults());
+    if (!file) return {nullptr, {}, "cannot be opened"};
+    return {file, {file}, {}};
+}
+
 // The fixed order of the class tests; the first that accepts a file decides. Each reader
 // takes its place here as one line. A WAV file is a CinemaDNGFile when its folder holds
 // CinemaDNG images, and a recording that BWFFile::spannedFilesForURL finds split over several
 // files becomes one SpannedMediaFile; until those classes exist every WAV file is a BWFFile.
 const ReaderRule kReaderRules[] = {
-    {"MXF", isMXF, nullptr},                // MXFImporterFile when mxfImporter is 1, else MXFFile
-    {"QuickTime", isQuicktime, nullptr},    // QuicktimeFile
-    {"Canon raw", isCanonRaw, nullptr},     // CRMFile
-    {"AVCHD", isAVCHD, nullptr},            // AVCHDFile
+    {"MXF", isMXF, openMXF},  // MXFFile (see above)
+    // QuicktimeFile; until it exists the media layer reads these files without their own atoms.
+    {"QuickTime", isQuicktime, openReader<AVFoundationFile>},
+    {"Canon raw", isCanonRaw, nullptr},  // CRMFile
+    {"AVCHD", isAVCHD, openReader<AVCHDFile>},
     {"WAVE", isWave, openReader<BWFFile>},  // BWFFile (see above)
-    {"MP3", isMP3, nullptr},                // MP3File
-    {nullptr, isPlatformMedia, nullptr},    // AVFoundationFile
-    {"RED", isRed, nullptr},                // RedFile
-    {"CinemaDNG", isDNG, nullptr},          // CinemaDNGFile
-    {"FCPXML", isFCPXML, nullptr},          // FCPXImport, which adds its own files
+    {"MP3", isMP3, openReader<MP3File>},
+    {nullptr, isPlatformMedia, openReader<AVFoundationFile>},
+    {"RED", isRed, nullptr},        // RedFile
+    {"CinemaDNG", isDNG, nullptr},  // CinemaDNGFile
+    {"FCPXML", isFCPXML, nullptr},  // FCPXImport, which adds its own files
 };
 
 const ReaderRule* ruleFor(const std::filesystem::path& url) {

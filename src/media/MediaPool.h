@@ -59,7 +59,7 @@ struct MediaReaderChoice {
     // The underlying file objects the entry stands for: the file itself, every part of a split
     // recording, the sound file of an image sequence. A URL matching one of them is a duplicate.
     std::vector<std::shared_ptr<MediaFile>> sourceFiles;
-    // Why there is no entry, for the user ("not a media file", "no reader for MXF files yet").
+    // Why there is no entry, for the user ("not a media file", "no reader for RED files yet").
     std::string reason;
 };
 

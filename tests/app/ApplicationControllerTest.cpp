@@ -311,9 +311,11 @@ TEST_F(RecorderFilesTest, AShootsSoundFilesAreReadGroupedAndLinked) {
     EXPECT_DOUBLE_EQ(rate->frameRate(), 25.0);
 }
 
-TEST_F(ApplicationControllerTest, TheStandardHooksChooseReadersAndSync) {
-    EXPECT_TRUE(ApplicationHooks::standard().readerFactory);
-    EXPECT_TRUE(ApplicationHooks::standard().syncInfoUpdater);
+TEST_F(ApplicationControllerTest, TheStandardHooksChooseReadersDecodeLtcAndSync) {
+    const ApplicationHooks hooks = ApplicationHooks::standard();
+    EXPECT_TRUE(hooks.readerFactory);
+    EXPECT_TRUE(hooks.audioTimecodeDecoder);
+    EXPECT_TRUE(hooks.syncInfoUpdater);
 }
 
 }  // namespace

@@ -8,12 +8,12 @@
 namespace vorlane {
 namespace {
 
-using test::CameraSpec;
+using test::CameraPlan;
 using test::localDate;
 using test::makeCamera;
 using test::makePool;
 using test::makeRecorder;
-using test::RecorderSpec;
+using test::RecorderPlan;
 using test::samplesAt;
 
 CMTime seconds(int64_t value) {

@@ -15,11 +15,11 @@
 namespace vorlane {
 namespace {
 
-using test::CameraSpec;
+using test::CameraPlan;
 using test::localDate;
 using test::makeCamera;
 using test::makeRecorder;
-using test::RecorderSpec;
+using test::RecorderPlan;
 using test::samplesAt;
 
 CMTime seconds(int64_t value) {

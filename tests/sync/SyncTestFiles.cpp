@@ -50,45 +50,45 @@ std::shared_ptr<MediaTrack> addSoundTrack(MediaFile& file, uint32_t channels, in
 
 }  // namespace
 
-std::shared_ptr<MediaFile> makeCamera(const CameraSpec& spec) {
-    auto file = std::make_shared<MediaFile>("/shoot/camera/" + spec.name);
+std::shared_ptr<MediaFile> makeCamera(const CameraPlan& plan) {
+    auto file = std::make_shared<MediaFile>("/shoot/camera/" + plan.name);
     auto video = file->addTrackWithMediaType(MediaTrackTypeVideo, 0);
     video->setFourCC(fourCC("avc1"));
     video->setCodecName("H.264");
     video->setVideoSize({1920, 1080});
-    video->setVideoFrameRate(spec.rate);
-    const CMTime frame = TCHelper::helperWithFrameRate(spec.rate, false)->frameDuration();
-    video->setTimeRange({kCMTimeZero, CMTimeMultiply(frame, spec.frames)});
+    video->setVideoFrameRate(plan.rate);
+    const CMTime frame = TCHelper::helperWithFrameRate(plan.rate, false)->frameDuration();
+    video->setTimeRange({kCMTimeZero, CMTimeMultiply(frame, plan.frames)});
     const CMTime pictureLength = video->timeRange().duration;
     const int64_t samples =
-        spec.audioSamples >= 0
-            ? spec.audioSamples
+        plan.audioSamples >= 0
+            ? plan.audioSamples
             : CMTimeConvertScale(pictureLength, 48000, CMTimeRoundingMethod::RoundTowardZero).value;
-    for (uint32_t track = 0; track < spec.audioTracks; ++track)
+    for (uint32_t track = 0; track < plan.audioTracks; ++track)
         addSoundTrack(*file, 2, 48000, samples);
-    if (!spec.timecode.empty())
-        file->addTimecodeTrackWithTCHelper(fileTimecode(spec.timecode, spec.rate));
+    if (!plan.timecode.empty())
+        file->addTimecodeTrackWithTCHelper(fileTimecode(plan.timecode, plan.rate));
     file->setMetaDataValue(kMaker, "Sony");
-    file->setMetaDataValue(kModel, spec.model);
-    file->setMetaDataValue(kSerialNumber, spec.serial);
-    if (spec.created) file->setMetaDataValue(kFileCreationDate, *spec.created);
+    file->setMetaDataValue(kModel, plan.model);
+    file->setMetaDataValue(kSerialNumber, plan.serial);
+    if (plan.created) file->setMetaDataValue(kFileCreationDate, *plan.created);
     return file;
 }
 
-std::shared_ptr<MediaFile> makeRecorder(const RecorderSpec& spec) {
-    auto file = std::make_shared<MediaFile>("/shoot/sound/" + spec.name);
-    for (uint32_t track = 0; track < spec.tracks; ++track)
-        addSoundTrack(*file, spec.channels, spec.sampleRate, spec.samples);
-    if (spec.startSample >= 0) {
-        auto value = TCHelper::helperWithTime(CMTimeMake(spec.startSample, spec.sampleRate),
-                                              spec.timecodeRate, false);
+std::shared_ptr<MediaFile> makeRecorder(const RecorderPlan& plan) {
+    auto file = std::make_shared<MediaFile>("/shoot/sound/" + plan.name);
+    for (uint32_t track = 0; track < plan.tracks; ++track)
+        addSoundTrack(*file, plan.channels, plan.sampleRate, plan.samples);
+    if (plan.startSample >= 0) {
+        auto value = TCHelper::helperWithTime(CMTimeMake(plan.startSample, plan.sampleRate),
+                                              plan.timecodeRate, false);
         value->setType(TCTypeFile);
         file->addTimecodeTrackWithTCHelper(value);
     }
     file->setMetaDataValue(kMaker, "Sound Devices");
-    file->setMetaDataValue(kModel, spec.model);
-    file->setMetaDataValue(kSerialNumber, spec.serial);
-    if (spec.created) file->setMetaDataValue(kFileCreationDate, *spec.created);
+    file->setMetaDataValue(kModel, plan.model);
+    file->setMetaDataValue(kSerialNumber, plan.serial);
+    if (plan.created) file->setMetaDataValue(kFileCreationDate, *plan.created);
     return file;
 }
 

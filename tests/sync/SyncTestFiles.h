@@ -22,7 +22,7 @@ MetadataDate localDate(int year, int month, int day, int hour, int minute, int s
 std::shared_ptr<TCHelper> fileTimecode(const std::string& text, double rate = 25.0,
                                        bool dropFrame = false);
 
-struct CameraSpec {
+struct CameraPlan {
     std::string name = "A001C001.mov";
     std::string timecode = "10:00:00:00";  // empty: no timecode
     double rate = 25.0;
@@ -33,9 +33,9 @@ struct CameraSpec {
     std::string serial = "100";
     std::optional<MetadataDate> created = std::nullopt;
 };
-std::shared_ptr<MediaFile> makeCamera(const CameraSpec& spec);
+std::shared_ptr<MediaFile> makeCamera(const CameraPlan& plan);
 
-struct RecorderSpec {
+struct RecorderPlan {
     std::string name = "T001.wav";
     // Start on the timecode axis in samples since midnight (what a BWF time reference holds);
     // negative: no timecode.
@@ -49,7 +49,7 @@ struct RecorderSpec {
     std::string serial = "R1";
     std::optional<MetadataDate> created = std::nullopt;
 };
-std::shared_ptr<MediaFile> makeRecorder(const RecorderSpec& spec);
+std::shared_ptr<MediaFile> makeRecorder(const RecorderPlan& plan);
 
 // Samples since midnight of a time of day at the rate.
 int64_t samplesAt(int hours, int minutes, int seconds, int32_t sampleRate = 48000);

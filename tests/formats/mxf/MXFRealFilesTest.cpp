@@ -8,6 +8,7 @@
 #include <fstream>
 #include <map>
 
+#include "formats/mxf/FFmpegMXFFiles.h"
 #include "formats/mxf/MXFEssenceContainerItems.h"
 #include "formats/mxf/MXFFileStructure.h"
 #include "formats/mxf/MXFMediaInfo.h"
@@ -241,54 +242,15 @@ TEST(MXFRealFilesTest, SharedSampleAsMediaInfoAndFFprobeSeeIt) {
     EXPECT_NE(format.find("TAG:material_package_umid=" + umid), std::string::npos);
 }
 
-// Files ffmpeg writes, each made once per test program when a test first asks for it.
+// Files ffmpeg writes.
 class MXFFFmpegFilesTest : public ::testing::Test {
   protected:
-    static void TearDownTestSuite() {
-        delete folder_;
-        folder_ = nullptr;
-    }
     void SetUp() override {
         VORLANE_REQUIRE_TOOL("ffmpeg");
         VORLANE_REQUIRE_TOOL("mediainfo");
     }
-    static std::filesystem::path path(const std::string& name) {
-        static const std::map<std::string, std::vector<std::string>> kRecipes = {
-            {"op1a_mpeg2.mxf",
-             {"-f",       "lavfi",     "-i",        "testsrc=size=720x576:rate=25",
-              "-f",       "lavfi",     "-i",        "sine=frequency=1000:sample_rate=48000",
-              "-t",       "12",        "-c:v",      "mpeg2video",
-              "-pix_fmt", "yuv422p",   "-g",        "12",
-              "-c:a",     "pcm_s16le", "-timecode", "10:00:00:00",
-              "-f",       "mxf"}},
-            {"dnxhd_2997.mxf",
-             {"-f", "lavfi", "-i", "testsrc=size=1920x1080:rate=30000/1001", "-t", "0.5", "-c:v",
-              "dnxhd", "-b:v", "145M", "-pix_fmt", "yuv422p", "-timecode", "01:00:00;00", "-f",
-              "mxf"}},
-            {"atom_video.mxf",
-             {"-f", "lavfi", "-i", "testsrc=size=1920x1080:rate=25", "-t", "0.5", "-c:v", "dnxhd",
-              "-b:v", "120M", "-pix_fmt", "yuv422p", "-timecode", "12:34:56:07", "-f",
-              "mxf_opatom"}},
-            {"atom_audio.mxf",
-             {"-f", "lavfi", "-i", "sine=sample_rate=48000", "-t", "1", "-ac", "1", "-c:a",
-              "pcm_s24le", "-f", "mxf_opatom"}},
-        };
-        if (!folder_) folder_ = new test::ScratchFolder();
-        const std::filesystem::path file = *folder_ / name;
-        if (!std::filesystem::exists(file)) {
-            std::vector<std::string> arguments = {"ffmpeg", "-v", "error", "-y"};
-            const auto& recipe = kRecipes.at(name);
-            arguments.insert(arguments.end(), recipe.begin(), recipe.end());
-            arguments.push_back(file.string());
-            test::runTool(arguments);
-        }
-        return file;
-    }
-
-    static test::ScratchFolder* folder_;
+    static std::filesystem::path path(const std::string& name) { return test::ffmpegMXFFile(name); }
 };
-
-test::ScratchFolder* MXFFFmpegFilesTest::folder_ = nullptr;
 
 TEST_F(MXFFFmpegFilesTest, OP1aMPEG2WithIndexInBodyPartitions) {
     LoadedFile file = load(path("op1a_mpeg2.mxf"));

@@ -13,6 +13,8 @@ const std::string kOP1a = "06.0E.2B.34.04.01.01.01.0D.01.02.01.01.01.09.00";
 const std::string kGenericContainer = "06.0E.2B.34.04.01.01.0D.0D.01.03.01.02.7F.01.00";
 const std::string kTimecodeDataDefinition = "06.0E.2B.34.04.01.01.01.01.03.02.01.01.00.00.00";
 
+}  // namespace
+
 Bytes uuid(uint8_t number) {
     Bytes id = {0xAD, 0xAB, 0x44, 0x24, 0x2F, 0x25, 0x4D, 0xC7, 0x92, 0xFF, 0, 0, 0, 0, 0, 0};
     id[15] = number;
@@ -42,11 +44,9 @@ Bytes rational(int32_t numerator, int32_t denominator) {
     return concat({be32(uint32_t(numerator)), be32(uint32_t(denominator))});
 }
 
-Bytes set(uint8_t kind, std::initializer_list<Bytes> items) {
+Bytes metadataSet(uint8_t kind, std::initializer_list<Bytes> items) {
     return klv(setKey(kind), concat(items), 3);
 }
-
-}  // namespace
 
 Bytes be16(uint16_t value) {
     return {uint8_t(value >> 8), uint8_t(value)};
@@ -146,30 +146,39 @@ void MXFTestFile::addHeaderMetadata(int64_t startTimecode, uint16_t timecodeBase
     addRaw(klv(kPrimerKey, primer, 3));
     const Bytes rate =
         dropFrame ? rational(int32_t(timecodeBase) * 1000, 1001) : rational(timecodeBase, 1);
+    addRaw(metadataSet(
+        0x2F, {localItem(0x3C0A, uuid(1)), localItem(0x3B02, timestamp(2024, 5, 17, 9, 30, 15)),
+               localItem(0x3B05, be16(0x0103)), localItem(0x3B06, batch({uuid(2)}, 16)),
+               localItem(0x3B03, uuid(3)), localItem(0x3B09, keyBytes(kOP1a)),
+               localItem(0x3B0A, batch({keyBytes(kGenericContainer)}, 16))}));
+    addRaw(metadataSet(
+        0x30,
+        {localItem(0x3C0A, uuid(2)), localItem(0x3C01, utf16(companyName)),
+         localItem(0x3C02, utf16("MXF Test Writer")),
+         localItem(0x3C03, concat({be16(1), be16(2), be16(3), be16(4), be16(5)})),
+         localItem(0x3C06, timestamp(2024, 5, 17, 9, 30, 15)), localItem(0x8001, Bytes{1, 2, 3})}));
     addRaw(
-        set(0x2F, {localItem(0x3C0A, uuid(1)), localItem(0x3B02, timestamp(2024, 5, 17, 9, 30, 15)),
-                   localItem(0x3B05, be16(0x0103)), localItem(0x3B06, batch({uuid(2)}, 16)),
-                   localItem(0x3B03, uuid(3)), localItem(0x3B09, keyBytes(kOP1a)),
-                   localItem(0x3B0A, batch({keyBytes(kGenericContainer)}, 16))}));
-    addRaw(set(0x30, {localItem(0x3C0A, uuid(2)), localItem(0x3C01, utf16(companyName)),
-                      localItem(0x3C02, utf16("MXF Test Writer")),
-                      localItem(0x3C03, concat({be16(1), be16(2), be16(3), be16(4), be16(5)})),
-                      localItem(0x3C06, timestamp(2024, 5, 17, 9, 30, 15)),
-                      localItem(0x8001, Bytes{1, 2, 3})}));
-    addRaw(set(0x18, {localItem(0x3C0A, uuid(3)), localItem(0x1901, batch({uuid(4)}, 16))}));
-    addRaw(
-        set(0x36, {localItem(0x3C0A, uuid(4)), localItem(0x4401, umid(4)),
-                   localItem(0x4402, utf16("Material")), localItem(0x4403, batch({uuid(5)}, 16))}));
-    addRaw(set(0x3B,
-               {localItem(0x3C0A, uuid(5)), localItem(0x4801, be32(1)), localItem(0x4804, be32(0)),
-                localItem(0x4B01, rate), localItem(0x4B02, be64(0)), localItem(0x4803, uuid(6))}));
-    addRaw(
-        set(0x0F, {localItem(0x3C0A, uuid(6)), localItem(0x0201, keyBytes(kTimecodeDataDefinition)),
-                   localItem(0x0202, be64(100)), localItem(0x1001, batch({uuid(7)}, 16))}));
-    addRaw(
-        set(0x14, {localItem(0x3C0A, uuid(7)), localItem(0x0201, keyBytes(kTimecodeDataDefinition)),
-                   localItem(0x0202, be64(100)), localItem(0x1501, be64(uint64_t(startTimecode))),
-                   localItem(0x1502, be16(timecodeBase)), localItem(0x1503, Bytes{dropFrame})}));
+        metadataSet(0x18, {localItem(0x3C0A, uuid(3)), localItem(0x1901, batch({uuid(4)}, 16))}));
+    addRaw(metadataSet(
+        0x36, {localItem(0x3C0A, uuid(4)), localItem(0x4401, umid(4)),
+               localItem(0x4402, utf16("Material")), localItem(0x4403, batch({uuid(5)}, 16))}));
+    addRaw(metadataSet(
+        0x3B, {localItem(0x3C0A, uuid(5)), localItem(0x4801, be32(1)), localItem(0x4804, be32(0)),
+               localItem(0x4B01, rate), localItem(0x4B02, be64(0)), localItem(0x4803, uuid(6))}));
+    addRaw(metadataSet(
+        0x0F, {localItem(0x3C0A, uuid(6)), localItem(0x0201, keyBytes(kTimecodeDataDefinition)),
+               localItem(0x0202, be64(100)), localItem(0x1001, batch({uuid(7)}, 16))}));
+    addRaw(metadataSet(
+        0x14, {localItem(0x3C0A, uuid(7)), localItem(0x0201, keyBytes(kTimecodeDataDefinition)),
+               localItem(0x0202, be64(100)), localItem(0x1501, be64(uint64_t(startTimecode))),
+               localItem(0x1502, be16(timecodeBase)), localItem(0x1503, Bytes{dropFrame})}));
+    partitions_.back().headerByteCount = bytes_.size() - start;
+}
+
+void MXFTestFile::addHeaderSets(const Bytes& sets) {
+    const size_t start = bytes_.size();
+    addRaw(klv(kPrimerKey, concat({be32(0), be32(18)}), 3));
+    addRaw(sets);
     partitions_.back().headerByteCount = bytes_.size() - start;
 }
 

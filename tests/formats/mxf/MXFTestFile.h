@@ -22,6 +22,15 @@ Bytes klv(const std::string& keyText, const Bytes& value, int longFormBytes = 3)
 Bytes localItem(uint16_t tag, const Bytes& value);
 Bytes utf16(const std::string& ascii);
 Bytes concat(std::initializer_list<Bytes> parts);
+// A 16-byte identifier ending in `number`, and a 32-byte package ID around it.
+Bytes uuid(uint8_t number);
+Bytes umid(uint8_t number);
+// A batch: count, element size, elements.
+Bytes batch(const std::vector<Bytes>& elements, uint32_t elementSize);
+Bytes timestamp(int year, int month, int day, int hour, int minute, int second);
+Bytes rational(int32_t numerator, int32_t denominator);
+// A header metadata set of a kind (key byte 14) with its local items.
+Bytes metadataSet(uint8_t kind, std::initializer_list<Bytes> items);
 
 // Keys used by the tests.
 inline const std::string kFillKey = "06.0E.2B.34.01.01.01.02.03.01.02.10.01.00.00.00";
@@ -54,6 +63,8 @@ class MXFTestFile {
     // counted as the last partition's header metadata.
     void addHeaderMetadata(int64_t startTimecode, uint16_t timecodeBase, bool dropFrame,
                            const std::string& companyName = "Vorlane Tests");
+    // An empty primer and the given sets, counted as the last partition's header metadata.
+    void addHeaderSets(const Bytes& sets);
     // An index segment with one entry per stream offset, counted as the last partition's index.
     void addIndexSegment(const std::vector<uint64_t>& streamOffsets, int64_t startPosition = 0,
                          uint32_t editUnitByteCount = 0, uint32_t bodySID = 1);

@@ -1,0 +1,32 @@
+// Fuzzes the whole MXF file analysis over arbitrary bytes: partitions, header metadata, index
+// segments, the material package's tracks followed to source packages and descriptors, codec
+// names and sizes, the start timecode, and the readable summaries and information texts made
+// from the result.
+#include <cstdint>
+#include <span>
+
+#include "formats/mxf/MXFFile.h"
+#include "media/MediaTrack.h"
+#include "platform/FileReader.h"
+#include "platform/Log.h"
+#include "timecode/TCHelper.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    using namespace vorlane;
+    static const bool quiet = [] {
+        Log::setStandardErrorEnabled(false);
+        return true;
+    }();
+    (void)quiet;
+    // A path where no clip XML can be found beside the "file".
+    auto file = MXFFile::fileWithReader("/nonexistent/vorlane-fuzz/C0001.MXF",
+                                        FileReader::fromBuffer(std::span(data, size)), 4);
+    if (!file->analyzeMXF()) return 0;
+    file->setAnalyzingFinished();
+    (void)file->metaDescription(1);
+    if (const auto timecode = file->fileTimecode()) {
+        (void)timecode->timecodeString(TCOptionWrap24h);
+        (void)timecode->description();
+    }
+    return 0;
+}
