@@ -51,7 +51,7 @@ TEST_F(ExportCommandTest, TheDemoShootAsFCPXMLAndXMLInterchange) {
                  "--log", (out / "run.log").string(), shoot.string()});
     ASSERT_EQ(result.exitStatus, 0) << result.standardError;
     EXPECT_NE(result.standardOutput.find("FCPX XML 1.6 Export started..."), std::string::npos);
-    EXPECT_NE(result.standardOutput.find("Adding [10:00:00:00] SC12_T01 (12.00s)"),
+    EXPECT_NE(result.standardOutput.find("Adding [10:00:00:00] A001_C001 (12.00s)"),
               std::string::npos);
     EXPECT_NE(result.standardOutput.find("\nXML Export ended.\n"), std::string::npos);
     EXPECT_EQ(test::readFile(out / "run.log"), result.standardOutput);
@@ -62,11 +62,36 @@ TEST_F(ExportCommandTest, TheDemoShootAsFCPXMLAndXMLInterchange) {
     }
     const auto document = test::readDocument(out / "demo.fcpxml");
     ASSERT_TRUE(document);
-    // Every file of the shoot that this build reads is an asset at its TimeReference.
-    const auto asset = document->root().selectNodes("//asset[@name='SC12_T02']");
-    ASSERT_EQ(asset.size(), 1u);
-    EXPECT_EQ(test::parseRationalTime(asset[0].attribute("start").value_or("")),
-              CMTimeMake(1731024000, 48000));
+    // The pairs the shoot's README states: where each camera's first frame meets the take,
+    // exact to the sample, with equal timecodes at equal places.
+    struct Pair {
+        const char* camera;
+        const char* take;
+        int64_t takeSampleAtFrameZero;
+        bool timecodeTrack;  // camera B's timecode is LTC: its clip starts at media time 0
+    };
+    for (const Pair& pair :
+         {Pair{"A001_C001", "SC12_T01", 96000, true}, Pair{"A001_C002", "SC12_T02", 119040, true},
+          Pair{"B_0002", "SC12_T02", 48000, false}, Pair{"A001_C003", "SC14_T01_2", 96000, true}}) {
+        SCOPED_TRACE(pair.camera);
+        const auto clips = document->root().selectNodes(
+            std::string("//sync-clip[spine/clip[@name='") + pair.camera + "']]");
+        ASSERT_EQ(clips.size(), 1u);
+        const auto picture =
+            clips[0].selectNodes(std::string("spine/clip[@name='") + pair.camera + "']");
+        const auto sound = clips[0].selectNodes(std::string(".//clip[@name='") + pair.take + "']");
+        ASSERT_EQ(sound.size(), 1u);
+        const auto asset =
+            document->root().selectNodes(std::string("//asset[@name='") + pair.take + "']");
+        ASSERT_EQ(asset.size(), 1u);
+        EXPECT_EQ(test::timeAttribute(picture.at(0), "start"),
+                  pair.timecodeTrack ? test::placeInSyncClip(picture[0]) : kCMTimeZero);
+        EXPECT_EQ(test::placeInSyncClip(sound[0]), test::timeAttribute(sound[0], "start"));
+        EXPECT_EQ(test::timeAttribute(sound[0], "start") +
+                      (test::placeInSyncClip(picture[0]) - test::placeInSyncClip(sound[0])) -
+                      test::timeAttribute(asset[0], "start"),
+                  CMTimeMake(pair.takeSampleAtFrameZero, 48000));
+    }
     EXPECT_EQ(document->root().selectNodes("//project[@name='demo [Project Overview]']").size(),
               1u);
 
@@ -77,7 +102,7 @@ TEST_F(ExportCommandTest, TheDemoShootAsFCPXMLAndXMLInterchange) {
     test::runTool({"xmllint", "--noout", (out / "demo.xml").string()});
     const auto xmeml = test::readDocument(out / "demo.xml");
     ASSERT_TRUE(xmeml);
-    // The sync map at the chosen rate (the shoot's files that this build reads are sound only).
+    // The sync map at the chosen rate, and the synced clips.
     EXPECT_EQ(xmeml->root()
                   .selectNodes("bin/children/sequence[name='demo SyncMap']/rate[timebase='25']")
                   .size(),

@@ -130,6 +130,19 @@ CMTime parseRationalTime(const std::string& text) {
     }
 }
 
+CMTime timeAttribute(const XMLNode& node, const char* name) {
+    const auto text = node.attribute(name);
+    EXPECT_TRUE(text) << node.name() << " has no " << name;
+    return parseRationalTime(text.value_or(""));
+}
+
+CMTime placeInSyncClip(const XMLNode& clip) {
+    const XMLNode parent = clip.parent();
+    if (parent.name() == "spine") return timeAttribute(clip, "offset");
+    return timeAttribute(parent, "offset") +
+           (timeAttribute(clip, "offset") - timeAttribute(parent, "start"));
+}
+
 std::optional<std::filesystem::path> fcpxmlDTD(const std::string& version) {
     std::string underscored = version;
     std::replace(underscored.begin(), underscored.end(), '.', '_');

@@ -79,6 +79,13 @@ class RecordingPanel : public ExportRunPanel {
 // A rational time attribute ("1001/30000s", "0/1s", "5s") as a time; invalid when it is none.
 CMTime parseRationalTime(const std::string& text);
 
+// A rational time attribute of an element (the test fails when it is missing).
+CMTime timeAttribute(const XMLNode& node, const char* name);
+// Where an FCPXML clip's first frame lies on its sync clip's timeline: a clip of the spine at its
+// offset; a connected clip at its parent's offset plus its own offset on the parent's timeline,
+// which begins at the parent's start.
+CMTime placeInSyncClip(const XMLNode& clip);
+
 // The DTD of the FCPXML version ("1.5" ...) beside the project, when ../shared is there.
 std::optional<std::filesystem::path> fcpxmlDTD(const std::string& version);
 // xmllint's complaints about the document under the DTD; empty when it is valid.

@@ -15,31 +15,15 @@
 namespace vorlane {
 namespace {
 
-using test::CameraFile;
-using test::RecorderFile;
+using test::placeInSyncClip;
+using test::timeAttribute;
 using Item = XMLExportOptionsController::XMLTypeItem;
-
-CMTime timeAttribute(const XMLNode& node, const char* name) {
-    const auto text = node.attribute(name);
-    EXPECT_TRUE(text) << node.name() << " has no " << name;
-    return test::parseRationalTime(text.value_or(""));
-}
 
 // A timecode's time ("10:00:02:00" at 25 fps) as an exact time.
 CMTime timecodeTime(const std::string& text, double rate = 25.0) {
     auto value = TCHelper::helperWithFrameRate(rate, false);
     EXPECT_TRUE(value->setTimecodeString(text)) << text;
     return value->time();
-}
-
-// Where a clip's first frame lies on its sync clip's timeline: a clip of the spine at its
-// offset; a connected clip at its parent's offset plus its own offset on the parent's timeline,
-// which begins at the parent's start.
-CMTime placeInSyncClip(const XMLNode& clip) {
-    const XMLNode parent = clip.parent();
-    if (parent.name() == "spine") return timeAttribute(clip, "offset");
-    return timeAttribute(parent, "offset") +
-           (timeAttribute(clip, "offset") - timeAttribute(parent, "start"));
 }
 
 class FCPXMLExportTest : public testing::Test {
