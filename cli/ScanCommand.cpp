@@ -10,7 +10,9 @@
 #include "MediaJson.h"
 #include "app/ApplicationController.h"
 #include "media/MediaText.h"
+#include "platform/AtomicFileWriter.h"
 #include "platform/Log.h"
+#include "platform/media/ImageEncoding.h"
 
 namespace vorlane::cli {
 namespace {
@@ -21,9 +23,11 @@ struct Input {
 };
 
 std::optional<Input> parseInput(const std::vector<std::string>& arguments,
-                                const std::set<std::string>& flags, const char* what, int& status) {
+                                const std::set<std::string>& flags,
+                                const std::set<std::string>& valued, const char* what,
+                                int& status) {
     std::string error;
-    auto parsed = parseArguments(arguments, flags, {}, error);
+    auto parsed = parseArguments(arguments, flags, valued, error);
     if (!parsed) {
         status = usageError(error);
         return std::nullopt;
@@ -140,15 +144,54 @@ void printJson(const MediaPool& pool,
               << "\n";
 }
 
+// A PNG name for the file's thumbnail that no other thumbnail of this run took.
+std::filesystem::path thumbnailPath(const std::filesystem::path& folder, const MediaFile& file,
+                                    std::set<std::string>& taken) {
+    const std::string name = file.sourceURLPath().filename().string();
+    std::string candidate = name + ".png";
+    for (int number = 2; taken.count(candidate); ++number)
+        candidate = name + "-" + std::to_string(number) + ".png";
+    taken.insert(candidate);
+    return folder / candidate;
+}
+
+// Writes every file's thumbnail picture into the folder as PNG; files shown by an application
+// picture only (sound files, files without a decodable frame) get none. False after reporting
+// on stderr when the folder cannot be made or a picture not written.
+bool writeThumbnails(const MediaPool& pool, const std::filesystem::path& folder) {
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (!std::filesystem::is_directory(folder, error)) {
+        std::cerr << "vorlane: " << folder.string() << ": cannot make the thumbnail folder\n";
+        return false;
+    }
+    std::set<std::string> taken;
+    bool written = true;
+    for (const auto& file : pool.files()) {
+        const std::optional<std::vector<uint8_t>> png = encodePNG(file->thumbnail());
+        if (!png) continue;
+        const std::filesystem::path path = thumbnailPath(folder, *file, taken);
+        const auto writer = AtomicFileWriter::create(path);
+        if (!writer || !writer->write(*png) || !writer->commit()) {
+            std::cerr << "vorlane: " << path.string() << ": cannot write the thumbnail\n";
+            written = false;
+        }
+    }
+    return written;
+}
+
 }  // namespace
 
 int runScanCommand(const std::vector<std::string>& arguments) {
     int status = kExitSuccess;
     const auto input =
         parseInput(arguments, {"--json", "--no-ltc", "--no-thumbnails", "--sync-info", "--quiet"},
-                   "paths", status);
+                   {"--thumbnails"}, "paths", status);
     if (!input) return status;
     const ParsedArguments& options = input->arguments;
+    const std::optional<std::string> thumbnailFolder = options.value("--thumbnails");
+    if (thumbnailFolder && options.has("--no-thumbnails"))
+        return usageError("--thumbnails and --no-thumbnails exclude each other");
 
     ApplicationController controller;
     MediaPool& pool = controller.mediaPool();
@@ -168,16 +211,17 @@ int runScanCommand(const std::vector<std::string>& arguments) {
             std::cerr << "vorlane: sync information is not available in this version\n";
         ApplicationController::waitFor([] { return true; });
     }
+    const bool thumbnailsWritten = !thumbnailFolder || writeThumbnails(pool, *thumbnailFolder);
     if (options.has("--json"))
         printJson(pool, result.skipped, withSyncInfo);
     else
         printHuman(pool, result.skipped, withSyncInfo);
-    return allRead ? kExitSuccess : kExitInputFailed;
+    return allRead && thumbnailsWritten ? kExitSuccess : kExitInputFailed;
 }
 
 int runInfoCommand(const std::vector<std::string>& arguments) {
     int status = kExitSuccess;
-    const auto input = parseInput(arguments, {"--detailed", "--quiet"}, "files", status);
+    const auto input = parseInput(arguments, {"--detailed", "--quiet"}, {}, "files", status);
     if (!input) return status;
     ApplicationController controller;
     ApplicationController::AddResult result;

@@ -18,7 +18,8 @@ using vorlane::cli::kExitSuccess;
 
 constexpr const char* kUsage =
     "Usage:\n"
-    "  vorlane scan PATH... [--json] [--no-ltc] [--no-thumbnails] [--sync-info] [--quiet]\n"
+    "  vorlane scan PATH... [--json] [--no-ltc] [--no-thumbnails] [--thumbnails DIR]\n"
+    "               [--sync-info] [--quiet]\n"
     "  vorlane info FILE... [--detailed] [--quiet]\n"
     "  vorlane ltc FILE [--fps R] [--track N] [--channel N] [--offset FRAMES] [--ranges 0-4]\n"
     "              [--algorithm 0-4] [--json]\n"

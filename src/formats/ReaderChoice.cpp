@@ -7,6 +7,9 @@
 #include <system_error>
 
 #include "formats/wave/BWFFile.h"
+#include "media/AVCHDFile.h"
+#include "media/AVFoundationFile.h"
+#include "media/MP3File.h"
 #include "platform/FileSystem.h"
 
 namespace vorlane {
@@ -90,16 +93,17 @@ MediaReaderChoice openReader(const std::filesystem::path& url, MediaPool&) {
 // CinemaDNG images, and a recording that BWFFile::spannedFilesForURL finds split over several
 // files becomes one SpannedMediaFile; until those classes exist every WAV file is a BWFFile.
 const ReaderRule kReaderRules[] = {
-    {"MXF", isMXF, nullptr},                // MXFImporterFile when mxfImporter is 1, else MXFFile
-    {"QuickTime", isQuicktime, nullptr},    // QuicktimeFile
-    {"Canon raw", isCanonRaw, nullptr},     // CRMFile
-    {"AVCHD", isAVCHD, nullptr},            // AVCHDFile
+    {"MXF", isMXF, nullptr},  // MXFImporterFile when mxfImporter is 1, else MXFFile
+    // QuicktimeFile; until it exists the media layer reads these files without their own atoms.
+    {"QuickTime", isQuicktime, openReader<AVFoundationFile>},
+    {"Canon raw", isCanonRaw, nullptr},  // CRMFile
+    {"AVCHD", isAVCHD, openReader<AVCHDFile>},
     {"WAVE", isWave, openReader<BWFFile>},  // BWFFile (see above)
-    {"MP3", isMP3, nullptr},                // MP3File
-    {nullptr, isPlatformMedia, nullptr},    // AVFoundationFile
-    {"RED", isRed, nullptr},                // RedFile
-    {"CinemaDNG", isDNG, nullptr},          // CinemaDNGFile
-    {"FCPXML", isFCPXML, nullptr},          // FCPXImport, which adds its own files
+    {"MP3", isMP3, openReader<MP3File>},
+    {nullptr, isPlatformMedia, openReader<AVFoundationFile>},
+    {"RED", isRed, nullptr},        // RedFile
+    {"CinemaDNG", isDNG, nullptr},  // CinemaDNGFile
+    {"FCPXML", isFCPXML, nullptr},  // FCPXImport, which adds its own files
 };
 
 const ReaderRule* ruleFor(const std::filesystem::path& url) {

@@ -73,6 +73,34 @@ void AssetImageGenerator::setMaximumSize(int width, int height) {
     maximumHeight_ = std::max(height, 1);
 }
 
+namespace {
+
+// The first picture the decoder gives from the demuxer's current position on.
+std::optional<Image> firstPicture(AVFormatContext* format, int index, AVCodecContext* decoder,
+                                  int maxWidth, int maxHeight) {
+    PacketPtr packet(av_packet_alloc());
+    FramePtr frame(av_frame_alloc());
+    if (!packet || !frame) return std::nullopt;
+    bool draining = false;
+    for (int read = 0; read < kPacketLimit; ++read) {
+        if (!draining) {
+            if (av_read_frame(format, packet.get()) < 0) {
+                draining = true;
+                avcodec_send_packet(decoder, nullptr);
+            } else {
+                if (packet->stream_index == index) avcodec_send_packet(decoder, packet.get());
+                av_packet_unref(packet.get());
+            }
+        }
+        const int status = avcodec_receive_frame(decoder, frame.get());
+        if (status >= 0) return imageOf(frame.get(), maxWidth, maxHeight);
+        if (status != AVERROR(EAGAIN)) break;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
 std::optional<Image> AssetImageGenerator::copyImageAtTime(CMTime time) const {
     const auto videoTracks = asset_->tracksWithMediaType(AssetMediaType::Video);
     if (videoTracks.empty()) return std::nullopt;
@@ -88,25 +116,14 @@ std::optional<Image> AssetImageGenerator::copyImageAtTime(CMTime time) const {
     if (!context.seekStream(index, context.streamTimestamp(time, stream->time_base))) {
         return std::nullopt;
     }
-    PacketPtr packet(av_packet_alloc());
-    FramePtr frame(av_frame_alloc());
-    if (!packet || !frame) return std::nullopt;
-    bool draining = false;
-    for (int read = 0; read < kPacketLimit; ++read) {
-        if (!draining) {
-            if (av_read_frame(format, packet.get()) < 0) {
-                draining = true;
-                avcodec_send_packet(decoder.get(), nullptr);
-            } else {
-                if (packet->stream_index == index) avcodec_send_packet(decoder.get(), packet.get());
-                av_packet_unref(packet.get());
-            }
-        }
-        const int status = avcodec_receive_frame(decoder.get(), frame.get());
-        if (status >= 0) return imageOf(frame.get(), maximumWidth_, maximumHeight_);
-        if (status != AVERROR(EAGAIN)) break;
-    }
-    return std::nullopt;
+    if (auto image = firstPicture(format, index, decoder.get(), maximumWidth_, maximumHeight_))
+        return image;
+    // Transport streams seek by time stamps that need not belong to a sync sample, so a seek can
+    // land after the only one there is; then the picture is the first of the stream.
+    if (av_seek_frame(format, -1, 0, AVSEEK_FLAG_BYTE) < 0) return std::nullopt;
+    decoder = openDecoder(stream);
+    if (!decoder) return std::nullopt;
+    return firstPicture(format, index, decoder.get(), maximumWidth_, maximumHeight_);
 }
 
 }  // namespace vorlane

@@ -39,7 +39,11 @@ CMTime shortestSampleDuration(AVStream* stream) {
     }
     if (shortest > 0) return cmTimeFromTimestamp(shortest, stream->time_base);
     const AVRational rate = stream->r_frame_rate;
-    if (rate.num > 0 && rate.den > 0) return CMTimeMake(rate.den, rate.num);
+    // A rate of one frame per tick of the time base is the demuxer's guess for a stream whose
+    // timing it could not read (a sample table without entries), not a frame rate.
+    const AVRational timeBase = stream->time_base;
+    const bool onePerTick = av_cmp_q(rate, av_inv_q(timeBase)) == 0;
+    if (rate.num > 0 && rate.den > 0 && !onePerTick) return CMTimeMake(rate.den, rate.num);
     return kCMTimeInvalid;
 }
 

@@ -57,6 +57,19 @@ TEST(AssetImageGenerator, KeepsTheDisplayAspectRatio) {
     EXPECT_FALSE(AssetImageGenerator(sound).copyImageAtTime(kCMTimeZero));
 }
 
+// A transport stream seeks by time stamps, not to sync samples: the picture still comes.
+TEST(AssetImageGenerator, TransportStream) {
+    VORLANE_REQUIRE_FFMPEG();
+    const auto asset = MediaAsset::assetWithURL(generatedMedia("clip.ts"));
+    ASSERT_TRUE(asset);
+    AssetImageGenerator generator(asset);
+    for (const CMTime time : {kCMTimeZero, CMTimeMake(1, 1)}) {
+        const auto image = generator.copyImageAtTime(time);
+        ASSERT_TRUE(image && image->hasPixels());
+        EXPECT_EQ(image->width, 160);
+    }
+}
+
 TEST(ImageEncoding, PNGReadsBackLossless) {
     VORLANE_REQUIRE_FFMPEG();
     Image image;
