@@ -6,6 +6,7 @@
 #include <string>
 #include <system_error>
 
+#include "formats/quicktime/QuicktimeFile.h"
 #include "formats/wave/BWFFile.h"
 #include "media/AVCHDFile.h"
 #include "media/AVFoundationFile.h"
@@ -94,8 +95,7 @@ MediaReaderChoice openReader(const std::filesystem::path& url, MediaPool&) {
 // files becomes one SpannedMediaFile; until those classes exist every WAV file is a BWFFile.
 const ReaderRule kReaderRules[] = {
     {"MXF", isMXF, nullptr},  // MXFImporterFile when mxfImporter is 1, else MXFFile
-    // QuicktimeFile; until it exists the media layer reads these files without their own atoms.
-    {"QuickTime", isQuicktime, openReader<AVFoundationFile>},
+    {"QuickTime", isQuicktime, openReader<QuicktimeFile>},
     {"Canon raw", isCanonRaw, nullptr},  // CRMFile
     {"AVCHD", isAVCHD, openReader<AVCHDFile>},
     {"WAVE", isWave, openReader<BWFFile>},  // BWFFile (see above)
