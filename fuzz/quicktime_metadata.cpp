@@ -36,8 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     QtMetadataReader metadata(*reader);
     const auto items = metadata.metadataItems();
     if (itemBytes(items) > size) std::abort();
-    for (const char* brand : {"XAVC", "mp42", "qt  "}) {
-        const auto xml = metadata.xmlMetaForFileType(fourCC(brand));
+    for (const uint32_t brand : {fourCC("XAVC"), fourCC("mp42"), fourCC("qt  ")}) {
+        const auto xml = metadata.xmlMetaForFileType(brand);
         if (xml && xml->size() > size) std::abort();
     }
 
