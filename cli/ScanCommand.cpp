@@ -6,72 +6,15 @@
 #include <optional>
 
 #include "CommandLine.h"
-#include "ConsoleProgress.h"
 #include "MediaJson.h"
+#include "PoolRun.h"
 #include "app/ApplicationController.h"
 #include "media/MediaText.h"
 #include "platform/AtomicFileWriter.h"
-#include "platform/Log.h"
 #include "platform/media/ImageEncoding.h"
 
 namespace vorlane::cli {
 namespace {
-
-struct Input {
-    ParsedArguments arguments;
-    std::vector<std::filesystem::path> paths;
-};
-
-std::optional<Input> parseInput(const std::vector<std::string>& arguments,
-                                const std::set<std::string>& flags,
-                                const std::set<std::string>& valued, const char* what,
-                                int& status) {
-    std::string error;
-    auto parsed = parseArguments(arguments, flags, valued, error);
-    if (!parsed) {
-        status = usageError(error);
-        return std::nullopt;
-    }
-    if (parsed->positionals.empty()) {
-        status = usageError(std::string("no ") + what + " given");
-        return std::nullopt;
-    }
-    Input input{*parsed, {}};
-    for (const auto& path : parsed->positionals)
-        input.paths.emplace_back(path);
-    return input;
-}
-
-// Runs the analysis of the paths with progress on stderr (unless quiet); reports every input
-// that failed on stderr. Answers whether every input could be read.
-bool analyze(ApplicationController& controller, const Input& input,
-             ApplicationController::AddResult& result) {
-    const bool quiet = input.arguments.has("--quiet");
-    if (quiet) Log::setStandardErrorEnabled(false);
-    std::unique_ptr<ConsoleProgress> progress;
-    if (!quiet) {
-        progress =
-            std::make_unique<ConsoleProgress>(std::cerr, ConsoleProgress::styleForStandardError());
-        controller.setProgressDisplay(progress.get());
-    }
-    result = controller.addPaths(input.paths);
-    controller.waitForAnalysis();
-    controller.setProgressDisplay(nullptr);
-
-    bool allRead = true;
-    for (const auto& skipped : result.skipped) {
-        if (!skipped.failed) continue;
-        std::cerr << "vorlane: " << skipped.path.string() << ": " << skipped.reason << "\n";
-        allRead = false;
-    }
-    for (const auto& file : controller.mediaPool().files()) {
-        if (file->type() != MediaTypeUnknown) continue;
-        std::cerr << "vorlane: " << file->sourceURLPath().string()
-                  << ": no audio or video could be read\n";
-        allRead = false;
-    }
-    return allRead;
-}
 
 std::string timecodeCell(const std::shared_ptr<TCHelper>& timecode) {
     if (!timecode) return "-";
@@ -184,9 +127,9 @@ bool writeThumbnails(const MediaPool& pool, const std::filesystem::path& folder)
 
 int runScanCommand(const std::vector<std::string>& arguments) {
     int status = kExitSuccess;
-    const auto input =
-        parseInput(arguments, {"--json", "--no-ltc", "--no-thumbnails", "--sync-info", "--quiet"},
-                   {"--thumbnails"}, "paths", status);
+    const auto input = parsePathInput(
+        arguments, {"--json", "--no-ltc", "--no-thumbnails", "--sync-info", "--quiet"},
+        {"--thumbnails"}, "paths", status);
     if (!input) return status;
     const ParsedArguments& options = input->arguments;
     const std::optional<std::string> thumbnailFolder = options.value("--thumbnails");
@@ -201,7 +144,7 @@ int runScanCommand(const std::vector<std::string>& arguments) {
     pool.setAnalysisOptionOverrides(overrides);
 
     ApplicationController::AddResult result;
-    const bool allRead = analyze(controller, *input, result);
+    const bool allRead = analyzePaths(controller, *input, result);
     pool.enumerateSyncGroups();
     const bool withSyncInfo = options.has("--sync-info");
     if (withSyncInfo) {
@@ -221,11 +164,11 @@ int runScanCommand(const std::vector<std::string>& arguments) {
 
 int runInfoCommand(const std::vector<std::string>& arguments) {
     int status = kExitSuccess;
-    const auto input = parseInput(arguments, {"--detailed", "--quiet"}, {}, "files", status);
+    const auto input = parsePathInput(arguments, {"--detailed", "--quiet"}, {}, "files", status);
     if (!input) return status;
     ApplicationController controller;
     ApplicationController::AddResult result;
-    const bool allRead = analyze(controller, *input, result);
+    const bool allRead = analyzePaths(controller, *input, result);
     const int32_t level = input->arguments.has("--detailed") ? 1 : 0;
     bool first = true;
     for (const auto& file : controller.mediaPool().files()) {

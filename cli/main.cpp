@@ -6,8 +6,10 @@
 #include <vector>
 
 #include "CommandLine.h"
+#include "MapCommand.h"
 #include "ScanCommand.h"
 #include "SettingsCommand.h"
+#include "SyncCommand.h"
 #include "app/StandardDefaults.h"
 #include "platform/UserDefaults.h"
 #include "platform/Version.h"
@@ -37,9 +39,9 @@ using Command = std::function<int(const std::vector<std::string>&)>;
 
 const std::map<std::string, Command>& commands() {
     static const std::map<std::string, Command> table = {
-        {"info", vorlane::cli::runInfoCommand},
-        {"scan", vorlane::cli::runScanCommand},
-        {"settings", vorlane::cli::runSettingsCommand},
+        {"info", vorlane::cli::runInfoCommand},         {"scan", vorlane::cli::runScanCommand},
+        {"settings", vorlane::cli::runSettingsCommand}, {"sync", vorlane::cli::runSyncCommand},
+        {"map", vorlane::cli::runMapCommand},
     };
     return table;
 }

@@ -189,10 +189,11 @@ void ApplicationController::showSyncInfo() {
     if (!hooks_.syncInfoUpdater) return;
     const bool involveDate = defaults_.boolForKey(DefaultsKey::involveFileDate);
     const bool multicam = defaults_.boolForKey(DefaultsKey::multicam);
+    const auto update = hooks_.syncInfoUpdater(*mediaPool_, involveDate, multicam);
     OperationQueue queue;
     for (const auto& file : mediaPool_->files()) {
-        queue.addOperationWithBlock([this, file, involveDate, multicam] {
-            hooks_.syncInfoUpdater(*file, *mediaPool_, involveDate, multicam);
+        queue.addOperationWithBlock([this, file, &update] {
+            update(*file);
             center_.postNotificationName(kUpdateMediaFileNotification, file);
         });
     }

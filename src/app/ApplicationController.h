@@ -26,10 +26,11 @@ namespace vorlane {
 
 class UserDefaults;
 
-// Computes one file's sync information (its `infoText` and `highLightColor`) against the pool
-// by the sync engine's matching rule.
-using SyncInfoUpdater =
-    std::function<void(MediaFile& file, MediaPool& pool, bool involveDate, bool multicam)>;
+// Prepares one round of sync information over the pool (the sync engine sorts the pool once
+// per round) and answers the computation of one file's sync information (its `infoText` and
+// `highLightColor`) by the matching rule, which the controller runs for every file concurrently.
+using SyncInfoUpdater = std::function<std::function<void(MediaFile& file)>(
+    MediaPool& pool, bool involveDate, bool multicam)>;
 
 // What the layers above the media model contribute, wired in once at start-up.
 struct ApplicationHooks {

@@ -1,15 +1,22 @@
 // The one place where the layers above the media model are wired into the application.
 #include "app/ApplicationController.h"
 #include "formats/ReaderChoice.h"
+#include "sync/MediaSyncComposition.h"
+#include "sync/MediaSyncIndex.h"
 
 namespace vorlane {
 
 ApplicationHooks ApplicationHooks::standard() {
     ApplicationHooks hooks;
     hooks.readerFactory = chooseMediaReader;
-    // The LTC decoder (audioTimecodeDecoder) and the sync engine's per-file sync information
-    // (syncInfoUpdater) are set here when they join the build. Until then an LTC read finds
-    // nothing and no sync information is computed.
+    hooks.syncInfoUpdater = [](MediaPool& pool, bool involveDate, bool multicam) {
+        const auto index = MediaSyncIndex::indexWithMediaPool(pool);
+        return std::function<void(MediaFile&)>([index, involveDate, multicam](MediaFile& file) {
+            MediaSyncComposition::updateSyncInfoOfMediaFile(file, *index, involveDate, multicam);
+        });
+    };
+    // The LTC decoder (audioTimecodeDecoder) is set here when it joins the build. Until then an
+    // LTC read finds nothing.
     return hooks;
 }
 

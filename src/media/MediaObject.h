@@ -46,7 +46,8 @@ class MediaObject : public std::enable_shared_from_this<MediaObject> {
     int32_t audioTotalChannelCount() const;
     bool hasVideo() const;
     bool hasAudio() const;
-    bool hasTimecode() const;
+    // Compositions answer whether their timecode() gives a value.
+    virtual bool hasTimecode() const;
 
     // The value of the first timecode track.
     virtual std::shared_ptr<TCHelper> timecode() const;

@@ -72,7 +72,7 @@ class XMLDocument {
 
     // Metadata nests a few levels; deeper documents are refused so that nobody walking or
     // printing one runs out of stack or memory.
-    static constexpr size_t kMaxDepth = 256;
+    static constexpr size_t kMaxDepth = 64;
 
     // An empty document.
     XMLDocument();

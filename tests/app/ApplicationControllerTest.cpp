@@ -221,10 +221,14 @@ TEST_F(ApplicationControllerTest, ReadingAudioTimecodeOfASelectionLinksAndReport
 TEST_F(ApplicationControllerTest, SyncInformationComesFromTheInstalledEngine) {
     ApplicationHooks withSync = hooks();
     std::atomic<int> asked{0};
-    withSync.syncInfoUpdater = [&](MediaFile& file, MediaPool&, bool involveDate, bool) {
-        ++asked;
-        file.setInfoText(involveDate ? "dated" : "synced");
-        file.setHighLightColor(1);
+    std::atomic<int> rounds{0};
+    withSync.syncInfoUpdater = [&](MediaPool&, bool involveDate, bool) {
+        ++rounds;
+        return std::function<void(MediaFile&)>([&, involveDate](MediaFile& file) {
+            ++asked;
+            file.setInfoText(involveDate ? "dated" : "synced");
+            file.setHighLightColor(1);
+        });
     };
     ApplicationController plain(hooks(), defaults, center);
     EXPECT_FALSE(plain.canShowSyncInfo());
@@ -238,6 +242,7 @@ TEST_F(ApplicationControllerTest, SyncInformationComesFromTheInstalledEngine) {
     controller.showSyncInfo();
     ApplicationController::waitFor([] { return true; }, 1s);
     EXPECT_TRUE(controller.syncInfo());
+    EXPECT_EQ(rounds, 1);
     EXPECT_EQ(asked, 2);
     EXPECT_EQ(updates, 2);
     EXPECT_EQ(controller.mediaPool().objectAtIndex(1)->infoText(), "synced");
@@ -306,8 +311,9 @@ TEST_F(RecorderFilesTest, AShootsSoundFilesAreReadGroupedAndLinked) {
     EXPECT_DOUBLE_EQ(rate->frameRate(), 25.0);
 }
 
-TEST_F(ApplicationControllerTest, TheStandardHooksChooseReaders) {
+TEST_F(ApplicationControllerTest, TheStandardHooksChooseReadersAndSync) {
     EXPECT_TRUE(ApplicationHooks::standard().readerFactory);
+    EXPECT_TRUE(ApplicationHooks::standard().syncInfoUpdater);
 }
 
 }  // namespace

@@ -19,8 +19,9 @@ namespace vorlane {
 
 namespace {
 
-// Recorders write iXML of a few kilobytes; a larger chunk is not taken for metadata.
-constexpr size_t kMaxIXMLSize = 16 << 20;
+// Recorders write iXML of a few kilobytes; a chunk above this is not taken for metadata (so
+// that printing it stays cheap).
+constexpr size_t kMaxIXMLSize = 1 << 20;
 constexpr uint32_t kBextID = fourCC("bext");
 constexpr uint32_t kIXMLID = fourCC("iXML");
 constexpr uint16_t kFormatIEEEFloat = 3;

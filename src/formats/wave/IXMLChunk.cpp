@@ -92,7 +92,7 @@ MetadataList readTrackList(const XMLNode& trackList) {
         MetadataDictionary channel;
         for (const auto& [element, key] : fields)
             if (XMLNode value = track.childIgnoringCase(element)) channel[key] = value.text();
-        channels.push_back(std::move(channel));
+        channels.emplace_back(std::move(channel));
     }
     return channels;
 }

@@ -367,6 +367,10 @@ TEST(BWFFileTest, DamagedFilesEndAnalysisWithWhatWasRead) {
         {"garbage iXML",
          riff(bext + chunk("iXML", std::string("\0<\xff\xfe", 4)) + fmt + chunk("data", pcm(10))),
          1, "00:00:01.000"},
+        {"iXML too large to be metadata",
+         riff(bext + chunk("iXML", "<BWFXML>" + std::string(1 << 20, ' ') + "</BWFXML>") + fmt +
+              chunk("data", pcm(10))),
+         1, "00:00:01.000"},
         {"RF64 without ds64", riff(bext + fmt + chunk("data", pcm(10), true, 0xFFFFFFFF), "RF64"),
          1, "00:00:01.000"},
         {"no data", riff(bext + fmt), 0, "none"},
