@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "formats/mxf/MXFFile.h"
+#include "formats/quicktime/QuicktimeFile.h"
 #include "formats/wave/BWFFile.h"
 #include "media/AVCHDFile.h"
 #include "media/AVFoundationFile.h"
@@ -105,8 +106,7 @@ MediaReaderChoice openMXF(const std::filesystem::path& url, MediaPool& pool) {
 // files becomes one SpannedMediaFile; until those classes exist every WAV file is a BWFFile.
 const ReaderRule kReaderRules[] = {
     {"MXF", isMXF, openMXF},  // MXFFile (see above)
-    // QuicktimeFile; until it exists the media layer reads these files without their own atoms.
-    {"QuickTime", isQuicktime, openReader<AVFoundationFile>},
+    {"QuickTime", isQuicktime, openReader<QuicktimeFile>},
     {"Canon raw", isCanonRaw, nullptr},  // CRMFile
     {"AVCHD", isAVCHD, openReader<AVCHDFile>},
     {"WAVE", isWave, openReader<BWFFile>},  // BWFFile (see above)

@@ -16,7 +16,7 @@ TEST(ReaderChoice, PlatformReadFiles) {
     NotificationCenter center;
     const auto pool = MediaPool::create(chooseMediaReader, defaults, center);
     const std::pair<const char*, const char*> cases[] = {
-        {"A.MOV", "AVFoundationFile"}, {"b.mp4", "AVFoundationFile"}, {"c.m4a", "AVFoundationFile"},
+        {"A.MOV", "QuicktimeFile"},    {"b.mp4", "QuicktimeFile"},    {"c.m4a", "QuicktimeFile"},
         {"d.MTS", "AVCHDFile"},        {"e.mp3", "MP3File"},          {"f.aif", "AVFoundationFile"},
         {"g.m2t", "AVFoundationFile"}, {"h.mpg", "AVFoundationFile"},
     };

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string_view>
 
+#include "media/MediaText.h"
+
 namespace vorlane {
 
 MXFEssenceElement::MXFEssenceElement(MXFIdentifier identifier, uint64_t length)
@@ -40,13 +42,13 @@ std::string MXFEssenceElement::itemTypeString() const {
         case 0x18:
             return "GC Compound";
         default:
-            return mxfFormat("unkown Item Type %02X", itemType());
+            return formatMediaText("unkown Item Type %02X", itemType());
     }
 }
 
 std::string MXFEssenceElement::type() const {
-    return mxfFormat("EssenceElement: %s, %d of %d", itemTypeString().c_str(), elementNumber() + 1,
-                     int(elementCount()));
+    return formatMediaText("EssenceElement: %s, %d of %d", itemTypeString().c_str(),
+                           elementNumber() + 1, int(elementCount()));
 }
 
 MXFSystemElement::MXFSystemElement(MXFIdentifier identifier, uint64_t length)

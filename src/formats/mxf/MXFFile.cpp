@@ -7,6 +7,8 @@
 #include <system_error>
 #include <variant>
 
+#include "formats/camera_xml/CanonXMLExtractor.h"
+#include "formats/camera_xml/SonyXMLExtractor.h"
 #include "formats/mxf/MXFMapping.h"
 #include "platform/ByteOrder.h"
 #include "platform/DefaultsKeys.h"
@@ -394,18 +396,44 @@ void MXFFile::analyzeMetadata() {
     if (const auto maker = metaDataString(kMaker)) readCameraClipXML(upperCased(*maker));
 }
 
-// The one place where the camera XML readers of formats/camera_xml join this reader, by maker:
-// - "SONY": the disc index "MEDIAPRO.XML" two folders up
-//   (SonyXMLExtractor::mediaProXMLURLForMediaFile), when media-profile metadata, names the
-//   clip's related files (extractRelevantURLs); then the XML embedded in the file
-//   ("XMLRawData"), when professional-disc metadata, else the clip's sidecar
-//   (clipXMLURLForMediaFile, its URL kept as "XMLMetaDataURL") gives extractDeviceInfo.
-// - "CANON": the document CanonXMLExtractor::xmlURLForMediaFile names, when video-clip
-//   metadata, gives extractDeviceInfo and is kept as "XMLMetaDataURL".
-// Those readers are not part of this build yet: until they are, the Identification set alone
-// describes the device.
+// The camera makers' clip XML, by maker:
+// - "SONY": the disc index "MEDIAPRO.XML" two folders up, when media-profile metadata, names the
+//   clip's related files; then the XML embedded in the file, when professional-disc metadata,
+//   else the clip's sidecar (its URL kept as "XMLMetaDataURL") describes the device.
+// - "CANON": the document named after the clip, when video-clip metadata, describes the device
+//   and is kept as "XMLMetaDataURL".
 void MXFFile::readCameraClipXML(const std::string& maker) {
-    (void)maker;
+    if (maker == "SONY") {
+        readSonyClipXML();
+    } else if (maker == "CANON") {
+        const std::optional<std::filesystem::path> url =
+            CanonXMLExtractor::xmlURLForMediaFile(*this);
+        if (!url) return;
+        auto extractor = CanonXMLExtractor::extractorWithURL(*url, *this);
+        if (!extractor || !extractor->isVideoClipMeta()) return;
+        extractor->extractDeviceInfo();
+        setMetaDataValue(kXMLMetaDataURL, url->string());
+    }
+}
+
+void MXFFile::readSonyClipXML() {
+    if (auto index = SonyXMLExtractor::extractorWithURL(
+            SonyXMLExtractor::mediaProXMLURLForMediaFile(*this), *this);
+        index && index->isMediaProfileMeta())
+        index->extractRelevantURLs();
+
+    if (const std::optional<MetadataValue> embedded = metaDataValue(kXMLRawData)) {
+        if (const MetadataBytes* bytes = embedded->bytes()) {
+            auto extractor = SonyXMLExtractor::extractorWithData(*bytes, *this);
+            if (extractor && extractor->isProfessionalDiscMeta()) extractor->extractDeviceInfo();
+            return;
+        }
+    }
+    const std::filesystem::path sidecar = SonyXMLExtractor::clipXMLURLForMediaFile(*this);
+    auto extractor = SonyXMLExtractor::extractorWithURL(sidecar, *this);
+    if (!extractor || !extractor->isProfessionalDiscMeta()) return;
+    extractor->extractDeviceInfo();
+    setMetaDataValue(kXMLMetaDataURL, sidecar.string());
 }
 
 // ---- Tracks -----------------------------------------------------------------------------------

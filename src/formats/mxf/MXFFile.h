@@ -4,8 +4,7 @@
 // tracks: each picture and sound track is followed to the source package and essence descriptor
 // in this file (codec, picture size, rate, sound format), each timecode track gives the start
 // timecode at its exact rate and drop-frame setting. The Identification set names maker, model
-// and date; the clip XML of Sony and Canon cameras will add what it describes
-// (readCameraClipXML is where its readers join).
+// and date; the clip XML of Sony and Canon cameras adds what it describes.
 //
 // The file is opened at creation and closed once analysed, so a folder of thousands of clips
 // does not hold thousands of open files; the structure read stays with the object. Playback and
@@ -122,6 +121,7 @@ class MXFFile : public MediaFile {
     void closeRaw();
     // Device, reel and take information from the clip XML of Sony and Canon cameras.
     void readCameraClipXML(const std::string& maker);
+    void readSonyClipXML();
     void indexMetadataSets();
     void addMaterialTrack(const MXFMetadataSet& track, int32_t (&counters)[4]);
     bool describeEssenceTrack(MediaTrack& track, const MXFMetadataSet& component) const;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "formats/mxf/MXFError.h"
+#include "media/MediaText.h"
 
 namespace vorlane {
 namespace {
@@ -130,9 +131,9 @@ bool MXFIndexTable::conformsToIdentifier(const MXFIdentifier& key) {
 }
 
 std::string MXFIndexTable::description() const {
-    return mxfFormat("Pos: %lld, %s : %ld IndexEntries, %ld DeltaEntries, Length: %lld",
-                     (long long)filePosition(), type().c_str(), long(indexEntryArray_.size()),
-                     long(deltaEntryArray_.size()), (long long)klvLength());
+    return formatMediaText("Pos: %lld, %s : %ld IndexEntries, %ld DeltaEntries, Length: %lld",
+                           (long long)filePosition(), type().c_str(), long(indexEntryArray_.size()),
+                           long(deltaEntryArray_.size()), (long long)klvLength());
 }
 
 }  // namespace vorlane

@@ -1,8 +1,8 @@
 #include "formats/mxf/MXFKeyLengthValue.h"
 
-#include <cstdarg>
-#include <cstdio>
 #include <limits>
+
+#include "media/MediaText.h"
 
 namespace vorlane {
 namespace {
@@ -28,19 +28,6 @@ std::string registryName(uint8_t category, uint8_t registry) {
 }
 
 }  // namespace
-
-std::string mxfFormat(const char* format, ...) {
-    va_list arguments;
-    va_start(arguments, format);
-    va_list copy;
-    va_copy(copy, arguments);
-    const int length = std::vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
-    std::string text(length > 0 ? size_t(length) : 0, '\0');
-    if (length > 0) std::vsnprintf(text.data(), text.size() + 1, format, arguments);
-    va_end(arguments);
-    return text;
-}
 
 MXFKeyLengthValue::MXFKeyLengthValue(MXFIdentifier identifier, MXFData valueData)
     : MXFDataReader(valueData),
@@ -96,7 +83,7 @@ std::string MXFKeyLengthValue::designatorString() const {
             text = "unkown";
             break;
     }
-    return text + mxfFormat(", Structure 0x%02X", structureDesignator());
+    return text + formatMediaText(", Structure 0x%02X", structureDesignator());
 }
 
 std::string MXFKeyLengthValue::type() const {
@@ -104,9 +91,9 @@ std::string MXFKeyLengthValue::type() const {
 }
 
 std::string MXFKeyLengthValue::description() const {
-    return mxfFormat("Pos: %llu, %s [%s] Length: %llu ", (unsigned long long)filePosition_,
-                     identifier_.description().c_str(), type().c_str(),
-                     (unsigned long long)(klvLength_ + 20));
+    return formatMediaText("Pos: %llu, %s [%s] Length: %llu ", (unsigned long long)filePosition_,
+                           identifier_.description().c_str(), type().c_str(),
+                           (unsigned long long)(klvLength_ + 20));
 }
 
 const MXFIdentifier& MXFFiller::classIdentifier() {
@@ -120,8 +107,8 @@ bool MXFFiller::conformsToIdentifier(const MXFIdentifier& key) {
 }
 
 std::string MXFFiller::description() const {
-    return mxfFormat("Pos: %llu, %s : Length: %llu ", (unsigned long long)filePosition(),
-                     identifier().description().c_str(), (unsigned long long)klvLength());
+    return formatMediaText("Pos: %llu, %s : Length: %llu ", (unsigned long long)filePosition(),
+                           identifier().description().c_str(), (unsigned long long)klvLength());
 }
 
 }  // namespace vorlane

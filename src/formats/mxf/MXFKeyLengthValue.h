@@ -68,7 +68,4 @@ class MXFFiller : public MXFKeyLengthValue {
     std::string description() const override;
 };
 
-// printf-style formatting into a std::string, for the descriptions of the MXF items.
-std::string mxfFormat(const char* format, ...) __attribute__((format(printf, 1, 2)));
-
 }  // namespace vorlane

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "media/MediaText.h"
+
 namespace vorlane {
 namespace {
 
@@ -190,7 +192,7 @@ MXFMetadataSet::MXFMetadataSet(MXFIdentifier identifier, MXFData valueData)
         MXFDataReader item = subReader(length);
         const PropertyTag* property = propertyTag(tag);
         if (!property) {
-            metaData_.insert_or_assign(mxfFormat("unkown Tag %04X", tag), MXFValue("?"));
+            metaData_.insert_or_assign(formatMediaText("unkown Tag %04X", tag), MXFValue("?"));
             continue;
         }
         MXFValue value = property->isArray ? item.readArrayOfDataWithType(property->type, length)
@@ -220,7 +222,7 @@ std::string MXFMetadataSet::kindString() const {
     for (const SetKindName& entry : kSetKindNames) {
         if (entry.kind == kind()) return entry.name;
     }
-    return mxfFormat("unkown SetKind 0x01 0x%02X", kind());
+    return formatMediaText("unkown SetKind 0x01 0x%02X", kind());
 }
 
 const MXFValue* MXFMetadataSet::valueForKey(const std::string& name) const {

@@ -1,5 +1,7 @@
 #include "formats/mxf/MXFPartitionPack.h"
 
+#include "media/MediaText.h"
+
 namespace vorlane {
 
 MXFPartitionPack::MXFPartitionPack(MXFIdentifier identifier, MXFData valueData)
@@ -53,7 +55,7 @@ std::string MXFPartitionPack::parttitionKindString() const {
         case MXFPartitionKindFooter:
             return "Footer Partition";
         default:
-            return mxfFormat("unkown Partitionkind 0x%02X", partitionKind());
+            return formatMediaText("unkown Partitionkind 0x%02X", partitionKind());
     }
 }
 
@@ -68,7 +70,7 @@ std::string MXFPartitionPack::parttitionStatusString() const {
         case MXFPartitionStatusClosedComplete:
             return "Closed and Complete";
         default:
-            return mxfFormat("unkown Partitionstatus 0x%02X", partitionStatus());
+            return formatMediaText("unkown Partitionstatus 0x%02X", partitionStatus());
     }
 }
 
@@ -76,7 +78,7 @@ std::string MXFPartitionPack::operationalPatternString() const {
     const int itemComplexity = operationalPattern_.valueAtOffset(12) & 0xff;
     const int packageComplexity = operationalPattern_.valueAtOffset(13) & 0xff;
     if (itemComplexity == 0x10) return "OP Atom";
-    return mxfFormat("OP-%c%c", char('0' + itemComplexity), char('`' + packageComplexity));
+    return formatMediaText("OP-%c%c", char('0' + itemComplexity), char('`' + packageComplexity));
 }
 
 std::string MXFPartitionPack::type() const {
@@ -84,7 +86,7 @@ std::string MXFPartitionPack::type() const {
 }
 
 std::string MXFPartitionPack::description() const {
-    return mxfFormat(
+    return formatMediaText(
         "%s Pos: %lld, %s, This=%llu, Previous=%lld, Footer=%lld, Header=%lld, IndexByte=%lld, "
         "BodyOffset=%lld, KAG=%d , Length: %lld",
         type().c_str(), (long long)filePosition(), operationalPatternString().c_str(),

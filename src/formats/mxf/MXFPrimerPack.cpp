@@ -1,5 +1,7 @@
 #include "formats/mxf/MXFPrimerPack.h"
 
+#include "media/MediaText.h"
+
 namespace vorlane {
 
 MXFPrimerPack::MXFPrimerPack(MXFIdentifier identifier, MXFData valueData)
@@ -10,7 +12,7 @@ MXFPrimerPack::MXFPrimerPack(MXFIdentifier identifier, MXFData valueData)
     for (uint32_t i = 0; i < count; ++i) {
         seekRelativeCheck(18);
         const uint16_t tag = uint16Value();
-        tagEntries_.insert_or_assign(mxfFormat("%04X", tag),
+        tagEntries_.insert_or_assign(formatMediaText("%04X", tag),
                                      identifierWithType(MXFIdentifierTypeUL, 16));
     }
     unloadData();
@@ -27,7 +29,7 @@ bool MXFPrimerPack::conformsToIdentifier(const MXFIdentifier& key) {
 }
 
 const MXFIdentifier* MXFPrimerPack::labelForTag(uint16_t tag) const {
-    const auto entry = tagEntries_.find(mxfFormat("%04X", tag));
+    const auto entry = tagEntries_.find(formatMediaText("%04X", tag));
     return entry == tagEntries_.end() ? nullptr : &entry->second;
 }
 
@@ -39,7 +41,7 @@ std::string MXFPrimerPack::type() const {
 }
 
 std::string MXFPrimerPack::description() const {
-    return mxfFormat("%s : Length: %lld ", type().c_str(), (long long)klvLength());
+    return formatMediaText("%s : Length: %lld ", type().c_str(), (long long)klvLength());
 }
 
 }  // namespace vorlane

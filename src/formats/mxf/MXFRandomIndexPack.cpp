@@ -1,5 +1,7 @@
 #include "formats/mxf/MXFRandomIndexPack.h"
 
+#include "media/MediaText.h"
+
 namespace vorlane {
 
 MXFRandomIndexPack::MXFRandomIndexPack(MXFIdentifier identifier, MXFData valueData)
@@ -27,7 +29,7 @@ bool MXFRandomIndexPack::conformsToIdentifier(const MXFIdentifier& key) {
 }
 
 std::string MXFRandomIndexPack::description() const {
-    return mxfFormat("%s : %ld Entries", type().c_str(), long(indexArray_.size()));
+    return formatMediaText("%s : %ld Entries", type().c_str(), long(indexArray_.size()));
 }
 
 }  // namespace vorlane

@@ -47,21 +47,25 @@ std::unique_ptr<QtAtomReader> QtAtomReader::initWithReader(std::unique_ptr<FileR
     return atomReader;
 }
 
+std::optional<AtomHeader> QtAtomReader::headerAt(uint64_t position, uint64_t end) {
+    if (!fileHandle_ || position >= end) return std::nullopt;
+    uint8_t bytes[16];
+    const size_t count = size_t(std::min<uint64_t>(16, end - position));
+    if (count < 8 || !fileHandle_->readAt(position, bytes, count)) return std::nullopt;
+    const bool extended = readBE32(bytes) == 1;
+    if (extended && count < 16) return std::nullopt;
+    auto header = AtomHeader::initWithData({bytes, extended ? size_t(16) : size_t(8)});
+    if (!header) return std::nullopt;
+    header->setAbsoluteFilePosition(position);
+    if (!extended && header->size() == 0) header->setSize(end - position);
+    return header;
+}
+
 void QtAtomReader::indexTopLevelAtoms() {
     uint64_t position = 0;
-    while (position < fileSize_ && atomHeaders_.size() < kMaxTopLevelAtoms) {
-        uint8_t bytes[16];
-        const size_t count = size_t(std::min<uint64_t>(16, fileSize_ - position));
-        if (count < 8 || !fileHandle_->readAt(position, bytes, count)) break;
-        const bool extended = readBE32(bytes) == 1;
-        auto header = AtomHeader::initWithData({bytes, extended ? size_t(16) : size_t(8)});
-        if (!header || (extended && count < 16)) break;
-        header->setAbsoluteFilePosition(position);
-        if (!extended && header->size() == 0) {
-            header->setSize(fileSize_ - position);
-            atomHeaders_.push_back(*header);
-            break;
-        }
+    while (atomHeaders_.size() < kMaxTopLevelAtoms) {
+        auto header = headerAt(position, fileSize_);
+        if (!header) break;
         if (header->size() < header->headerLength()) {
             Log::writef("QtAtomReader: Atom %s at %llu has an impossible size %llu",
                         fourCCString(header->type()).c_str(), (unsigned long long)position,
@@ -69,9 +73,31 @@ void QtAtomReader::indexTopLevelAtoms() {
             break;
         }
         atomHeaders_.push_back(*header);
-        if (header->size() > fileSize_ - position) break;
+        if (header->size() >= fileSize_ - position) break;
         position += header->size();
     }
+}
+
+std::vector<AtomHeader> QtAtomReader::childHeaders(const AtomHeader& parent, uint64_t offset) {
+    std::vector<AtomHeader> children;
+    const uint64_t start = parent.absoluteFilePosition();
+    if (start >= fileSize_ || parent.size() < parent.headerLength()) return children;
+    const uint64_t end = start + std::min(parent.size(), fileSize_ - start);
+    if (end - start < parent.headerLength() || offset > end - start - parent.headerLength())
+        return children;
+    uint64_t position = start + parent.headerLength() + offset;
+    while (children.size() < kMaxTopLevelAtoms) {
+        auto header = headerAt(position, end);
+        if (!header || header->size() < header->headerLength()) break;
+        if (header->size() > end - position) {
+            header->setSize(end - position);
+            children.push_back(*header);
+            break;
+        }
+        children.push_back(*header);
+        position += header->size();
+    }
+    return children;
 }
 
 std::vector<AtomHeader> QtAtomReader::atomHeadersWithType(uint32_t type) const {
@@ -88,13 +114,13 @@ std::optional<Atom> QtAtomReader::loadAtomWithType(uint32_t type) {
     return std::nullopt;
 }
 
-std::optional<Atom> QtAtomReader::loadAtomForHeader(const AtomHeader& header) {
+std::optional<Atom> QtAtomReader::loadAtomForHeader(const AtomHeader& header, uint64_t maxLength) {
     if (!fileHandle_ || header.size() < header.headerLength()) return std::nullopt;
     const uint64_t position = header.absoluteFilePosition();
     if (position >= fileSize_ || header.headerLength() >= fileSize_ - position) return std::nullopt;
     const uint64_t start = position + header.headerLength();
     const uint64_t length = std::min(header.size() - header.headerLength(), fileSize_ - start);
-    if (length == 0) return std::nullopt;
+    if (length == 0 || length > maxLength) return std::nullopt;
     auto bytes = fileHandle_->readBytes(start, size_t(length));
     if (!bytes) return std::nullopt;
     return Atom(std::move(*bytes), header.type());

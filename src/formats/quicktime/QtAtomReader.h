@@ -42,9 +42,16 @@ class QtAtomReader {
 
     // The payload of the first top-level atom of that type; nothing when there is none.
     std::optional<Atom> loadAtomWithType(uint32_t type);
-    // The payload of an indexed atom, cut at the end of the file; nothing when it is empty or
-    // cannot be read.
-    std::optional<Atom> loadAtomForHeader(const AtomHeader& header);
+    // The payload of an indexed atom, cut at the end of the file; nothing when it is empty,
+    // cannot be read or holds more than `maxLength` bytes.
+    std::optional<Atom> loadAtomForHeader(const AtomHeader& header,
+                                          uint64_t maxLength = UINT64_MAX);
+    // The headers of the atoms inside an atom, read from the file without loading its payload:
+    // from `offset` bytes into the payload to the atom's end (or the file's end, when that comes
+    // first). A child whose size field is 0 runs to that end; a child running past that end is
+    // cut there and ends the list, as does one that cannot be read or is smaller than its
+    // header.
+    std::vector<AtomHeader> childHeaders(const AtomHeader& parent, uint64_t offset = 0);
 
     void close() { fileHandle_.reset(); }
 
@@ -73,6 +80,9 @@ class QtAtomReader {
   private:
     explicit QtAtomReader(std::unique_ptr<FileReader> reader);
     void indexTopLevelAtoms();
+    // The header at `position`, with the end of the enclosing range for a size field of 0;
+    // nothing when fewer than a header's bytes are left or they cannot be read.
+    std::optional<AtomHeader> headerAt(uint64_t position, uint64_t end);
     void walkChildren(Atom& parent, int depth, Tree& tree);
 
     std::unique_ptr<FileReader> fileHandle_;

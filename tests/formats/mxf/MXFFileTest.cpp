@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "formats/camera_xml/CameraXMLDocuments.h"
 #include "formats/mxf/MXFFile.h"
 #include "formats/mxf/MXFTestFile.h"
 #include "media/MediaTrack.h"
@@ -145,9 +146,10 @@ std::shared_ptr<MXFFile> analyzed(const Bytes& bytes, int32_t maxAudio = 128) {
 // A clip of one picture, `sounds` sound and one timecode track, with a source package of the
 // same tracks whose MultipleDescriptor holds a CDCI and one Wave descriptor per sound track.
 Header clipHeader(int sounds, int64_t startTimecode = 90000, uint16_t base = 25,
-                  bool dropFrame = false, Bytes editRate = rational(25, 1)) {
+                  bool dropFrame = false, Bytes editRate = rational(25, 1),
+                  const std::string& company = "Sony ", const std::string& product = "PXW-FX9") {
     Header header;
-    header.identification("Sony ", "PXW-FX9");
+    header.identification(company, product);
     const Bytes source = umid(0xE0);
     std::vector<Bytes> materialTracks = {
         header.timecodeTrack(1, editRate, startTimecode, base, dropFrame),
@@ -492,6 +494,37 @@ TEST(MXFFileTest, XMLMetadataIsDescribed) {
     auto plain = analyzed(fileWithHeader(clipHeader(0)));
     EXPECT_EQ(plain->extendedMetaDescription(0), "");
     EXPECT_EQ(plain->extendedMetaDescription(1), "");
+}
+
+// Sony and Canon cameras describe the clip in XML beside it: the card's index names the clip's
+// own document, which names the device more exactly than the Identification set.
+TEST(MXFFileTest, CameraClipXMLBesideTheClip) {
+    test::ScratchFolder card;
+    std::filesystem::create_directories(card / "Clip");
+    const auto clip = card / "Clip" / "C0001.MXF";
+    const auto analyzedAt = [](const std::filesystem::path& path, const Header& header) {
+        auto file = MXFFile::fileWithReader(path, FileReader::fromBuffer(fileWithHeader(header)));
+        file->analyzeMXF();
+        return file;
+    };
+
+    test::writeFile(card / "MEDIAPRO.XML", test::sonyMediaProfileDocument());
+    test::writeFile(card / "Clip" / "C0001M01.XML", test::sonyClipDocument());
+    auto sony = analyzedAt(clip, clipHeader(0));
+    EXPECT_EQ(sony->modelname(), "ILCE-7SM3");
+    EXPECT_EQ(sony->serialnumber(), "5012345");
+    EXPECT_EQ(sony->metaDataString(kXMLMetaDataURL), (card / "Clip" / "C0001M01.XML").string());
+    EXPECT_EQ(sony->metaDataString(kProxyURL), (card / "Sub" / "C0001S03.MXF").string());
+    // Another maker's clip in the same place is not read as Sony's.
+    auto other = analyzedAt(clip, clipHeader(0, 90000, 25, false, rational(25, 1), "Arri", "X"));
+    EXPECT_EQ(other->modelname(), "X");
+    EXPECT_FALSE(other->metaDataValue(kXMLMetaDataURL));
+
+    test::writeFile(card / "Clip" / "C0001.XML", test::canonClipDocument());
+    auto canon = analyzedAt(
+        clip, clipHeader(0, 90000, 25, false, rational(25, 1), "Canon", "EOS C300 Mark II"));
+    EXPECT_EQ(canon->serialnumber(), "123456789012");
+    EXPECT_EQ(canon->metaDataString(kXMLMetaDataURL), (card / "Clip" / "C0001.XML").string());
 }
 
 }  // namespace
