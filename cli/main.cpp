@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "CommandLine.h"
+#include "ExportCommand.h"
 #include "LtcCommand.h"
 #include "MapCommand.h"
 #include "ScanCommand.h"
@@ -28,7 +29,9 @@ constexpr const char* kUsage =
     "              [--algorithm 0-4] [--json] [--quiet]\n"
     "  vorlane sync PATH... [--json] [--master FILE] [--multicam] [--keep-camera-audio]\n"
     "  vorlane map PATH... [--json]\n"
-    "  vorlane export fcpxml|xml|aaf|movies|timecode -o DEST PATH... [export options]\n"
+    "  vorlane export fcpxml|xml -o FILE PATH... [--version 1.5|1.6|1.7] [--rate R]\n"
+    "              [--drop-frame] [--size WxH] [--interlaced] [--audio-rate HZ]\n"
+    "              [--no-synced-clips] [--nested|--linked] [--open] [--log FILE] [--strict]\n"
     "  vorlane settings [list [--json] | get KEY | set KEY VALUE | reset]\n"
     "  vorlane --version | --help\n"
     "\n"
@@ -44,6 +47,7 @@ const std::map<std::string, Command>& commands() {
         {"info", vorlane::cli::runInfoCommand},         {"ltc", vorlane::cli::runLtcCommand},
         {"map", vorlane::cli::runMapCommand},           {"scan", vorlane::cli::runScanCommand},
         {"settings", vorlane::cli::runSettingsCommand}, {"sync", vorlane::cli::runSyncCommand},
+        {"export", vorlane::cli::runExportCommand},
     };
     return table;
 }

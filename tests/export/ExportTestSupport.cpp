@@ -1,0 +1,203 @@
+#include "export/ExportTestSupport.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+
+#include "app/ExportCommands.h"
+#include "app/StandardDefaults.h"
+#include "export/XMLExportOptionsController.h"
+#include "media/MediaTypes.h"
+#include "mediagen/DemoShoot.h"
+#include "platform/ByteOrder.h"
+#include "platform/MainQueue.h"
+#include "platform/NotificationCenter.h"
+#include "platform/Process.h"
+#include "support/TestSupport.h"
+#include "timecode/TCHelper.h"
+
+namespace vorlane::test {
+namespace {
+
+std::shared_ptr<MediaTrack> addSound(MediaFile& file, uint32_t channels, int64_t samples) {
+    auto track = file.addTrackWithMediaType(MediaTrackTypeAudio, 0);
+    track->setFourCC(fourCC("lpcm"));
+    track->setCodecName("Linear PCM");
+    track->setAudioChannelCount(channels);
+    track->setAudioBitDepth(24);
+    track->setAudioBytesPerFrame(3 * channels);
+    track->setAudioSampleRate(48000);
+    track->setTimeRange({kCMTimeZero, CMTimeMake(samples, 48000)});
+    return track;
+}
+
+}  // namespace
+
+std::shared_ptr<MediaFile> makeCameraFile(const CameraFile& spec) {
+    auto file = std::make_shared<MediaFile>("/shoot/camera/" + spec.name);
+    auto video = file->addTrackWithMediaType(MediaTrackTypeVideo, 0);
+    video->setFourCC(fourCC("avc1"));
+    video->setCodecName("H.264");
+    video->setVideoSize({spec.width, spec.height});
+    video->setVideoFrameRate(spec.rate);
+    const CMTime frame = TCHelper::helperWithFrameRate(spec.rate, false)->frameDuration();
+    const CMTime length = CMTimeMultiply(frame, spec.frames);
+    video->setTimeRange({kCMTimeZero, length});
+    const int64_t samples =
+        CMTimeConvertScale(length, 48000, CMTimeRoundingMethod::RoundTowardZero).value;
+    for (uint32_t track = 0; track < spec.audioTracks; ++track)
+        addSound(*file, 2, samples);
+    if (!spec.timecode.empty()) {
+        auto value = TCHelper::helperWithFrameRate(spec.rate, spec.dropFrame);
+        EXPECT_TRUE(value->setTimecodeString(spec.timecode)) << spec.timecode;
+        value->setType(TCTypeFile);
+        file->addTimecodeTrackWithTCHelper(value);
+    }
+    file->setMetaDataValue(kMaker, "Sony");
+    file->setMetaDataValue(kModel, spec.model);
+    file->setMetaDataValue(kSerialNumber, spec.name);
+    file->setFilesize(1000 + spec.frames);
+    return file;
+}
+
+std::shared_ptr<MediaFile> makeRecorderFile(const RecorderFile& spec) {
+    auto file = std::make_shared<MediaFile>("/shoot/sound/" + spec.name);
+    auto track = addSound(*file, spec.channels, spec.samples);
+    track->setAudioChannelMask(spec.timecodeChannels);
+    if (!spec.channelNames.empty()) {
+        MetadataList entries;
+        for (size_t index = 0; index < spec.channelNames.size(); ++index)
+            entries.push_back(MetadataDictionary{{kAudioInterleaveIndex, std::to_string(index + 1)},
+                                                 {kAudioChannelName, spec.channelNames[index]}});
+        track->metaData()[kAudioChannelList] = entries;
+    }
+    if (spec.startSample >= 0) {
+        auto value = TCHelper::helperWithTime(CMTimeMake(spec.startSample, 48000),
+                                              spec.timecodeRate, spec.dropFrame);
+        value->setType(TCTypeFile);
+        file->addTimecodeTrackWithTCHelper(value);
+    }
+    file->setMetaDataValue(kMaker, "Sound Devices");
+    file->setMetaDataValue(kModel, spec.model);
+    file->setFileContainerType(MediaFileContainerBWF);
+    file->setFilesize(uint64_t(spec.samples) * 3 * spec.channels);
+    return file;
+}
+
+int64_t samplesOf(int hours, int minutes, int seconds) {
+    return (int64_t(hours) * 3600 + int64_t(minutes) * 60 + seconds) * 48000;
+}
+
+std::shared_ptr<MediaPool> makeExportPool(const std::vector<std::shared_ptr<MediaFile>>& files,
+                                          UserDefaults& defaults) {
+    static NotificationCenter center;
+    auto pool = MediaPool::create(
+        [](const std::filesystem::path&, MediaPool&) {
+            return MediaReaderChoice{nullptr, {}, "in-memory files only"};
+        },
+        defaults, center);
+    pool->analyzeItemsInBackground(files);
+    EXPECT_TRUE(
+        MainQueue::runUntil([&] { return !pool->hasPendingAnalysis(); }, std::chrono::seconds(60)));
+    MainQueue::drain();
+    pool->enumerateSyncGroups();
+    return pool;
+}
+
+TestDefaults::TestDefaults() {
+    static int counter = 0;
+    folder_ =
+        std::filesystem::temp_directory_path() /
+        ("vorlane-export-defaults-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+    std::filesystem::remove_all(folder_);
+    defaults_ = std::make_unique<UserDefaults>(folder_ / "defaults.json");
+    StandardDefaults::createIfNeeded(*defaults_);
+}
+
+CMTime parseRationalTime(const std::string& text) {
+    if (text.empty() || text.back() != 's') return kCMTimeInvalid;
+    const std::string body = text.substr(0, text.size() - 1);
+    const size_t slash = body.find('/');
+    try {
+        if (slash == std::string::npos) return CMTimeMake(std::stoll(body), 1);
+        return CMTimeMake(std::stoll(body.substr(0, slash)),
+                          int32_t(std::stol(body.substr(slash + 1))));
+    } catch (...) {
+        return kCMTimeInvalid;
+    }
+}
+
+CMTime timeAttribute(const XMLNode& node, const char* name) {
+    const auto text = node.attribute(name);
+    EXPECT_TRUE(text) << node.name() << " has no " << name;
+    return parseRationalTime(text.value_or(""));
+}
+
+CMTime placeInSyncClip(const XMLNode& clip) {
+    const XMLNode parent = clip.parent();
+    if (parent.name() == "spine") return timeAttribute(clip, "offset");
+    return timeAttribute(parent, "offset") +
+           (timeAttribute(clip, "offset") - timeAttribute(parent, "start"));
+}
+
+std::optional<std::filesystem::path> fcpxmlDTD(const std::string& version) {
+    std::string underscored = version;
+    std::replace(underscored.begin(), underscored.end(), '.', '_');
+    const std::filesystem::path dtd = std::filesystem::path(VORLANE_SOURCE_DIR).parent_path() /
+                                      "shared" / "dtd" / ("FCPXMLv" + underscored + ".dtd");
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(dtd, error)) return std::nullopt;
+    return dtd;
+}
+
+std::string dtdErrors(const std::filesystem::path& document, const std::filesystem::path& dtd) {
+    const auto result =
+        runProcess({"xmllint", "--noout", "--dtdvalid", dtd.string(), document.string()});
+    if (!result) return "xmllint cannot be started";
+    if (result->exitStatus == 0) return {};
+    return result->standardError.empty() ? "xmllint failed" : result->standardError;
+}
+
+std::vector<XMLNode> descendants(const XMLNode& node, const std::string& name) {
+    return node.selectNodes(".//" + name);
+}
+
+std::optional<XMLDocument> readDocument(const std::filesystem::path& path) {
+    auto document = XMLDocument::parse(readFile(path), XMLDocument::ParseMode::Strict);
+    EXPECT_TRUE(document) << path << " is not well-formed";
+    return document;
+}
+
+std::optional<std::filesystem::path> demoShootFolder() {
+    const std::filesystem::path folder =
+        std::filesystem::path(VORLANE_BINARY_DIR) / "test-media" / "demo-shoot";
+    std::error_code error;
+    std::filesystem::create_directories(folder.parent_path(), error);
+    // Test processes run side by side: one makes the shoot, the others wait for it.
+    const int lock = ::open((folder.string() + ".lock").c_str(), O_CREAT | O_RDWR, 0644);
+    if (lock < 0) return std::nullopt;
+    ::flock(lock, LOCK_EX);
+    std::string message;
+    const auto shoot = mediagen::makeDemoShoot(folder, &message);
+    ::flock(lock, LOCK_UN);
+    ::close(lock);
+    EXPECT_TRUE(shoot) << message;
+    if (!shoot) return std::nullopt;
+    return folder;
+}
+
+bool runXMLExport(MediaPool& pool, int64_t typeItem, const std::filesystem::path& destination,
+                  RecordingPanel& panel, bool includeSyncedClips) {
+    XMLExportOptionsController options;
+    options.xmlTypeSelect(typeItem);
+    ExportCommands commands(pool);
+    commands.preselectOptions(options);
+    options.setSyncedClipsChecked(includeSyncedClips);
+    options.readSettings();
+    return commands.exportXML(destination, options, panel);
+}
+
+}  // namespace vorlane::test
