@@ -36,54 +36,54 @@ std::shared_ptr<MediaTrack> addSound(MediaFile& file, uint32_t channels, int64_t
 
 }  // namespace
 
-std::shared_ptr<MediaFile> makeCameraFile(const CameraFile& spec) {
-    auto file = std::make_shared<MediaFile>("/shoot/camera/" + spec.name);
+std::shared_ptr<MediaFile> makeCameraFile(const CameraFile& plan) {
+    auto file = std::make_shared<MediaFile>("/shoot/camera/" + plan.name);
     auto video = file->addTrackWithMediaType(MediaTrackTypeVideo, 0);
     video->setFourCC(fourCC("avc1"));
     video->setCodecName("H.264");
-    video->setVideoSize({spec.width, spec.height});
-    video->setVideoFrameRate(spec.rate);
-    const CMTime frame = TCHelper::helperWithFrameRate(spec.rate, false)->frameDuration();
-    const CMTime length = CMTimeMultiply(frame, spec.frames);
+    video->setVideoSize({plan.width, plan.height});
+    video->setVideoFrameRate(plan.rate);
+    const CMTime frame = TCHelper::helperWithFrameRate(plan.rate, false)->frameDuration();
+    const CMTime length = CMTimeMultiply(frame, plan.frames);
     video->setTimeRange({kCMTimeZero, length});
     const int64_t samples =
         CMTimeConvertScale(length, 48000, CMTimeRoundingMethod::RoundTowardZero).value;
-    for (uint32_t track = 0; track < spec.audioTracks; ++track)
+    for (uint32_t track = 0; track < plan.audioTracks; ++track)
         addSound(*file, 2, samples);
-    if (!spec.timecode.empty()) {
-        auto value = TCHelper::helperWithFrameRate(spec.rate, spec.dropFrame);
-        EXPECT_TRUE(value->setTimecodeString(spec.timecode)) << spec.timecode;
+    if (!plan.timecode.empty()) {
+        auto value = TCHelper::helperWithFrameRate(plan.rate, plan.dropFrame);
+        EXPECT_TRUE(value->setTimecodeString(plan.timecode)) << plan.timecode;
         value->setType(TCTypeFile);
         file->addTimecodeTrackWithTCHelper(value);
     }
     file->setMetaDataValue(kMaker, "Sony");
-    file->setMetaDataValue(kModel, spec.model);
-    file->setMetaDataValue(kSerialNumber, spec.name);
-    file->setFilesize(1000 + spec.frames);
+    file->setMetaDataValue(kModel, plan.model);
+    file->setMetaDataValue(kSerialNumber, plan.name);
+    file->setFilesize(1000 + plan.frames);
     return file;
 }
 
-std::shared_ptr<MediaFile> makeRecorderFile(const RecorderFile& spec) {
-    auto file = std::make_shared<MediaFile>("/shoot/sound/" + spec.name);
-    auto track = addSound(*file, spec.channels, spec.samples);
-    track->setAudioChannelMask(spec.timecodeChannels);
-    if (!spec.channelNames.empty()) {
+std::shared_ptr<MediaFile> makeRecorderFile(const RecorderFile& plan) {
+    auto file = std::make_shared<MediaFile>("/shoot/sound/" + plan.name);
+    auto track = addSound(*file, plan.channels, plan.samples);
+    track->setAudioChannelMask(plan.timecodeChannels);
+    if (!plan.channelNames.empty()) {
         MetadataList entries;
-        for (size_t index = 0; index < spec.channelNames.size(); ++index)
+        for (size_t index = 0; index < plan.channelNames.size(); ++index)
             entries.push_back(MetadataDictionary{{kAudioInterleaveIndex, std::to_string(index + 1)},
-                                                 {kAudioChannelName, spec.channelNames[index]}});
+                                                 {kAudioChannelName, plan.channelNames[index]}});
         track->metaData()[kAudioChannelList] = entries;
     }
-    if (spec.startSample >= 0) {
-        auto value = TCHelper::helperWithTime(CMTimeMake(spec.startSample, 48000),
-                                              spec.timecodeRate, spec.dropFrame);
+    if (plan.startSample >= 0) {
+        auto value = TCHelper::helperWithTime(CMTimeMake(plan.startSample, 48000),
+                                              plan.timecodeRate, plan.dropFrame);
         value->setType(TCTypeFile);
         file->addTimecodeTrackWithTCHelper(value);
     }
     file->setMetaDataValue(kMaker, "Sound Devices");
-    file->setMetaDataValue(kModel, spec.model);
+    file->setMetaDataValue(kModel, plan.model);
     file->setFileContainerType(MediaFileContainerBWF);
-    file->setFilesize(uint64_t(spec.samples) * 3 * spec.channels);
+    file->setFilesize(uint64_t(plan.samples) * 3 * plan.channels);
     return file;
 }
 

@@ -31,7 +31,7 @@ struct CameraFile {
     double height = 1080;
     std::string model = "FX6";
 };
-std::shared_ptr<MediaFile> makeCameraFile(const CameraFile& spec);
+std::shared_ptr<MediaFile> makeCameraFile(const CameraFile& plan);
 
 struct RecorderFile {
     std::string name = "T001.wav";
@@ -44,7 +44,7 @@ struct RecorderFile {
     std::vector<std::string> channelNames = {};  // recorder's names per channel (iXML)
     std::string model = "MixPre";
 };
-std::shared_ptr<MediaFile> makeRecorderFile(const RecorderFile& spec);
+std::shared_ptr<MediaFile> makeRecorderFile(const RecorderFile& plan);
 
 // Samples at 48 kHz of a time of day.
 int64_t samplesOf(int hours, int minutes, int seconds);
