@@ -220,5 +220,20 @@ TEST_F(FCPXMLExportTest, AnUnwritableDestinationLeavesNothingBehind) {
     EXPECT_TRUE(std::filesystem::is_directory(folder / "taken.fcpxml" / "inside"));
 }
 
+// An export of a pool without files still writes a document the editing system opens: valid
+// FCPXML with its resources and an empty project, well-formed XML interchange.
+TEST_F(FCPXMLExportTest, AnEmptyPoolGivesValidDocuments) {
+    VORLANE_REQUIRE_TOOL("xmllint");
+    VORLANE_REQUIRE_DTD(dtd, "1.7");
+    const auto fcpxml = exportFiles({}, Item::XMLTypeItemFCPXML17, "empty.fcpxml");
+    ASSERT_TRUE(fcpxml);
+    EXPECT_EQ(test::dtdErrors(destination, dtd), "");
+    EXPECT_TRUE(fcpxml->root().selectNodes("//asset").empty());
+    const auto xmeml = exportFiles({}, Item::XMLTypeItemNestedSequences, "empty.xml");
+    ASSERT_TRUE(xmeml);
+    EXPECT_EQ(xmeml->root().name(), "xmeml");
+    EXPECT_TRUE(xmeml->root().selectNodes("//clipitem").empty());
+}
+
 }  // namespace
 }  // namespace vorlane
