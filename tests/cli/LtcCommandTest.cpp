@@ -9,6 +9,7 @@
 #include "mediagen/MovieWriter.h"
 #include "mediagen/Signals.h"
 #include "support/TestSupport.h"
+#include "support/VorlaneCommand.h"
 
 namespace vorlane {
 namespace {
@@ -37,12 +38,7 @@ class LtcCommandTest : public testing::Test {
     }
 
     ProcessResult vorlane(const std::vector<std::string>& arguments) {
-        std::vector<std::string> command = {"env", "VORLANE_CONFIG_DIR=" + config.path().string(),
-                                            VORLANE_BINARY_DIR "/vorlane"};
-        command.insert(command.end(), arguments.begin(), arguments.end());
-        const auto result = runProcess(command);
-        EXPECT_TRUE(result) << "cannot start vorlane";
-        return result.value_or(ProcessResult{});
+        return test::runVorlane(config.path(), arguments);
     }
     nlohmann::json ltcJson(std::vector<std::string> arguments, int expectedStatus = 0) {
         arguments.insert(arguments.begin(), {"ltc", "--json", "--quiet"});

@@ -7,6 +7,7 @@
 #include "mediagen/BroadcastWave.h"
 #include "mediagen/Signals.h"
 #include "support/TestSupport.h"
+#include "support/VorlaneCommand.h"
 
 namespace vorlane {
 namespace {
@@ -17,12 +18,7 @@ using test::writeFile;
 class ScanCommandTest : public testing::Test {
   protected:
     ProcessResult vorlane(const std::vector<std::string>& arguments) {
-        std::vector<std::string> command = {"env", "VORLANE_CONFIG_DIR=" + config.path().string(),
-                                            VORLANE_BINARY_DIR "/vorlane"};
-        command.insert(command.end(), arguments.begin(), arguments.end());
-        const auto result = runProcess(command);
-        EXPECT_TRUE(result) << "cannot start vorlane";
-        return result.value_or(ProcessResult{});
+        return test::runVorlane(config.path(), arguments);
     }
     nlohmann::json scanJson(std::vector<std::string> arguments, int expectedStatus = 0) {
         arguments.insert(arguments.begin(), {"scan", "--json"});

@@ -7,15 +7,10 @@
 #include "media/MediaTools.h"
 #include "mediagen/MovieWriter.h"
 #include "support/TestSupport.h"
+#include "support/VorlaneCommand.h"
 
 namespace vorlane {
 namespace {
-
-ProcessResult runVorlane(const test::ScratchFolder& config, std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), {"env", "VORLANE_CONFIG_DIR=" + config.path().string(),
-                                         VORLANE_BINARY_DIR "/vorlane"});
-    return runProcess(arguments).value_or(ProcessResult{});
-}
 
 TEST(ScanPlatformMedia, TimecodesAndThumbnails) {
     VORLANE_REQUIRE_TOOL("ffmpeg");
@@ -39,8 +34,9 @@ TEST(ScanPlatformMedia, TimecodesAndThumbnails) {
     ASSERT_TRUE(mediagen::writeMp3(sound));
     std::filesystem::remove(media / "tone.wav");
 
-    const auto result = runVorlane(config, {"scan", "--json", "--quiet", "--thumbnails",
-                                            (pictures / "thumbs").string(), media.path().string()});
+    const auto result =
+        test::runVorlane(config.path(), {"scan", "--json", "--quiet", "--thumbnails",
+                                         (pictures / "thumbs").string(), media.path().string()});
     ASSERT_EQ(result.exitStatus, 0) << result.standardError;
     const auto json = nlohmann::json::parse(result.standardOutput);
     ASSERT_EQ(json["files"].size(), 3u);
@@ -71,9 +67,9 @@ TEST(ScanPlatformMedia, TimecodesAndThumbnails) {
                             std::filesystem::directory_iterator()),
               2);
 
-    EXPECT_EQ(runVorlane(config, {"scan", "--thumbnails"}).exitStatus, 2);
-    EXPECT_EQ(runVorlane(config, {"scan", "--no-thumbnails", "--thumbnails",
-                                  pictures.path().string(), media.path().string()})
+    EXPECT_EQ(test::runVorlane(config.path(), {"scan", "--thumbnails"}).exitStatus, 2);
+    EXPECT_EQ(test::runVorlane(config.path(), {"scan", "--no-thumbnails", "--thumbnails",
+                                               pictures.path().string(), media.path().string()})
                   .exitStatus,
               2);
 }

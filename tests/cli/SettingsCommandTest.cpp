@@ -3,6 +3,7 @@
 
 #include "platform/UserDefaults.h"
 #include "support/TestSupport.h"
+#include "support/VorlaneCommand.h"
 
 namespace vorlane {
 namespace {
@@ -14,12 +15,7 @@ using test::writeFile;
 class SettingsCommandTest : public testing::Test {
   protected:
     ProcessResult vorlane(const std::vector<std::string>& arguments) {
-        std::vector<std::string> command = {"env", "VORLANE_CONFIG_DIR=" + folder.path().string(),
-                                            VORLANE_BINARY_DIR "/vorlane"};
-        command.insert(command.end(), arguments.begin(), arguments.end());
-        const auto result = runProcess(command);
-        EXPECT_TRUE(result) << "cannot start vorlane";
-        return result.value_or(ProcessResult{});
+        return test::runVorlane(folder.path(), arguments);
     }
     std::filesystem::path settingsFile() const { return folder / "defaults.json"; }
 

@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "support/TestSupport.h"
+#include "support/VorlaneCommand.h"
 
 namespace vorlane {
 namespace {
@@ -15,12 +16,7 @@ using test::writeFile;
 class SyncCommandTest : public testing::Test {
   protected:
     ProcessResult vorlane(const std::vector<std::string>& arguments) {
-        std::vector<std::string> command = {"env", "VORLANE_CONFIG_DIR=" + config.path().string(),
-                                            VORLANE_BINARY_DIR "/vorlane"};
-        command.insert(command.end(), arguments.begin(), arguments.end());
-        const auto result = runProcess(command);
-        EXPECT_TRUE(result) << "cannot start vorlane";
-        return result.value_or(ProcessResult{});
+        return test::runVorlane(config.path(), arguments);
     }
 
     ScratchFolder config;

@@ -1,0 +1,17 @@
+#include "support/VorlaneCommand.h"
+
+#include <gtest/gtest.h>
+
+namespace vorlane::test {
+
+ProcessResult runVorlane(const std::filesystem::path& configFolder,
+                         const std::vector<std::string>& arguments) {
+    std::vector<std::string> command = {"env", "VORLANE_CONFIG_DIR=" + configFolder.string(),
+                                        VORLANE_BINARY_DIR "/vorlane"};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    const auto result = runProcess(command);
+    EXPECT_TRUE(result) << "cannot start vorlane";
+    return result.value_or(ProcessResult{});
+}
+
+}  // namespace vorlane::test
