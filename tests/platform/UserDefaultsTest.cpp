@@ -9,6 +9,7 @@
 
 #include "platform/Log.h"
 #include "platform/UserDefaults.h"
+#include "support/LogCapture.h"
 #include "support/TestSupport.h"
 
 namespace vorlane {
@@ -18,21 +19,7 @@ using test::readFile;
 using test::ScratchFolder;
 using test::writeFile;
 
-// Collects the log lines written while it lives.
-class LogCapture {
-  public:
-    LogCapture() : id_(Log::addSink([this](const std::string& line) { lines.push_back(line); })) {
-        Log::setStandardErrorEnabled(false);
-    }
-    ~LogCapture() {
-        Log::removeSink(id_);
-        Log::setStandardErrorEnabled(true);
-    }
-    std::vector<std::string> lines;
-
-  private:
-    int id_;
-};
+using test::LogCapture;
 
 std::vector<std::string> folderNames(const std::filesystem::path& folder) {
     std::vector<std::string> names;

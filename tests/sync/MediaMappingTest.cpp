@@ -9,6 +9,7 @@
 #include "platform/ByteOrder.h"
 #include "platform/Log.h"
 #include "platform/media/MediaAsset.h"
+#include "support/LogCapture.h"
 #include "support/TestSupport.h"
 #include "sync/MediaMapping.h"
 
@@ -41,17 +42,7 @@ CMTimeRange seconds(int64_t start, int64_t duration) {
 
 const CMTime kBlackLength = CMTimeMake(1, 25);
 
-struct LogCapture {
-    LogCapture() : sink(Log::addSink([this](const std::string& line) { lines.push_back(line); })) {}
-    ~LogCapture() { Log::removeSink(sink); }
-    bool contains(const std::string& text) const {
-        for (const auto& line : lines)
-            if (line.find(text) != std::string::npos) return true;
-        return false;
-    }
-    std::vector<std::string> lines;
-    int sink;
-};
+using test::LogCapture;
 
 TEST(MediaMapping, BlackMovieResource) {
     const auto asset = MediaAsset::assetWithURL(MediaMapping::blackMovieURL());

@@ -5,6 +5,7 @@
 #include "formats/mxf/MXFFileStructure.h"
 #include "formats/mxf/MXFTestFile.h"
 #include "platform/Log.h"
+#include "support/LogCapture.h"
 
 namespace vorlane {
 namespace {
@@ -12,16 +13,7 @@ namespace {
 using test::Bytes;
 using test::MXFTestFile;
 
-// Collects the log lines written while it lives.
-class LogCapture {
-  public:
-    LogCapture() : id_(Log::addSink([this](const std::string& line) { lines.push_back(line); })) {}
-    ~LogCapture() { Log::removeSink(id_); }
-    std::vector<std::string> lines;
-
-  private:
-    int id_;
-};
+using test::LogCapture;
 
 MXFFileStructure structureOf(const Bytes& file) {
     return MXFFileStructure(std::make_shared<MXFRawAccess>(FileReader::fromBuffer(file)));

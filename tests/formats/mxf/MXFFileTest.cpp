@@ -12,6 +12,7 @@
 #include "platform/ByteOrder.h"
 #include "platform/FileReader.h"
 #include "platform/Log.h"
+#include "support/LogCapture.h"
 #include "support/TestSupport.h"
 #include "timecode/TCHelper.h"
 
@@ -40,18 +41,7 @@ const std::string kLegacyPicture = "80.7D.00.60.08.14.3E.6F.6F.3C.8C.E1.6C.EF.11
 const std::string kMPEG2422 = "06.0E.2B.34.04.01.01.03.04.01.02.02.01.02.03.00";
 const std::string kAVCIntra100 = "06.0E.2B.34.04.01.01.0A.04.01.02.02.01.32.31.08";
 
-class LogCapture {
-  public:
-    LogCapture() : id_(Log::addSink([this](const std::string& line) { lines.push_back(line); })) {}
-    ~LogCapture() { Log::removeSink(id_); }
-    bool has(const std::string& text) const {
-        return std::find(lines.begin(), lines.end(), text) != lines.end();
-    }
-    std::vector<std::string> lines;
-
-  private:
-    int id_;
-};
+using test::LogCapture;
 
 // Header metadata of one clip, set by set; every set gets the next instance ID.
 class Header {

@@ -7,6 +7,7 @@
 #include "formats/quicktime/QtAtomReader.h"
 #include "platform/ByteOrder.h"
 #include "platform/Log.h"
+#include "support/LogCapture.h"
 #include "support/TestSupport.h"
 
 namespace vorlane {
@@ -40,21 +41,7 @@ std::string types(const std::vector<AtomHeader>& headers) {
     return text;
 }
 
-// Collects log lines while it lives.
-class LogCapture {
-  public:
-    LogCapture() : id_(Log::addSink([this](const std::string& line) { lines.push_back(line); })) {
-        Log::setStandardErrorEnabled(false);
-    }
-    ~LogCapture() {
-        Log::removeSink(id_);
-        Log::setStandardErrorEnabled(true);
-    }
-    std::vector<std::string> lines;
-
-  private:
-    int id_;
-};
+using test::LogCapture;
 
 const std::string kFtyp = atom("ftyp", "qt  " + be32(0) + "qt  ");
 const std::string kMoov = atom("moov", atom("mvhd", std::string(100, '\0')) +

@@ -8,6 +8,7 @@
 #include "formats/quicktime/QtMetadataReader.h"
 #include "platform/ByteOrder.h"
 #include "platform/Log.h"
+#include "support/LogCapture.h"
 #include "support/TestSupport.h"
 
 namespace vorlane {
@@ -25,25 +26,7 @@ std::unique_ptr<QtAtomReader> readerFor(const std::string& bytes) {
         FileReader::fromBuffer({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}));
 }
 
-class LogCapture {
-  public:
-    LogCapture() : id_(Log::addSink([this](const std::string& line) { lines.push_back(line); })) {
-        Log::setStandardErrorEnabled(false);
-    }
-    ~LogCapture() {
-        Log::removeSink(id_);
-        Log::setStandardErrorEnabled(true);
-    }
-    bool contains(const std::string& text) const {
-        return std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
-            return line.find(text) != std::string::npos;
-        });
-    }
-    std::vector<std::string> lines;
-
-  private:
-    int id_;
-};
+using test::LogCapture;
 
 const MetadataItem* find(const std::vector<MetadataItem>& items, const std::string& key) {
     for (const MetadataItem& item : items)

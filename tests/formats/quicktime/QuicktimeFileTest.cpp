@@ -17,6 +17,7 @@
 #include "mediagen/MovieWriter.h"
 #include "platform/DisplayText.h"
 #include "platform/Log.h"
+#include "support/LogCapture.h"
 #include "support/TestSupport.h"
 #include "timecode/TCHelper.h"
 
@@ -77,25 +78,7 @@ std::optional<MetadataDate> originalDate(const MediaFile& file) {
     return *value->date();
 }
 
-class LogCapture {
-  public:
-    LogCapture() : id_(Log::addSink([this](const std::string& line) { lines.push_back(line); })) {
-        Log::setStandardErrorEnabled(false);
-    }
-    ~LogCapture() {
-        Log::removeSink(id_);
-        Log::setStandardErrorEnabled(true);
-    }
-    bool contains(const std::string& text) const {
-        return std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
-            return line.find(text) != std::string::npos;
-        });
-    }
-    std::vector<std::string> lines;
-
-  private:
-    int id_;
-};
+using test::LogCapture;
 
 TEST(QuicktimeFileTest, DeviceAndDateAgreeWithExiftool) {
     VORLANE_REQUIRE_TOOL("ffmpeg");
