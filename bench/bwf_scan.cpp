@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "formats/wave/BWFFile.h"
+#include "formats/wave/RiffFile.h"
 #include "platform/ByteOrder.h"
 #include "platform/Log.h"
-#include "platform/RiffFile.h"
 
 namespace {
 

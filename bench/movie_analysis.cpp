@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "media/AVFoundationFile.h"
+#include "formats/asset/AVFoundationFile.h"
 #include "platform/ByteOrder.h"
 #include "platform/Process.h"
 #include "platform/media/MediaAsset.h"

@@ -5,7 +5,7 @@
 #include <memory>
 #include <span>
 
-#include "media/AVCCExtractor.h"
+#include "formats/asset/AVCCExtractor.h"
 #include "media/MediaTrack.h"
 #include "media/MediaTypes.h"
 

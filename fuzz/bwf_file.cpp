@@ -5,9 +5,9 @@
 #include <cstdlib>
 
 #include "formats/wave/BWFFile.h"
+#include "formats/wave/RiffFile.h"
 #include "platform/FileReader.h"
 #include "platform/Log.h"
-#include "platform/RiffFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const bool quiet = (vorlane::Log::setStandardErrorEnabled(false), true);

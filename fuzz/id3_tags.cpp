@@ -6,8 +6,8 @@
 #include <span>
 #include <string>
 
-#include "media/ID3Tag.h"
-#include "media/MP3File.h"
+#include "formats/asset/ID3Tag.h"
+#include "formats/asset/MP3File.h"
 #include "platform/FileReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -6,8 +6,8 @@
 #include <memory>
 #include <span>
 
-#include "media/AVCCExtractor.h"
-#include "media/AVCHDFile.h"
+#include "formats/asset/AVCCExtractor.h"
+#include "formats/asset/AVCHDFile.h"
 #include "platform/FileReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "formats/wave/RiffFile.h"
 #include "platform/ByteOrder.h"
-#include "platform/RiffFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto file = vorlane::RiffFile::fromReader(vorlane::FileReader::fromBuffer({data, size}));

@@ -6,12 +6,12 @@
 #include <string>
 #include <system_error>
 
+#include "formats/asset/AVCHDFile.h"
+#include "formats/asset/AVFoundationFile.h"
+#include "formats/asset/MP3File.h"
 #include "formats/mxf/MXFFile.h"
 #include "formats/quicktime/QuicktimeFile.h"
 #include "formats/wave/BWFFile.h"
-#include "media/AVCHDFile.h"
-#include "media/AVFoundationFile.h"
-#include "media/MP3File.h"
 #include "platform/FileSystem.h"
 
 namespace vorlane {

@@ -4,7 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "media/MediaTools.h"
+#include "formats/asset/MediaTools.h"
 #include "mediagen/MovieWriter.h"
 #include "support/TestSupport.h"
 #include "support/VorlaneCommand.h"

@@ -2,9 +2,9 @@
 // the movie export.
 #include <gtest/gtest.h>
 
-#include "media/AVFoundationFile.h"
+#include "formats/asset/AVFoundationFile.h"
+#include "formats/asset/MediaTools.h"
 #include "media/MediaFile.h"
-#include "media/MediaTools.h"
 #include "mediagen/MovieWriter.h"
 #include "platform/ByteOrder.h"
 #include "platform/Log.h"

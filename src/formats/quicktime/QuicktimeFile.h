@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "media/AVFoundationFile.h"
+#include "formats/asset/AVFoundationFile.h"
 
 namespace vorlane {
 

@@ -7,11 +7,11 @@
 
 #include "formats/wave/BextRecord.h"
 #include "formats/wave/IXMLChunk.h"
+#include "formats/wave/RiffFile.h"
+#include "formats/wave/RiffWriter.h"
 #include "platform/ByteOrder.h"
 #include "platform/DisplayText.h"
 #include "platform/Log.h"
-#include "platform/RiffFile.h"
-#include "platform/RiffWriter.h"
 #include "platform/XMLDocument.h"
 #include "timecode/TCHelper.h"
 

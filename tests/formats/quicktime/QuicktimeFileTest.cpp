@@ -8,10 +8,10 @@
 #include <chrono>
 #include <cstdio>
 
+#include "formats/asset/MediaTools.h"
 #include "formats/camera_xml/CameraXMLDocuments.h"
 #include "formats/quicktime/AtomBytes.h"
 #include "formats/quicktime/QuicktimeFile.h"
-#include "media/MediaTools.h"
 #include "media/MediaTrack.h"
 #include "media/MediaTypes.h"
 #include "mediagen/MovieWriter.h"

@@ -7,9 +7,9 @@
 
 #include "formats/wave/BWFFile.h"
 #include "formats/wave/BextRecord.h"
+#include "formats/wave/RiffFile.h"
+#include "formats/wave/WavBytes.h"
 #include "platform/ByteOrder.h"
-#include "platform/RiffFile.h"
-#include "platform/WavBytes.h"
 #include "support/TestSupport.h"
 #include "timecode/TCHelper.h"
 

@@ -1,4 +1,4 @@
-#include "platform/RiffWriter.h"
+#include "formats/wave/RiffWriter.h"
 
 #include <algorithm>
 #include <array>

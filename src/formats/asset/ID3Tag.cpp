@@ -1,4 +1,4 @@
-#include "media/ID3Tag.h"
+#include "formats/asset/ID3Tag.h"
 
 #include <algorithm>
 #include <vector>

@@ -5,7 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "media/AVCCExtractor.h"
+#include "formats/asset/AVCCExtractor.h"
 #include "media/MediaTrack.h"
 #include "media/MediaTypes.h"
 #include "platform/media/MediaAsset.h"

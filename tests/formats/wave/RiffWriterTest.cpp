@@ -7,9 +7,9 @@
 #include <csignal>
 #include <cstring>
 
+#include "formats/wave/RiffWriter.h"
+#include "formats/wave/WavBytes.h"
 #include "platform/ByteOrder.h"
-#include "platform/RiffWriter.h"
-#include "platform/WavBytes.h"
 #include "support/TestSupport.h"
 
 namespace vorlane {

@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "platform/RiffFile.h"
+#include "formats/wave/RiffFile.h"
 
 namespace vorlane {
 

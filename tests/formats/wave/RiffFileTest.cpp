@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "formats/wave/RiffFile.h"
+#include "formats/wave/WavBytes.h"
 #include "platform/ByteOrder.h"
-#include "platform/RiffFile.h"
-#include "platform/WavBytes.h"
 #include "support/TestSupport.h"
 
 namespace vorlane {

@@ -1,4 +1,4 @@
-#include "media/AVFoundationFile.h"
+#include "formats/asset/AVFoundationFile.h"
 
 #include <algorithm>
 #include <cctype>
@@ -6,7 +6,7 @@
 #include <limits>
 #include <typeinfo>
 
-#include "media/AVCCExtractor.h"
+#include "formats/asset/AVCCExtractor.h"
 #include "media/MediaText.h"
 #include "media/ThumbnailPicture.h"
 #include "platform/ByteOrder.h"

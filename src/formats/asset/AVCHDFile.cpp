@@ -1,11 +1,11 @@
-#include "media/AVCHDFile.h"
+#include "formats/asset/AVCHDFile.h"
 
 #include <algorithm>
 #include <array>
 #include <cctype>
 #include <ctime>
 
-#include "media/AVCCExtractor.h"
+#include "formats/asset/AVCCExtractor.h"
 #include "media/MediaText.h"
 #include "platform/FileReader.h"
 #include "timecode/TCHelper.h"

@@ -14,7 +14,7 @@
 #include <span>
 #include <string>
 
-#include "media/AVFoundationFile.h"
+#include "formats/asset/AVFoundationFile.h"
 
 namespace vorlane {
 

@@ -1,4 +1,4 @@
-#include "media/AVCCExtractor.h"
+#include "formats/asset/AVCCExtractor.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "platform/RiffFile.h"
+#include "formats/wave/RiffFile.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "media/MediaTools.h"
+#include "formats/asset/MediaTools.h"
 
 #include <fstream>
 #include <iterator>

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "media/AVFoundationFile.h"
-#include "media/MediaTools.h"
+#include "formats/asset/AVFoundationFile.h"
+#include "formats/asset/MediaTools.h"
 #include "media/ThumbnailPicture.h"
 #include "mediagen/MovieWriter.h"
 #include "platform/ByteOrder.h"

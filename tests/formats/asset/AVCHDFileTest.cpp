@@ -4,9 +4,9 @@
 
 #include <ctime>
 
-#include "media/AVCCExtractor.h"
-#include "media/AVCHDFile.h"
-#include "media/MediaTools.h"
+#include "formats/asset/AVCCExtractor.h"
+#include "formats/asset/AVCHDFile.h"
+#include "formats/asset/MediaTools.h"
 #include "platform/FileReader.h"
 #include "support/TestSupport.h"
 #include "timecode/TCHelper.h"

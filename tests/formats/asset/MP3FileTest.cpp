@@ -2,9 +2,9 @@
 // timecode words recorders leave in them.
 #include <gtest/gtest.h>
 
-#include "media/ID3Tag.h"
-#include "media/MP3File.h"
-#include "media/MediaTools.h"
+#include "formats/asset/ID3Tag.h"
+#include "formats/asset/MP3File.h"
+#include "formats/asset/MediaTools.h"
 #include "mediagen/MovieWriter.h"
 #include "platform/FileReader.h"
 #include "support/TestSupport.h"

@@ -1,10 +1,10 @@
-#include "media/MP3File.h"
+#include "formats/asset/MP3File.h"
 
 #include <algorithm>
 #include <cctype>
 #include <charconv>
 
-#include "media/ID3Tag.h"
+#include "formats/asset/ID3Tag.h"
 #include "platform/FileReader.h"
 #include "timecode/TCHelper.h"
 

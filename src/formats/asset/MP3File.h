@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "media/AVFoundationFile.h"
+#include "formats/asset/AVFoundationFile.h"
 
 namespace vorlane {
 
