@@ -5,8 +5,8 @@
 #include "platform/ByteOrder.h"
 #include "platform/FileReader.h"
 #include "platform/ffmpeg/AssetContext.h"
-#include "platform/ffmpeg/FormatDescriptions.h"
-#include "platform/ffmpeg/MetadataItems.h"
+#include "platform/media/FormatDescriptions.h"
+#include "platform/media/MetadataItems.h"
 
 namespace vorlane {
 namespace {

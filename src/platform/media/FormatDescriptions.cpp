@@ -1,4 +1,4 @@
-#include "platform/ffmpeg/FormatDescriptions.h"
+#include "platform/media/FormatDescriptions.h"
 
 extern "C" {
 #include <libavutil/channel_layout.h>

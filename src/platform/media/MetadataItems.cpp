@@ -1,4 +1,4 @@
-#include "platform/ffmpeg/MetadataItems.h"
+#include "platform/media/MetadataItems.h"
 
 #include <chrono>
 #include <cstdio>
