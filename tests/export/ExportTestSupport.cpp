@@ -69,9 +69,12 @@ std::shared_ptr<MediaFile> makeRecorderFile(const RecorderFile& plan) {
     track->setAudioChannelMask(plan.timecodeChannels);
     if (!plan.channelNames.empty()) {
         MetadataList entries;
-        for (size_t index = 0; index < plan.channelNames.size(); ++index)
-            entries.push_back(MetadataDictionary{{kAudioInterleaveIndex, std::to_string(index + 1)},
-                                                 {kAudioChannelName, plan.channelNames[index]}});
+        for (size_t index = 0; index < plan.channelNames.size(); ++index) {
+            MetadataDictionary entry;
+            entry[kAudioInterleaveIndex] = std::to_string(index + 1);
+            entry[kAudioChannelName] = plan.channelNames[index];
+            entries.emplace_back(std::move(entry));
+        }
         track->metaData()[kAudioChannelList] = entries;
     }
     if (plan.startSample >= 0) {

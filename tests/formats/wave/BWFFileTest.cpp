@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <ctime>
+#include <string_view>
 
 #include "formats/wave/BWFFile.h"
 #include "formats/wave/BextRecord.h"
@@ -209,7 +210,8 @@ void writeWithSndfile(const fs::path& path, uint64_t timeReference, const std::s
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
     ASSERT_TRUE(file) << sf_strerror(nullptr);
     SF_BROADCAST_INFO bext{};
-    std::strncpy(bext.originator, originator, sizeof bext.originator);
+    // A fixed-length field: NUL-padded, unterminated when the text fills it.
+    std::string_view(originator).copy(bext.originator, sizeof bext.originator);
     std::strcpy(bext.description, "sSPEED=025.000-ND\r\nsSCENE=ignored\r\n");
     bext.time_reference_low = uint32_t(timeReference);
     bext.time_reference_high = uint32_t(timeReference >> 32);
