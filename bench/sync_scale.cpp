@@ -9,6 +9,7 @@
 
 #include "GeneratedPool.h"
 #include "sync/MediaSyncComposition.h"
+#include "sync/SyncedClips.h"
 
 namespace vorlane {
 namespace {
@@ -28,13 +29,11 @@ void BM_SyncInformationAndClips(benchmark::State& state) {
         for (const auto& file : index->sortedFiles())
             MediaSyncComposition::updateSyncInfoOfMediaFile(*file, *index, true, false);
         segments = 0;
-        for (const auto& file : generated.pool->files()) {
-            if (!(file->type() & MediaTypeVideo)) continue;
-            auto clip = MediaSyncComposition::syncCompositionWithMasterFile(file, index, settings);
-            clip->syncMedia();
-            for (const auto& track : clip->tracks())
-                segments += track->segments().size();
-        }
+        buildSyncedClips(filesWithVideo(generated.pool->files()), index, settings, {},
+                         [&](const auto&, const auto& clip) {
+                             for (const auto& track : clip->tracks())
+                                 segments += track->segments().size();
+                         });
         benchmark::DoNotOptimize(segments);
     }
     state.counters["files"] = double(generated.pool->count());

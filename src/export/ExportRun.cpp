@@ -9,6 +9,7 @@
 #include "media/MediaText.h"
 #include "sync/MediaLayoutComposition.h"
 #include "sync/MediaSyncComposition.h"
+#include "sync/SyncedClips.h"
 
 namespace vorlane {
 
@@ -20,8 +21,18 @@ void ExportRun::logExportSettings() {
                     header_.readableSettings + "\n");
 }
 
-void ExportRun::setFilePercent(size_t index, size_t count) {
-    panel_.setPercent(count == 0 ? 0.0 : double(index) * 100.0 / double(count));
+namespace {
+
+// The settings of an export's synced clips: one camera each (the layout gathers the cameras).
+CompositionSettings singleCameraClipSettings(CompositionSettings settings) {
+    settings.multicam = false;
+    return settings;
+}
+
+}  // namespace
+
+SyncedClipProgress ExportRun::panelProgress() {
+    return [this](double percent) { panel_.setPercent(percent); };
 }
 
 void ExportRun::copyProjectSettings(MediaExport& exporter,
@@ -63,24 +74,22 @@ bool ExportRun::exportFCPXML(const std::filesystem::path& url,
     const auto index = MediaSyncIndex::indexWithMediaPool(pool_);
     const CompositionSettings settings = CompositionSettings::fromUserDefaults(defaults);
     if (options.includeSyncedClips()) {
-        const auto files = pool_.files();
-        for (size_t position = 0; position < files.size(); ++position) {
-            const std::shared_ptr<MediaFile>& file = files[position];
-            auto clip = MediaSyncComposition::syncCompositionWithMasterFile(file, index, settings);
-            clip->setXmlMode(true);
-            clip->setMulticam(false);
-            clip->setKeepOriginalAudio(false);
-            clip->syncMedia();
-            setFilePercent(position, files.size());
+        CompositionSettings clipSettings = singleCameraClipSettings(settings);
+        clipSettings.keepOriginalAudio = false;
+        SyncedClipFlags flags;
+        flags.xmlMode = true;
+        const auto addClip = [&](const std::shared_ptr<MediaFile>& file,
+                                 const std::shared_ptr<MediaSyncComposition>& clip) {
             // Sound that synced with a picture is part of that picture's clip.
-            if (!file->hasVideo() && file->hasAudio() && clip->hasVideo()) continue;
+            if (!file->hasVideo() && file->hasAudio() && clip->hasVideo()) return;
             const std::string description = clip->exportDescription();
             if (clip->successfullySynced())
                 exporter->addComposition(clip, std::nullopt, FCPXMLExport::EncodingSyncedClip);
             else
                 exporter->addMediaFile(file, clip->name());
             panel_.logEntry("Adding " + description + "\n");
-        }
+        };
+        buildSyncedClips(pool_.files(), index, clipSettings, flags, addClip, panelProgress());
     }
 
     panel_.setPercent(98);
@@ -133,31 +142,35 @@ bool ExportRun::exportXMLInterchange(const std::filesystem::path& url,
     if (options.includeSyncedClips()) {
         ExportXMLElement& syncedMedia = exporter.addBin("Synced Media", baseBin);
         ExportXMLElement& remainingMedia = exporter.addBin("Remaining Media", baseBin);
-        for (size_t position = 0; position < files.size(); ++position) {
-            const std::shared_ptr<MediaFile>& file = files[position];
-            if (!(file->type() & MediaTypeVideo)) continue;
-            auto clip = MediaSyncComposition::syncCompositionWithMasterFile(file, index, settings);
-            clip->setXmlMode(true);
-            clip->setMulticam(false);
-            clip->syncMedia();
-            panel_.logEntry("Adding " + clip->exportDescription() + " \n");
-            setFilePercent(position, files.size());
-            exporter.addClip(clip, clip->successfullySynced() ? syncedMedia : remainingMedia);
-        }
-        for (size_t position = 0; position < files.size(); ++position) {
-            const std::shared_ptr<MediaFile>& file = files[position];
-            if (file->type() != MediaTypeAudio || file->linkedAudioFile()) continue;
-            auto clip = MediaSyncComposition::syncCompositionWithMasterFile(file, index, settings);
-            clip->setMulticam(false);
-            clip->setXmlMode(options.xmlType() == XMLExport::EncodingClips);
-            clip->syncMedia();
-            // Sound that synced with a picture is inside that picture's clip.
-            if (clip->successfullySynced() && clip->correspondingFileTypes() != MediaTypeAudio)
-                continue;
-            panel_.logEntry("Adding " + clip->exportDescription() + " \n");
-            setFilePercent(position, files.size());
-            exporter.addClip(clip, remainingMedia);
-        }
+        const CompositionSettings clipSettings = singleCameraClipSettings(settings);
+        SyncedClipFlags pictureFlags;
+        pictureFlags.xmlMode = true;
+        buildSyncedClips(
+            filesWithVideo(files), index, clipSettings, pictureFlags,
+            [&](const std::shared_ptr<MediaFile>&,
+                const std::shared_ptr<MediaSyncComposition>& clip) {
+                panel_.logEntry("Adding " + clip->exportDescription() + " \n");
+                exporter.addClip(clip, clip->successfullySynced() ? syncedMedia : remainingMedia);
+            },
+            panelProgress());
+
+        std::vector<std::shared_ptr<MediaFile>> soundFiles;
+        for (const std::shared_ptr<MediaFile>& file : files)
+            if (file->type() == MediaTypeAudio && !file->linkedAudioFile())
+                soundFiles.push_back(file);
+        SyncedClipFlags soundFlags;
+        soundFlags.xmlMode = options.xmlType() == XMLExport::EncodingClips;
+        buildSyncedClips(
+            soundFiles, index, clipSettings, soundFlags,
+            [&](const std::shared_ptr<MediaFile>&,
+                const std::shared_ptr<MediaSyncComposition>& clip) {
+                // Sound that synced with a picture is inside that picture's clip.
+                if (clip->successfullySynced() && clip->correspondingFileTypes() != MediaTypeAudio)
+                    return;
+                panel_.logEntry("Adding " + clip->exportDescription() + " \n");
+                exporter.addClip(clip, remainingMedia);
+            },
+            panelProgress());
     }
 
     panel_.logEntry("Adding Sync Map\n");
@@ -197,21 +210,17 @@ bool ExportRun::exportAAF(const std::filesystem::path& url,
         const auto index = MediaSyncIndex::indexWithMediaPool(pool_);
         const CompositionSettings settings = CompositionSettings::fromUserDefaults(defaults);
         if (options.includeSyncedClips()) {
-            const auto files = pool_.files();
-            for (size_t position = 0; position < files.size(); ++position) {
-                const std::shared_ptr<MediaFile>& file = files[position];
-                if (!(file->type() & MediaTypeVideo)) continue;
-                auto clip =
-                    MediaSyncComposition::syncCompositionWithMasterFile(file, index, settings);
-                clip->setUseAVShift(false);
-                clip->setXmlMode(false);
-                clip->setMulticam(false);
-                clip->syncMedia();
-                panel_.logEntry("Adding " + clip->exportDescription() + " \n");
-                setFilePercent(position, files.size());
-                if (clip->successfullySynced())
-                    exporter.addSequence(clip, AAFExport::SequenceSyncedClip);
-            }
+            SyncedClipFlags flags;
+            flags.useAVShift = false;
+            buildSyncedClips(
+                filesWithVideo(pool_.files()), index, singleCameraClipSettings(settings), flags,
+                [&](const std::shared_ptr<MediaFile>&,
+                    const std::shared_ptr<MediaSyncComposition>& clip) {
+                    panel_.logEntry("Adding " + clip->exportDescription() + " \n");
+                    if (clip->successfullySynced())
+                        exporter.addSequence(clip, AAFExport::SequenceSyncedClip);
+                },
+                panelProgress());
         }
         panel_.logEntry("Adding SyncMap\n");
         panel_.setPercent(98);

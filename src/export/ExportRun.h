@@ -12,6 +12,7 @@
 #include <string>
 
 #include "export/MediaExport.h"
+#include "sync/SyncedClips.h"
 
 namespace vorlane {
 
@@ -48,8 +49,8 @@ class ExportRun {
                               const XMLExportOptionsController& options);
     void copyProjectSettings(MediaExport& exporter,
                              const XMLExportOptionsController& options) const;
-    // The percent while file `index` of the pool is handed over.
-    void setFilePercent(size_t index, size_t count);
+    // Reports a round of synced clips' progress as the panel's percent.
+    SyncedClipProgress panelProgress();
 
     const MediaPool& pool_;
     ExportRunPanel& panel_;
