@@ -4,8 +4,10 @@
 
 #include "CompositionJson.h"
 #include "PoolRun.h"
+#include "app/SyncMasters.h"
 #include "media/MediaText.h"
 #include "sync/MediaSyncComposition.h"
+#include "sync/SyncedClips.h"
 #include "timecode/TCHelper.h"
 
 namespace vorlane::cli {
@@ -39,19 +41,6 @@ void printClip(std::ostream& out, const MediaSyncComposition& clip) {
     });
 }
 
-// The pool file that stands for the path, if the pool took it.
-std::shared_ptr<MediaFile> poolFileForPath(const MediaPool& pool,
-                                           const std::filesystem::path& path) {
-    std::error_code error;
-    const std::filesystem::path wanted = std::filesystem::weakly_canonical(path, error);
-    for (const std::shared_ptr<MediaFile>& file : pool.files()) {
-        const std::filesystem::path candidate =
-            std::filesystem::weakly_canonical(file->sourceURLPath(), error);
-        if (candidate == wanted) return file;
-    }
-    return pool.fileWithURL(wanted);
-}
-
 }  // namespace
 
 int runSyncCommand(const std::vector<std::string>& arguments) {
@@ -75,33 +64,27 @@ int runSyncCommand(const std::vector<std::string>& arguments) {
     if (options.has("--keep-camera-audio")) settings.keepOriginalAudio = true;
     const auto index = MediaSyncIndex::indexWithMediaPool(pool);
 
-    std::vector<std::shared_ptr<MediaFile>> masters;
-    if (masterPath) {
-        if (auto master = poolFileForPath(pool, *masterPath)) {
-            masters.push_back(master);
-        } else {
-            std::cerr << "vorlane: " << *masterPath << ": not a media file of the pool\n";
-            allRead = false;
-        }
-    } else {
-        for (const std::shared_ptr<MediaFile>& file : pool.files())
-            if (file->type() & MediaTypeVideo) masters.push_back(file);
+    const std::vector<std::shared_ptr<MediaFile>> masters = syncMasterFiles(
+        pool, masterPath ? std::optional<std::filesystem::path>(*masterPath) : std::nullopt);
+    if (masterPath && masters.empty()) {
+        std::cerr << "vorlane: " << *masterPath << ": not a media file of the pool\n";
+        allRead = false;
     }
 
     nlohmann::ordered_json clips = nlohmann::ordered_json::array();
-    for (const std::shared_ptr<MediaFile>& master : masters) {
-        // As the player builds it: clipped to the master, every matching camera shown.
-        auto clip = MediaSyncComposition::syncCompositionWithMasterFile(master, index, settings);
-        clip->setXmlMode(false);
-        clip->setForPlayback(true);
-        clip->syncMedia();
-        if (options.has("--json")) {
-            clips.push_back(syncClipJson(*clip));
-        } else {
-            if (&master != &masters.front()) std::cout << "\n";
-            printClip(std::cout, *clip);
-        }
-    }
+    // As the player builds them: clipped to the master, every matching camera shown.
+    SyncedClipFlags flags;
+    flags.forPlayback = true;
+    buildSyncedClips(masters, index, settings, flags,
+                     [&](const std::shared_ptr<MediaFile>& master,
+                         const std::shared_ptr<MediaSyncComposition>& clip) {
+                         if (options.has("--json")) {
+                             clips.push_back(syncClipJson(*clip));
+                         } else {
+                             if (master != masters.front()) std::cout << "\n";
+                             printClip(std::cout, *clip);
+                         }
+                     });
     if (options.has("--json"))
         std::cout << nlohmann::ordered_json{{"clips", clips}}.dump(
                          2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
