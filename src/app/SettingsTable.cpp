@@ -8,6 +8,7 @@
 
 #include "app/SettingsPanelController.h"
 #include "platform/DefaultsKeys.h"
+#include "platform/Text.h"
 
 namespace vorlane {
 namespace {
@@ -107,14 +108,8 @@ std::vector<SettingDefinition> makeDefinitions() {
     };
 }
 
-std::string lowercased(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return char(std::tolower(c)); });
-    return text;
-}
-
 std::optional<bool> flagFromText(const std::string& text) {
-    const std::string word = lowercased(text);
+    const std::string word = lowerCased(text);
     for (const char* yes : {"yes", "true", "on", "1"}) {
         if (word == yes) return true;
     }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/Text.h"
+
 namespace vorlane {
 
 URLValidator::URLValidator(AlertPresenter& presenter, VolumeProbe volume, WritableProbe writable)
@@ -29,11 +31,8 @@ bool URLValidator::checkURL(const std::filesystem::path& url, bool msdosCheck,
         return false;
 
     if (!writable_(folder)) {
-        std::string upperType = type;
-        std::transform(upperType.begin(), upperType.end(), upperType.begin(),
-                       [](unsigned char c) { return char(std::toupper(c)); });
         if (!warn("Selected destination may not be writable",
-                  "The selected destination " + folder.string() + " (" + upperType +
+                  "The selected destination " + folder.string() + " (" + upperCased(type) +
                       ") seems either to be write-protected or you do not have the necessary "
                       "rights to write to that destination."))
             return false;

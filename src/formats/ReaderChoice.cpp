@@ -13,6 +13,7 @@
 #include "formats/quicktime/QuicktimeFile.h"
 #include "formats/wave/BWFFile.h"
 #include "platform/FileSystem.h"
+#include "platform/Text.h"
 
 namespace vorlane {
 
@@ -26,14 +27,6 @@ struct ReaderRule {
     ClassTest accepts;
     Opener open;  // nullptr: this build has no reader of the kind
 };
-
-std::string upperCasedExtension(const std::filesystem::path& url) {
-    std::string extension = url.extension().string();
-    if (!extension.empty()) extension.erase(0, 1);
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return char(std::toupper(c)); });
-    return extension;
-}
 
 bool hasExtension(const std::filesystem::path& url, std::initializer_list<const char*> wanted) {
     const std::string extension = upperCasedExtension(url);

@@ -9,6 +9,7 @@
 #include "platform/DefaultsKeys.h"
 #include "platform/DisplayText.h"
 #include "platform/FileSystem.h"
+#include "platform/Text.h"
 #include "platform/UserDefaults.h"
 #include "timecode/TCHelper.h"
 
@@ -47,12 +48,6 @@ std::optional<double> presetSeconds(const MetadataValue& value) {
         return seconds;
     }
     return value.number();
-}
-
-std::string upperCased(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return char(std::toupper(c)); });
-    return text;
 }
 
 // Whether the bytes are well-formed UTF-8 (plain ASCII included).

@@ -12,6 +12,7 @@
 #include "platform/Log.h"
 #include "platform/MainQueue.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Text.h"
 #include "platform/UserDefaults.h"
 #include "timecode/TCHelper.h"
 
@@ -28,14 +29,6 @@ int32_t mediaTypeOf(const MediaFile& file) {
 std::shared_ptr<MediaTrack> firstTrackOf(const MediaFile& file, int32_t kind) {
     std::lock_guard lock(file.mutex());
     return kind == MediaTrackTypeVideo ? file.firstVideoTrack() : file.firstAudioTrack();
-}
-
-std::string upperCasedExtension(const std::filesystem::path& url) {
-    std::string extension = url.extension().string();
-    if (!extension.empty()) extension.erase(0, 1);
-    for (char& c : extension)
-        c = char(std::toupper(static_cast<unsigned char>(c)));
-    return extension;
 }
 
 // Start and duration compare equal; two invalid ranges compare equal.

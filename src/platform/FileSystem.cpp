@@ -14,6 +14,8 @@
 #include <map>
 #include <sstream>
 
+#include "platform/Text.h"
+
 namespace vorlane::FileSystem {
 namespace {
 
@@ -146,10 +148,8 @@ std::optional<std::string> labelOfDevice(const std::string& source) {
 }  // namespace
 
 std::optional<std::string> typeIdentifierForExtension(const std::string& extension) {
-    std::string key = extension;
+    std::string key = lowerCased(extension);
     if (!key.empty() && key.front() == '.') key.erase(0, 1);
-    std::transform(key.begin(), key.end(), key.begin(),
-                   [](unsigned char c) { return char(std::tolower(c)); });
     const auto found = extensionTypes().find(key);
     if (found == extensionTypes().end()) return std::nullopt;
     return found->second;

@@ -6,6 +6,8 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/Text.h"
+
 namespace vorlane::Log {
 namespace {
 
@@ -39,12 +41,7 @@ void write(const std::string& line) {
 void writef(const char* format, ...) {
     va_list arguments;
     va_start(arguments, format);
-    va_list copy;
-    va_copy(copy, arguments);
-    const int length = std::vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
-    std::string line(length > 0 ? size_t(length) : 0, '\0');
-    if (length > 0) std::vsnprintf(line.data(), line.size() + 1, format, arguments);
+    const std::string line = formatTextWithArguments(format, arguments);
     va_end(arguments);
     write(line);
 }

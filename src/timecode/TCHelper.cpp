@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdio>
 #include <limits>
+
+#include "platform/Text.h"
 
 namespace vorlane {
 namespace {
@@ -126,12 +127,6 @@ std::string clockText(char sign, uint64_t seconds, char separator, char lastSepa
     text += lastSeparator;
     appendNumber(text, last, lastWidth);
     return text;
-}
-
-std::string formatText(const char* format, auto... args) {
-    char buffer[128];
-    std::snprintf(buffer, sizeof buffer, format, args...);
-    return buffer;
 }
 
 }  // namespace

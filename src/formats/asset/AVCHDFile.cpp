@@ -8,6 +8,7 @@
 #include "formats/asset/AVCCExtractor.h"
 #include "media/MediaText.h"
 #include "platform/FileReader.h"
+#include "platform/Text.h"
 #include "timecode/TCHelper.h"
 
 namespace vorlane {
@@ -133,10 +134,7 @@ std::string dictionaryText(const MetadataDictionary& dictionary) {
 AVCHDFile::AVCHDFile(std::filesystem::path url) : AVFoundationFile(std::move(url)) {}
 
 bool AVCHDFile::isSupportedURL(const std::filesystem::path& url) {
-    std::string extension = url.extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return char(std::toupper(c)); });
-    return extension == ".MTS";
+    return upperCasedExtension(url) == "MTS";
 }
 
 std::optional<MetadataBytes> AVCHDFile::readMTSVideoPayload(FileReader& reader, size_t size) {

@@ -12,6 +12,7 @@
 #include "platform/ByteOrder.h"
 #include "platform/FileSystem.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Text.h"
 #include "platform/media/AssetImageGenerator.h"
 #include "platform/media/MediaAsset.h"
 #include "timecode/TCHelper.h"
@@ -23,14 +24,6 @@ namespace {
 constexpr uint8_t kH264ProfileHigh422 = 122;
 // Bytes of a data value shown in the metadata listing.
 constexpr size_t kDataPreviewBytes = 32;
-
-std::string upperCasedExtension(const std::filesystem::path& url) {
-    std::string extension = url.extension().string();
-    if (!extension.empty()) extension.erase(0, 1);
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return char(std::toupper(c)); });
-    return extension;
-}
 
 // The track's range; a track whose length the container does not tell spans the asset.
 CMTimeRange timeRangeOfTrack(const AssetTrack& track, const MediaAsset& asset) {
@@ -165,10 +158,7 @@ std::string AVFoundationFile::audioCodecName(uint32_t subType) {
     const auto first = std::find_if(name.begin(), name.end(), kept);
     const auto last = std::find_if(name.rbegin(), name.rend(), kept).base();
     if (first >= last) return {};
-    name = std::string(first, last);
-    std::transform(name.begin(), name.end(), name.begin(),
-                   [](unsigned char c) { return char(std::toupper(c)); });
-    return name;
+    return upperCased(std::string(first, last));
 }
 
 int32_t AVFoundationFile::maxAudioTrackCount() const {

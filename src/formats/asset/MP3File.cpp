@@ -6,6 +6,7 @@
 
 #include "formats/asset/ID3Tag.h"
 #include "platform/FileReader.h"
+#include "platform/Text.h"
 #include "timecode/TCHelper.h"
 
 namespace vorlane {
@@ -30,10 +31,7 @@ MP3File::MP3File(std::filesystem::path url) : AVFoundationFile(std::move(url)) {
 }
 
 bool MP3File::isSupportedURL(const std::filesystem::path& url) {
-    std::string extension = url.extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return char(std::toupper(c)); });
-    return extension == ".MP3";
+    return upperCasedExtension(url) == "MP3";
 }
 
 std::optional<std::string> MP3File::findArgument(const std::string& key, const std::string& text) {

@@ -14,6 +14,7 @@
 #include "platform/DefaultsKeys.h"
 #include "platform/FileReader.h"
 #include "platform/Log.h"
+#include "platform/Text.h"
 #include "platform/UserDefaults.h"
 #include "platform/XMLDocument.h"
 #include "timecode/TCHelper.h"
@@ -108,12 +109,6 @@ std::optional<std::string> tidy(const std::string& text) {
     const auto last = std::find_if_not(text.rbegin(), text.rend(), blank).base();
     if (first >= last) return std::nullopt;
     return std::string(first, last);
-}
-
-std::string upperCased(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return char(std::toupper(c)); });
-    return text;
 }
 
 // A duration in edit units as a time; invalid when it cannot be one.
@@ -264,7 +259,7 @@ MXFFile::MXFFile(std::filesystem::path url, std::shared_ptr<MXFRawAccess> raw,
 }
 
 bool MXFFile::isSupportedURL(const std::filesystem::path& url) {
-    return upperCased(url.extension().string()) == ".MXF";
+    return upperCasedExtension(url) == "MXF";
 }
 
 std::optional<std::vector<std::filesystem::path>> MXFFile::spannedFilesForURL(

@@ -11,6 +11,7 @@
 #include "platform/ByteOrder.h"
 #include "platform/DateParsing.h"
 #include "platform/DisplayText.h"
+#include "platform/Text.h"
 #include "platform/XMLDocument.h"
 
 namespace vorlane {
@@ -19,12 +20,6 @@ namespace {
 constexpr const char* kUserData = kMetadataFormatQuickTimeUserData;
 constexpr const char* kISOUserData = kMetadataFormatISOUserData;
 constexpr const char* kMetadata = kMetadataFormatQuickTimeMetadata;
-
-std::string upperCased(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return char(std::toupper(c)); });
-    return text;
-}
 
 std::span<const uint8_t> bytesOf(const std::vector<uint8_t>& bytes) {
     return {bytes.data(), bytes.size()};

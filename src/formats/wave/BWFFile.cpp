@@ -12,6 +12,7 @@
 #include "platform/ByteOrder.h"
 #include "platform/DisplayText.h"
 #include "platform/Log.h"
+#include "platform/Text.h"
 #include "platform/XMLDocument.h"
 #include "timecode/TCHelper.h"
 
@@ -25,12 +26,6 @@ constexpr size_t kMaxIXMLSize = 1 << 20;
 constexpr uint32_t kBextID = fourCC("bext");
 constexpr uint32_t kIXMLID = fourCC("iXML");
 constexpr uint16_t kFormatIEEEFloat = 3;
-
-std::string upperCased(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return char(std::toupper(c)); });
-    return text;
-}
 
 std::string trimmed(const std::string& text) {
     const size_t first = text.find_first_not_of(" \t");
@@ -189,7 +184,7 @@ BWFFile::BWFFile(std::filesystem::path url) : MediaFile(std::move(url)) {
 }
 
 bool BWFFile::isSupportedURL(const std::filesystem::path& url) {
-    return upperCased(url.extension().string()) == ".WAV";
+    return upperCasedExtension(url) == "WAV";
 }
 
 std::optional<std::string> BWFFile::findArgument(const std::string& argument,

@@ -8,6 +8,7 @@
 #include "media/MediaFile.h"
 #include "media/MediaText.h"
 #include "media/MediaTypes.h"
+#include "platform/Text.h"
 #include "platform/XMLDocument.h"
 #include "timecode/TCHelper.h"
 
@@ -31,12 +32,6 @@ double exactFrameRate(double rate) {
 }
 
 namespace {
-
-std::string upperCased(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return char(std::toupper(c)); });
-    return text;
-}
 
 // Hexadecimal digits after optional blanks and "0x"; digits past 32 bits keep the value at its
 // largest, as a scanner of 32-bit numbers does.
