@@ -1,9 +1,8 @@
 #include "platform/DateParsing.h"
 
-#include <algorithm>
 #include <cstdint>
 
-#include "platform/DisplayText.h"
+#include "platform/DateFields.h"
 
 namespace vorlane::DateParsing {
 namespace {
@@ -39,18 +38,6 @@ class Scanner {
     size_t at_ = 0;
 };
 
-bool isLeapYear(int year) {
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
-bool validFields(int year, int month, int day, int hour, int minute, int second) {
-    static constexpr int daysInMonth[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (year < 1 || month < 1 || month > 12 || day < 1 || day > daysInMonth[month - 1])
-        return false;
-    if (month == 2 && day == 29 && !isLeapYear(year)) return false;
-    return hour <= 23 && minute <= 59 && second <= 60;
-}
-
 // Offset of the zone in minutes east of UTC: "Z", "+hh:mm", "+hhmm", "+hh". Nothing when the
 // text holds no zone; false when it holds a broken one.
 bool readZone(Scanner& scanner, std::optional<int>& minutes) {
@@ -72,18 +59,6 @@ bool readZone(Scanner& scanner, std::optional<int>& minutes) {
     }
     minutes = (*hours * 60 + extra) * (sign == '-' ? -1 : 1);
     return true;
-}
-
-std::optional<Date> utcDate(int year, int month, int day, int hour, int minute, int second,
-                            int zoneMinutes) {
-    using namespace std::chrono;
-    const sys_days days =
-        year_month_day(std::chrono::year(year), std::chrono::month(month), std::chrono::day(day));
-    const int64_t total = int64_t(days.time_since_epoch().count()) * 86400 + hour * 3600 +
-                          minute * 60 + second - int64_t(zoneMinutes) * 60;
-    const auto limit = duration_cast<seconds>(Date::duration::max()).count();
-    if (total > limit || total < -limit) return std::nullopt;
-    return Date(duration_cast<Date::duration>(seconds(total)));
 }
 
 }  // namespace
@@ -113,11 +88,10 @@ std::optional<Date> dateWithText(std::string_view text, ZoneWhenAbsent zone) {
     if (!readZone(scanner, zoneMinutes)) return std::nullopt;
     scanner.skipSpaces();
     if (!scanner.atEnd()) return std::nullopt;
-    if (!validFields(*year, *month, *day, *hour, *minute, *second)) return std::nullopt;
-    if (zoneMinutes) return utcDate(*year, *month, *day, *hour, *minute, *second, *zoneMinutes);
-    if (zone == ZoneWhenAbsent::UTC)
-        return utcDate(*year, *month, *day, *hour, *minute, *second, 0);
-    return DisplayText::localDate(*year, *month, *day, *hour, *minute, std::min(*second, 59));
+    const DateFields fields{*year, *month, *day, *hour, *minute, *second};
+    if (zoneMinutes) return fields.dateAtUTCOffset(*zoneMinutes);
+    if (zone == ZoneWhenAbsent::UTC) return fields.dateAtUTCOffset(0);
+    return fields.localDate();
 }
 
 }  // namespace vorlane::DateParsing

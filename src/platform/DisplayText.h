@@ -1,12 +1,11 @@
-// Texts the desktop shows for dates and byte counts, and local dates made from their parts, in the
-// user's locale: the short date with the medium time ("01/05/24 14:03:07" in the C locale), the
-// time of day of a date, the unambiguous description of a date for detailed information texts, and
-// file sizes in decimal units ("1.4 MB").
+// Texts the desktop shows for dates and byte counts, in the user's locale: the short date with the
+// medium time ("01/05/24 14:03:07" in the C locale), the time of day of a date, the unambiguous
+// description of a date for detailed information texts, and file sizes in decimal units
+// ("1.4 MB").
 #pragma once
 
 #include <chrono>
 #include <cstdint>
-#include <optional>
 #include <string>
 
 namespace vorlane::DisplayText {
@@ -25,9 +24,6 @@ struct TimeOfDay {
 };
 // Hours, minutes and seconds of the date in the local time zone.
 TimeOfDay localTimeOfDay(Date date);
-// The date of a calendar day and time of day in the local time zone; nothing when a field is
-// out of range (month 13, 31 April, hour 24 ...).
-std::optional<Date> localDate(int year, int month, int day, int hour, int minute, int second);
 
 // A byte count in decimal units as file browsers show it: "Zero KB", "999 bytes", "12 KB",
 // "1.4 MB", "2.35 GB", "1.02 TB".

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "platform/DateFields.h"
 #include "platform/DateParsing.h"
-#include "platform/DisplayText.h"
 
 namespace vorlane {
 namespace {
@@ -29,7 +29,7 @@ TEST(DateParsingTest, ZoneForms) {
         EXPECT_EQ(epochSeconds(*date), kMay17) << text;
     }
     EXPECT_EQ(dateWithText("2024-05-17 08:00:02", ZoneWhenAbsent::Local),
-              DisplayText::localDate(2024, 5, 17, 8, 0, 2));
+              (DateFields{2024, 5, 17, 8, 0, 2}.localDate()));
 }
 
 TEST(DateParsingTest, RefusesBrokenTexts) {

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <ctime>
 
 #include "formats/asset/AVCCExtractor.h"
 #include "media/MediaText.h"
+#include "platform/DateFields.h"
 #include "platform/FileReader.h"
 #include "platform/Text.h"
 #include "timecode/TCHelper.h"
@@ -82,26 +82,9 @@ std::optional<MetadataDate> localDate(const std::string& text) {
     const auto number = [&](size_t at, size_t length) {
         return std::stoi(text.substr(at, length));
     };
-    std::tm fields{};
-    fields.tm_year = number(0, 4) - 1900;
-    fields.tm_mon = number(5, 2) - 1;
-    fields.tm_mday = number(8, 2);
-    fields.tm_hour = number(11, 2);
-    fields.tm_min = number(14, 2);
-    fields.tm_sec = number(17, 2);
-    fields.tm_isdst = -1;
-    if (fields.tm_mon < 0 || fields.tm_mon > 11 || fields.tm_mday < 1 || fields.tm_mday > 31 ||
-        fields.tm_hour > 23 || fields.tm_min > 59 || fields.tm_sec > 60) {
-        return std::nullopt;
-    }
-    const std::time_t seconds = std::mktime(&fields);
-    if (seconds == std::time_t(-1)) return std::nullopt;
-    // The clock holds about 292 years either side of 1970; a date beyond it is no recording date.
-    const auto limit =
-        std::chrono::duration_cast<std::chrono::seconds>(MetadataDate::duration::max()).count() - 1;
-    if (seconds > limit || seconds < -limit) return std::nullopt;
-    return MetadataDate(
-        std::chrono::duration_cast<MetadataDate::duration>(std::chrono::seconds(seconds)));
+    return DateFields{number(0, 4),  number(5, 2),  number(8, 2),
+                      number(11, 2), number(14, 2), number(17, 2)}
+        .localDate();
 }
 
 // Hours, minutes, seconds and frames as binary-coded decimal digits.

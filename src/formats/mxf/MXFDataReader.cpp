@@ -1,11 +1,11 @@
 #include "formats/mxf/MXFDataReader.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 
 #include "formats/mxf/MXFError.h"
 #include "platform/ByteOrder.h"
+#include "platform/DateFields.h"
 
 namespace vorlane {
 namespace {
@@ -74,14 +74,6 @@ MXFIdentifierType identifierTypeOfProperty(int32_t type) {
         default:
             return MXFIdentifierTypeWeakRef;
     }
-}
-
-bool isValidDate(int year, unsigned month, unsigned day, unsigned hour, unsigned minute,
-                 unsigned second) {
-    if (year < 1 || year > 9999 || hour > 23 || minute > 59 || second > 59) return false;
-    return std::chrono::year_month_day(std::chrono::year(year), std::chrono::month(month),
-                                       std::chrono::day(day))
-        .ok();
 }
 
 }  // namespace
@@ -171,26 +163,18 @@ MXFRational MXFDataReader::rationalValue() {
 
 MXFValue MXFDataReader::timestamp() {
     seekRelativeCheck(8);
-    const int year = int16Value();
-    const unsigned month = uint8Value();
-    const unsigned day = uint8Value();
-    const unsigned hour = uint8Value();
-    const unsigned minute = uint8Value();
-    const unsigned second = uint8Value();
+    DateFields fields;
+    fields.year = int16Value();
+    fields.month = uint8Value();
+    fields.day = uint8Value();
+    fields.hour = uint8Value();
+    fields.minute = uint8Value();
+    fields.second = uint8Value();
     uint8Value();  // quarter milliseconds
-    if (!isValidDate(year, month, day, hour, minute, second)) return MXFValue();
-    const std::chrono::sys_days days = std::chrono::year_month_day(
-        std::chrono::year(year), std::chrono::month(month), std::chrono::day(day));
-    const std::chrono::sys_seconds time = days + std::chrono::hours(hour) +
-                                          std::chrono::minutes(minute) +
-                                          std::chrono::seconds(second);
     // Dates the clock cannot hold (before 1678 or after 2261 at nanosecond resolution) are no
     // value rather than an overflow.
-    const int64_t limit =
-        std::chrono::duration_cast<std::chrono::seconds>(MetadataDate::duration::max()).count();
-    const int64_t seconds = time.time_since_epoch().count();
-    if (seconds >= limit || seconds <= -limit) return MXFValue();
-    return MXFValue(MetadataDate(time));
+    const std::optional<MetadataDate> date = fields.dateAtUTCOffset(0);
+    return date ? MXFValue(*date) : MXFValue();
 }
 
 std::string MXFDataReader::utf16StringWithLength(uint64_t length) {

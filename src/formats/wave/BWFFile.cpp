@@ -10,7 +10,7 @@
 #include "formats/wave/RiffFile.h"
 #include "formats/wave/RiffWriter.h"
 #include "platform/ByteOrder.h"
-#include "platform/DisplayText.h"
+#include "platform/DateFields.h"
 #include "platform/Log.h"
 #include "platform/Text.h"
 #include "platform/XMLDocument.h"
@@ -100,7 +100,7 @@ std::optional<MetadataDate> originationDate(const BextRecord& record) {
                                         digitsAt(time, 3, 2), digitsAt(time, 6, 2)};
     if (std::any_of(std::begin(parts), std::end(parts), [](const auto& p) { return !p; }))
         return std::nullopt;
-    return DisplayText::localDate(*parts[0], *parts[1], *parts[2], *parts[3], *parts[4], *parts[5]);
+    return DateFields{*parts[0], *parts[1], *parts[2], *parts[3], *parts[4], *parts[5]}.localDate();
 }
 
 // Scene, take, tape, file name and speed from the recorder's key lines in the description.

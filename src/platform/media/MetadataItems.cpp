@@ -5,6 +5,8 @@
 #include <map>
 #include <set>
 
+#include "platform/DateFields.h"
+
 namespace vorlane {
 namespace {
 
@@ -178,10 +180,6 @@ std::optional<MetadataDate> parseISO8601Date(const std::string& text) {
                     &minute, &second, &consumed) != 6) {
         return std::nullopt;
     }
-    const std::chrono::year_month_day date{std::chrono::year(year),
-                                           std::chrono::month(unsigned(month)),
-                                           std::chrono::day(unsigned(day))};
-    if (!date.ok() || hour > 23 || minute > 59 || second > 60) return std::nullopt;
     size_t at = size_t(consumed);
     std::chrono::microseconds fraction{0};
     if (at < text.size() && text[at] == '.') {
@@ -199,10 +197,10 @@ std::optional<MetadataDate> parseISO8601Date(const std::string& text) {
             if (text[at] == '-') offset = -offset;
         }
     }
-    const auto utc = std::chrono::sys_days(date) + std::chrono::hours(hour) +
-                     std::chrono::minutes(minute) + std::chrono::seconds(second) + fraction -
-                     offset;
-    return std::chrono::time_point_cast<MetadataDate::duration>(utc);
+    const std::optional<MetadataDate> whole =
+        DateFields{year, month, day, hour, minute, second}.dateAtUTCOffset(int(offset.count()));
+    if (!whole) return std::nullopt;
+    return *whole + std::chrono::duration_cast<MetadataDate::duration>(fraction);
 }
 
 }  // namespace vorlane

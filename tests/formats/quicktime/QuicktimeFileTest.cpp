@@ -15,7 +15,7 @@
 #include "media/MediaTrack.h"
 #include "media/MediaTypes.h"
 #include "mediagen/MovieWriter.h"
-#include "platform/DisplayText.h"
+#include "platform/DateFields.h"
 #include "platform/Log.h"
 #include "support/LogCapture.h"
 #include "support/TestSupport.h"
@@ -352,7 +352,7 @@ TEST(QuicktimeFileTest, CameraMetadataKeys) {
     EXPECT_EQ(file->metaDataString(kAngle), "A");
     EXPECT_EQ(file->metaDataString(kLensModel), "Signature Prime 35");
     EXPECT_EQ(file->metaDataString(kCameraName), "A-Cam");
-    EXPECT_EQ(originalDate(*file), DisplayText::localDate(2024, 5, 17, 14, 3, 7));
+    EXPECT_EQ(originalDate(*file), (DateFields{2024, 5, 17, 14, 3, 7}.localDate()));
     EXPECT_EQ(file->uniqueDeviceID(), "ARRIALEXAMINI21745");
 
     const fs::path others =
