@@ -13,7 +13,9 @@ __extension__ typedef __int128 Int128;
 constexpr Int128 kInt64Max = std::numeric_limits<int64_t>::max();
 constexpr Int128 kInt64Min = std::numeric_limits<int64_t>::min();
 
-bool fitsInt64(Int128 v) { return v >= kInt64Min && v <= kInt64Max; }
+bool fitsInt64(Int128 v) {
+    return v >= kInt64Min && v <= kInt64Max;
+}
 
 CMTime validTime(CMTimeValue value, CMTimeScale timescale, uint32_t extraFlags = 0) {
     return CMTime{value, timescale, kCMTimeFlags_Valid | extraFlags, 0};
@@ -84,7 +86,9 @@ CMTime fromInt128(Int128 value, CMTimeScale timescale, uint32_t flags) {
 
 }  // namespace
 
-double CMTime::seconds() const { return CMTimeGetSeconds(*this); }
+double CMTime::seconds() const {
+    return CMTimeGetSeconds(*this);
+}
 
 std::string CMTime::description() const {
     if (!isValid()) return "{INVALID}";
@@ -165,9 +169,13 @@ CMTime CMTimeAbsoluteValue(CMTime time) {
     return time;
 }
 
-CMTime CMTimeMinimum(CMTime lhs, CMTime rhs) { return CMTimeCompare(lhs, rhs) <= 0 ? lhs : rhs; }
+CMTime CMTimeMinimum(CMTime lhs, CMTime rhs) {
+    return CMTimeCompare(lhs, rhs) <= 0 ? lhs : rhs;
+}
 
-CMTime CMTimeMaximum(CMTime lhs, CMTime rhs) { return CMTimeCompare(lhs, rhs) >= 0 ? lhs : rhs; }
+CMTime CMTimeMaximum(CMTime lhs, CMTime rhs) {
+    return CMTimeCompare(lhs, rhs) >= 0 ? lhs : rhs;
+}
 
 int32_t CMTimeCompare(CMTime lhs, CMTime rhs) {
     const bool lhsValid = lhs.isValid();
@@ -186,13 +194,17 @@ bool CMTimeRange::isValid() const {
            duration.value >= 0;
 }
 
-CMTime CMTimeRange::end() const { return CMTimeRangeGetEnd(*this); }
+CMTime CMTimeRange::end() const {
+    return CMTimeRangeGetEnd(*this);
+}
 
 std::string CMTimeRange::description() const {
     return "{" + start.description() + ", " + duration.description() + "}";
 }
 
-CMTimeRange CMTimeRangeMake(CMTime start, CMTime duration) { return CMTimeRange{start, duration}; }
+CMTimeRange CMTimeRangeMake(CMTime start, CMTime duration) {
+    return CMTimeRange{start, duration};
+}
 
 CMTimeRange CMTimeRangeFromTimeToTime(CMTime start, CMTime end) {
     return CMTimeRange{start, CMTimeSubtract(end, start)};

@@ -72,14 +72,30 @@ CMTime CMTimeMaximum(CMTime lhs, CMTime rhs);
 // greater than every valid time.
 int32_t CMTimeCompare(CMTime lhs, CMTime rhs);
 
-inline bool operator==(CMTime lhs, CMTime rhs) { return CMTimeCompare(lhs, rhs) == 0; }
-inline bool operator!=(CMTime lhs, CMTime rhs) { return CMTimeCompare(lhs, rhs) != 0; }
-inline bool operator<(CMTime lhs, CMTime rhs) { return CMTimeCompare(lhs, rhs) < 0; }
-inline bool operator<=(CMTime lhs, CMTime rhs) { return CMTimeCompare(lhs, rhs) <= 0; }
-inline bool operator>(CMTime lhs, CMTime rhs) { return CMTimeCompare(lhs, rhs) > 0; }
-inline bool operator>=(CMTime lhs, CMTime rhs) { return CMTimeCompare(lhs, rhs) >= 0; }
-inline CMTime operator+(CMTime lhs, CMTime rhs) { return CMTimeAdd(lhs, rhs); }
-inline CMTime operator-(CMTime lhs, CMTime rhs) { return CMTimeSubtract(lhs, rhs); }
+inline bool operator==(CMTime lhs, CMTime rhs) {
+    return CMTimeCompare(lhs, rhs) == 0;
+}
+inline bool operator!=(CMTime lhs, CMTime rhs) {
+    return CMTimeCompare(lhs, rhs) != 0;
+}
+inline bool operator<(CMTime lhs, CMTime rhs) {
+    return CMTimeCompare(lhs, rhs) < 0;
+}
+inline bool operator<=(CMTime lhs, CMTime rhs) {
+    return CMTimeCompare(lhs, rhs) <= 0;
+}
+inline bool operator>(CMTime lhs, CMTime rhs) {
+    return CMTimeCompare(lhs, rhs) > 0;
+}
+inline bool operator>=(CMTime lhs, CMTime rhs) {
+    return CMTimeCompare(lhs, rhs) >= 0;
+}
+inline CMTime operator+(CMTime lhs, CMTime rhs) {
+    return CMTimeAdd(lhs, rhs);
+}
+inline CMTime operator-(CMTime lhs, CMTime rhs) {
+    return CMTimeSubtract(lhs, rhs);
+}
 
 struct CMTimeRange {
     CMTime start = kCMTimeInvalid;
