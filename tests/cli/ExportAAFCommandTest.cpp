@@ -57,16 +57,20 @@ TEST_F(ExportAAFCommandTest, TheDemoShootLinkedAndForBatchImport) {
     test::keepForIndependentCheck(out / "demo.aaf", "demo-ama");
     const auto file = test::readAAFFile(out / "demo.aaf");
     ASSERT_TRUE(file);
-    // The pairs of the README, as frames of 1920 samples.
+    // Every pair of the README, in frames of 1920 samples (sound that starts after the picture
+    // meets its first frame at a negative sample).
     struct Pair {
         const char* camera;
         const char* take;
         int64_t takeSampleAtFrameZero;
     };
     for (const Pair& pair :
-         {Pair{"A001_C001", "SC12_T01", 96000}, Pair{"A001_C002", "SC12_T02", 119040},
-          Pair{"B_0002", "SC12_T02", 48000}, Pair{"A001_C003", "SC14_T01_2", 96000}}) {
-        SCOPED_TRACE(pair.camera);
+         {Pair{"A001_C001", "SC12_T01", 96000}, Pair{"B_0001", "SC12_T01", 163200},
+          Pair{"A001_C002", "SC12_T02", 119040}, Pair{"A001_C002", "HANDY_0001", -13 * 1920},
+          Pair{"B_0002", "SC12_T02", 48000}, Pair{"B_0002", "HANDY_0001", -50 * 1920},
+          Pair{"A001_C003", "SC14_T01_1", 96000}, Pair{"A001_C003", "SC14_T01_2", 96000},
+          Pair{"A001_C003", "SC14_T01_3", 96000}, Pair{"A001_C003", "LAV_0001", 48000}}) {
+        SCOPED_TRACE(std::string(pair.camera) + " + " + pair.take);
         const AAFMobView* take = file->mobNamed("MasterMob", pair.take);
         const AAFMobView* camera = file->mobNamed("MasterMob", pair.camera);
         ASSERT_TRUE(take && camera);
