@@ -126,13 +126,13 @@ class AAFMetaDictionary : public AAFObject {
 
     // A new, uninitialised class or type definition.
     template <class T>
-    AAFResult createMetaInstance(const AUID& classID, std::shared_ptr<T>& result) const {
+    AAFResult createMetaInstance(const AUID& classID, std::shared_ptr<T>& result) {
         std::shared_ptr<AAFClassDef> classDef;
         if (const AAFResult looked = lookupClassDef(classID, classDef); AAFFailed(looked))
             return looked;
         if (!classDef->isKindOf(T::kClassID)) return kAAFResultWrongClass;
         result = std::make_shared<T>(classDef);
-        if constexpr (std::is_same_v<T, AAFClassDef>) result->metaDictionary_ = nonConst();
+        if constexpr (std::is_same_v<T, AAFClassDef>) result->metaDictionary_ = this;
         return kAAFResultSuccess;
     }
 
@@ -140,7 +140,6 @@ class AAFMetaDictionary : public AAFObject {
     AAFResult allocateDynamicPid(uint16_t& pid);
 
   private:
-    AAFMetaDictionary* nonConst() const { return const_cast<AAFMetaDictionary*>(this); }
     void addBaseline();
 
     std::map<AUID, std::shared_ptr<AAFClassDef>> classes_;
