@@ -45,7 +45,7 @@ AAFResult AAFObject::checkProperty(uint16_t pid, StoredForm form) const {
 AAFObject::Property& AAFObject::propertyFor(uint16_t pid, StoredForm form) {
     for (Property& property : properties_)
         if (property.pid == pid) return property;
-    properties_.push_back(Property{pid, form, {}, {}, {}, 0, 0, {}});
+    properties_.push_back(Property{pid, form, {}, {}, {}, {}, 0, 0, {}});
     return properties_.back();
 }
 
@@ -97,10 +97,9 @@ AAFResult AAFObject::insertStrongReference(uint16_t pid, const std::shared_ptr<A
     if (!object) return kAAFResultNullParam;
     const auto key = object->uniqueKey();
     if (!key) return kAAFResultWrongClass;
-    if (const Property* set = findProperty(pid)) {
-        if (std::find(set->keys.begin(), set->keys.end(), key->second) != set->keys.end())
-            return kAAFResultDuplicateKey;
-    }
+    if (const Property* set = findProperty(pid);
+        set && set->keyIndex.count(std::string(key->second.begin(), key->second.end())))
+        return kAAFResultDuplicateKey;
     if (const AAFResult adopted = adopt(object); AAFFailed(adopted)) return adopted;
     storeInSet(pid, object, key->first, key->second);
     return kAAFResultSuccess;
@@ -126,6 +125,7 @@ void AAFObject::storeInSet(uint16_t pid, std::shared_ptr<AAFObject> object, uint
     property.keyPid = keyPid;
     property.keySize = uint8_t(key.size());
     property.objects.push_back(std::move(object));
+    property.keyIndex.emplace(key.begin(), key.end());
     property.keys.push_back(std::move(key));
 }
 
@@ -172,10 +172,14 @@ std::optional<std::pair<uint16_t, Bytes>> AAFObject::uniqueKey() const {
     return std::nullopt;
 }
 
-bool AAFObject::writeProperty(
-    const Property& property, CompoundFileWriter& writer, ReferencedPaths& paths,
-    std::vector<StoredFormat::PropertyEntry>& entries,
-    std::vector<std::pair<std::string, const AAFObject*>>& children) const {
+struct AAFObject::StorageContents {
+    std::vector<StoredFormat::PropertyEntry> entries;
+    std::vector<std::pair<std::string, Bytes>> streams;
+    std::vector<std::pair<std::string, const AAFObject*>> children;
+};
+
+bool AAFObject::writeProperty(const Property& property, ReferencedPaths& paths,
+                              StorageContents& contents) const {
     StoredFormat::PropertyEntry entry{property.pid, property.form, {}};
     const AAFPropertyDef* definition = propertyDefinition(property.pid);
     switch (property.form) {
@@ -191,7 +195,7 @@ bool AAFObject::writeProperty(
             const std::string name =
                 mangledName(definition->name(), property.pid, StoredFormat::kStorageNameLimit);
             entry.value = encodeString(name);
-            children.emplace_back(name, property.objects.front().get());
+            contents.children.emplace_back(name, property.objects.front().get());
             break;
         }
         case StoredForm::StrongReferenceVector:
@@ -205,42 +209,58 @@ bool AAFObject::writeProperty(
                 std::vector<uint32_t> localKeys(count);
                 for (uint32_t index = 0; index < count; ++index)
                     localKeys[index] = index;
-                writer.writeStream(name + " index",
-                                   StoredFormat::encodeVectorIndex(localKeys, count));
+                contents.streams.emplace_back(name + " index",
+                                              StoredFormat::encodeVectorIndex(localKeys, count));
             } else {
                 std::vector<StoredFormat::SetIndexEntry> index;
                 index.reserve(count);
                 for (uint32_t position = 0; position < count; ++position)
                     index.push_back({position, property.keys[position]});
-                writer.writeStream(
+                contents.streams.emplace_back(
                     name + " index",
                     StoredFormat::encodeSetIndex(index, count, property.keyPid, property.keySize));
             }
             for (uint32_t position = 0; position < count; ++position)
-                children.emplace_back(StoredFormat::elementName(name, position),
-                                      property.objects[position].get());
+                contents.children.emplace_back(StoredFormat::elementName(name, position),
+                                               property.objects[position].get());
             break;
         }
         default:
             return false;
     }
-    entries.push_back(std::move(entry));
+    contents.entries.push_back(std::move(entry));
     return true;
 }
 
 bool AAFObject::write(CompoundFileWriter& writer, const std::string& name,
                       ReferencedPaths& paths) const {
-    writer.beginStorage(name, classID());
-    std::vector<StoredFormat::PropertyEntry> entries;
-    std::vector<std::pair<std::string, const AAFObject*>> children;
+    StorageContents contents;
     bool written = true;
     for (const Property& property : properties_)
-        written = writeProperty(property, writer, paths, entries, children) && written;
+        written = writeProperty(property, paths, contents) && written;
     Bytes index;
-    written = StoredFormat::encodePropertyIndex(entries, index) && written;
-    writer.writeStream(StoredFormat::kPropertiesStreamName, index);
-    for (const auto& [childName, child] : children)
-        written = child->write(writer, childName, paths) && written;
+    written = StoredFormat::encodePropertyIndex(contents.entries, index) && written;
+    contents.streams.emplace_back(StoredFormat::kPropertiesStreamName, std::move(index));
+
+    // Streams and storages go in reverse directory order, which the compound-file writer files
+    // fastest.
+    std::vector<std::pair<const std::string*, size_t>> order;
+    for (size_t at = 0; at < contents.streams.size(); ++at)
+        order.emplace_back(&contents.streams[at].first, at);
+    for (size_t at = 0; at < contents.children.size(); ++at)
+        order.emplace_back(&contents.children[at].first, contents.streams.size() + at);
+    std::sort(order.begin(), order.end(), [](const auto& left, const auto& right) {
+        return CompoundFileWriter::directoryOrderBefore(*right.first, *left.first);
+    });
+    writer.beginStorage(name, classID());
+    for (const auto& [childName, at] : order) {
+        if (at < contents.streams.size()) {
+            writer.writeStream(*childName, contents.streams[at].second);
+        } else {
+            const AAFObject* child = contents.children[at - contents.streams.size()].second;
+            written = child->write(writer, *childName, paths) && written;
+        }
+    }
     writer.endStorage();
     return written;
 }

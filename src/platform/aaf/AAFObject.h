@@ -13,6 +13,7 @@
 
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -95,7 +96,8 @@ class AAFObject {
         StoredForm form = StoredForm::Data;
         Bytes data;
         std::vector<std::shared_ptr<AAFObject>> objects;
-        std::vector<Bytes> keys;  // of a set's elements
+        std::vector<Bytes> keys;         // of a set's elements
+        std::set<std::string> keyIndex;  // the keys as byte strings, for lookups
         uint16_t keyPid = 0;
         uint8_t keySize = 0;
         std::vector<uint16_t> targetPath;  // of a weak reference
@@ -107,9 +109,10 @@ class AAFObject {
     const AAFPropertyDef* propertyDefinition(uint16_t pid) const;
     AAFResult checkProperty(uint16_t pid, StoredForm form) const;
     AAFResult adopt(const std::shared_ptr<AAFObject>& object);
-    bool writeProperty(const Property& property, CompoundFileWriter& writer, ReferencedPaths& paths,
-                       std::vector<StoredFormat::PropertyEntry>& entries,
-                       std::vector<std::pair<std::string, const AAFObject*>>& children) const;
+    // What a storage holds: the property index's entries, index streams, sub-storages.
+    struct StorageContents;
+    bool writeProperty(const Property& property, ReferencedPaths& paths,
+                       StorageContents& contents) const;
 
     std::shared_ptr<AAFClassDef> definition_;
     std::vector<Property> properties_;

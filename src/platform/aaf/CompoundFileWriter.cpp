@@ -5,6 +5,7 @@
 #include <gsf/gsf-output-memory.h>
 #include <gsf/gsf-utils.h>
 
+#include <cctype>
 #include <cstring>
 #include <mutex>
 #include <vector>
@@ -131,6 +132,16 @@ void CompoundFileWriter::writeStream(const std::string& name, std::span<const ui
         state_->failed = true;
     if (!gsf_output_close(stream)) state_->failed = true;
     g_object_unref(stream);
+}
+
+bool CompoundFileWriter::directoryOrderBefore(const std::string& left, const std::string& right) {
+    if (left.size() != right.size()) return left.size() < right.size();
+    for (size_t at = 0; at < left.size(); ++at) {
+        const int a = std::toupper(static_cast<unsigned char>(left[at]));
+        const int b = std::toupper(static_cast<unsigned char>(right[at]));
+        if (a != b) return a < b;
+    }
+    return false;
 }
 
 std::optional<Bytes> CompoundFileWriter::finish() {

@@ -35,6 +35,11 @@ class CompoundFileWriter {
     // Closes every storage and answers the document; nothing when any step failed.
     std::optional<Bytes> finish();
 
+    // The order of names in a storage's directory: shorter names first, names of one length by
+    // their upper-case characters. A storage's children are filed fastest when added in reverse
+    // order (libgsf keeps them sorted and walks the list from its smallest name).
+    static bool directoryOrderBefore(const std::string& left, const std::string& right);
+
   private:
     struct State;
     std::unique_ptr<State> state_;
