@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "TestPaths.h"
 #include "app/ExportCommands.h"
 #include "app/StandardDefaults.h"
 #include "export/XMLExportOptionsController.h"
