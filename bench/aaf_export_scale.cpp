@@ -3,11 +3,13 @@
 // from the pool, sync groups numbered, synced clips included, one file written through a
 // temporary file). Reports the clips handed to the writer, the bytes of the file, and the bytes
 // the process wrote during a run (from /proc/self/io) over the file's size: 1.0 when the file is
-// written once and nothing else is written.
+// written once and nothing else is written. With VORLANE_AAF_KEEP_DIR set, the files are kept
+// there.
 //
 //   build/release/bench/bench_aaf_export_scale
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -57,6 +59,14 @@ void exportDay(benchmark::State& state, const char* name, const Run& run) {
     state.counters["clips"] = clips;
     state.counters["bytes"] = bytes;
     state.counters["written/bytes"] = written / bytes;
+    // The independent reader's check (tools/aaf_check.py) can read the last file of each size.
+    if (const char* keep = std::getenv("VORLANE_AAF_KEEP_DIR")) {
+        std::error_code error;
+        std::filesystem::copy_file(url,
+                                   std::filesystem::path(keep) / (std::to_string(state.range(0)) +
+                                                                  "-" + url.filename().string()),
+                                   std::filesystem::copy_options::overwrite_existing, error);
+    }
     std::filesystem::remove(url);
     state.SetComplexityN(state.range(0));
 }

@@ -141,12 +141,12 @@ class Checker:
 
     def check_chain(self, master):
         name = master.name
-        files = [m for m in self.mobs.values()
-                 if isinstance(m, aaf2.mobs.SourceMob) and m.name == name + ".PHYS"]
-        if len(files) != 1:
-            self.fail("master %r has %d file sources" % (name, len(files)))
+        # Files of one name in different folders each have their chain: follow the references.
+        sources = {str(slot.segment["SourceID"].value) for slot in master.slots}
+        source = self.mobs.get(sources.pop()) if len(sources) == 1 else None
+        if not isinstance(source, aaf2.mobs.SourceMob) or source.name != name + ".PHYS":
+            self.fail("master %r does not refer to one file source %r" % (name, name + ".PHYS"))
             return
-        source = files[0]
         physical = None
         for slot in master.slots:
             if slot.name != ("V1" if slot.media_kind == "Picture" else "A%d" % slot["PhysicalTrackNumber"].value):
