@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 
+#include "CountingPanel.h"
 #include "GeneratedPool.h"
 #include "app/ExportCommands.h"
 #include "export/XMLExportOptionsController.h"
@@ -16,21 +17,9 @@
 namespace vorlane {
 namespace {
 
+using bench::CountingPanel;
 using bench::GeneratedPool;
 using bench::poolOfSize;
-
-// Counts what the run reports and keeps nothing else.
-class CountingPanel : public ExportRunPanel {
-  public:
-    void logEntry(const std::string& text) override {
-        for (size_t at = text.find("Adding "); at != std::string::npos;
-             at = text.find("Adding ", at + 1))
-            ++clips;
-    }
-    void setPercent(double) override {}
-    void stop() override {}
-    int clips = 0;
-};
 
 void exportDay(benchmark::State& state, XMLExportOptionsController::XMLTypeItem type,
                const char* name) {

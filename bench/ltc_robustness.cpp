@@ -95,8 +95,8 @@ int main(int argc, char** argv) {
         conditions.push_back(condition);
     }
     for (const double cutoff : {2000.0, 1000.0}) {
-        Condition condition{"low-pass " + std::to_string(int(cutoff)) + " Hz, SNR 20 dB", -10.0,
-                            {}};
+        Condition condition{
+            "low-pass " + std::to_string(int(cutoff)) + " Hz, SNR 20 dB", -10.0, {}};
         condition.impairments.lowPassHz = cutoff;
         condition.impairments.signalToNoiseDb = 20.0;
         conditions.push_back(condition);

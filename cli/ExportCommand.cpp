@@ -10,6 +10,7 @@
 #include "app/ConsoleAlertPresenter.h"
 #include "app/ExportCommands.h"
 #include "app/URLValidator.h"
+#include "export/AAFExportOptionsController.h"
 #include "export/ExportOptionMenus.h"
 #include "export/XMLExportOptionsController.h"
 #include "platform/AtomicFileWriter.h"
@@ -23,6 +24,7 @@ namespace fs = std::filesystem;
 // The explicit choices of the command line, checked.
 struct ExportChoices {
     bool fcpxml = true;
+    bool aaf = false;
     std::optional<int64_t> xmlTypeIndex;
     std::optional<int64_t> frameRateIndex;
     std::optional<int64_t> videoFormatIndex;
@@ -89,6 +91,15 @@ std::optional<ExportChoices> parseChoices(const PathInput& input, const std::str
         return std::nullopt;
     };
     choices.fcpxml = kind == "fcpxml";
+    choices.aaf = kind == "aaf";
+    if (choices.aaf) {
+        for (const char* option : {"--version", "--size", "--audio-rate"})
+            if (options.value(option)) return fail(std::string(option) + " does not apply to aaf");
+        for (const char* option : {"--interlaced", "--nested", "--linked", "--open"})
+            if (options.has(option)) return fail(std::string(option) + " does not apply to aaf");
+    } else if (options.has("--batch")) {
+        return fail("--batch applies to aaf only");
+    }
     if (const auto version = options.value("--version")) {
         if (!choices.fcpxml) return fail("--version applies to fcpxml only");
         if (*version == "1.7")
@@ -167,8 +178,8 @@ std::optional<std::string> destinationProblem(const fs::path& destination) {
 // stderr.
 class ConsoleExportPanel : public ExportRunPanel {
   public:
-    explicit ConsoleExportPanel(ConsoleProgress* progress) : progress_(progress) {
-        if (progress_) progress_->startWithTitle("XML Export");
+    ConsoleExportPanel(ConsoleProgress* progress, const std::string& title) : progress_(progress) {
+        if (progress_) progress_->startWithTitle(title);
     }
     void logEntry(const std::string& text) override {
         log_ += text;
@@ -195,20 +206,56 @@ bool writeLogFile(const fs::path& path, const std::string& text) {
            writer->commit();
 }
 
+// The XML dialog's options as the command line chose them.
+XMLExportOptionsController xmlOptions(const ExportChoices& choices, const PathInput& input,
+                                      const ExportCommands& commands, const MediaPool& pool) {
+    XMLExportOptionsController options;
+    options.loadUserDefaults(pool.userDefaults());
+    if (choices.xmlTypeIndex)
+        options.xmlTypeSelect(*choices.xmlTypeIndex);
+    else if (choices.fcpxml != (options.allowedFileType() == "fcpxml"))
+        options.xmlTypeSelect(choices.fcpxml
+                                  ? XMLExportOptionsController::XMLTypeItemFCPXML17
+                                  : XMLExportOptionsController::XMLTypeItemNestedSequences);
+    commands.preselectOptions(options);
+    if (choices.frameRateIndex) options.setFrameRateIndex(*choices.frameRateIndex);
+    if (choices.customSize) {
+        options.setCustomVideoSize(choices.customSize->width, choices.customSize->height);
+        options.videoFormatSelect(*choices.videoFormatIndex);
+    }
+    if (choices.audioFormatIndex) options.setAudioFormatIndex(*choices.audioFormatIndex);
+    options.setSyncedClipsChecked(!input.arguments.has("--no-synced-clips"));
+    options.setOpenInFCPChecked(input.arguments.has("--open"));
+    options.readSettings();
+    return options;
+}
+
+// The AAF dialog's options: media linked in place unless --batch asks for a batch import.
+AAFExportOptionsController aafOptions(const ExportChoices& choices, const PathInput& input,
+                                      const ExportCommands& commands) {
+    AAFExportOptionsController options;
+    commands.preselectOptions(options);
+    if (choices.frameRateIndex) options.setFrameRateIndex(*choices.frameRateIndex);
+    options.setAafExportTypeIndex(input.arguments.has("--batch") ? 1 : 0);
+    options.setSyncedClipsChecked(!input.arguments.has("--no-synced-clips"));
+    options.readSettings();
+    return options;
+}
+
 }  // namespace
 
 int runExportCommand(const std::vector<std::string>& arguments) {
-    if (arguments.empty()) return usageError("no export kind given (fcpxml or xml)");
+    if (arguments.empty()) return usageError("no export kind given (fcpxml, xml or aaf)");
     const std::string& kind = arguments.front();
-    if (kind == "aaf" || kind == "movies" || kind == "timecode")
+    if (kind == "movies" || kind == "timecode")
         return failure("export " + kind + " is not available in this version");
-    if (kind != "fcpxml" && kind != "xml")
-        return usageError("unknown export kind '" + kind + "' (fcpxml or xml)");
+    if (kind != "fcpxml" && kind != "xml" && kind != "aaf")
+        return usageError("unknown export kind '" + kind + "' (fcpxml, xml or aaf)");
     int status = kExitSuccess;
     const auto input = parsePathInput(
         std::vector<std::string>(arguments.begin() + 1, arguments.end()),
         {"--drop-frame", "--interlaced", "--no-synced-clips", "--nested", "--linked", "--open",
-         "--strict", "--quiet"},
+         "--batch", "--strict", "--quiet"},
         {"-o", "--version", "--rate", "--size", "--audio-rate", "--log"}, "paths", status);
     if (!input) return status;
     const auto choices = parseChoices(*input, kind, status);
@@ -225,33 +272,18 @@ int runExportCommand(const std::vector<std::string>& arguments) {
     ApplicationController::AddResult result;
     const bool allRead = analyzePaths(controller, *input, result);
     MediaPool& pool = controller.mediaPool();
-
-    XMLExportOptionsController options;
-    options.loadUserDefaults(pool.userDefaults());
-    if (choices->xmlTypeIndex)
-        options.xmlTypeSelect(*choices->xmlTypeIndex);
-    else if (choices->fcpxml != (options.allowedFileType() == "fcpxml"))
-        options.xmlTypeSelect(choices->fcpxml
-                                  ? XMLExportOptionsController::XMLTypeItemFCPXML17
-                                  : XMLExportOptionsController::XMLTypeItemNestedSequences);
     ExportCommands commands(pool);
-    commands.preselectOptions(options);
-    if (choices->frameRateIndex) options.setFrameRateIndex(*choices->frameRateIndex);
-    if (choices->customSize) {
-        options.setCustomVideoSize(choices->customSize->width, choices->customSize->height);
-        options.videoFormatSelect(*choices->videoFormatIndex);
-    }
-    if (choices->audioFormatIndex) options.setAudioFormatIndex(*choices->audioFormatIndex);
-    options.setSyncedClipsChecked(!input->arguments.has("--no-synced-clips"));
-    options.setOpenInFCPChecked(input->arguments.has("--open"));
-    options.readSettings();
 
     std::unique_ptr<ConsoleProgress> progress;
     if (!input->arguments.has("--quiet"))
         progress =
             std::make_unique<ConsoleProgress>(std::cerr, ConsoleProgress::styleForStandardError());
-    ConsoleExportPanel panel(progress.get());
-    const bool written = commands.exportXML(choices->destination, options, panel);
+    ConsoleExportPanel panel(progress.get(), choices->aaf ? "AAF Export" : "XML Export");
+    const bool written =
+        choices->aaf ? commands.exportAAF(choices->destination,
+                                          aafOptions(*choices, *input, commands), panel)
+                     : commands.exportXML(choices->destination,
+                                          xmlOptions(*choices, *input, commands, pool), panel);
 
     int exitStatus = allRead ? kExitSuccess : kExitInputFailed;
     if (choices->logFile && !writeLogFile(*choices->logFile, panel.log()))

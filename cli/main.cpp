@@ -32,6 +32,8 @@ constexpr const char* kUsage =
     "  vorlane export fcpxml|xml -o FILE PATH... [--version 1.5|1.6|1.7] [--rate R]\n"
     "              [--drop-frame] [--size WxH] [--interlaced] [--audio-rate HZ]\n"
     "              [--no-synced-clips] [--nested|--linked] [--open] [--log FILE] [--strict]\n"
+    "  vorlane export aaf -o FILE PATH... [--batch] [--rate R] [--drop-frame]\n"
+    "              [--no-synced-clips] [--log FILE] [--strict]\n"
     "  vorlane settings [list [--json] | get KEY | set KEY VALUE | reset]\n"
     "  vorlane --version | --help\n"
     "\n"

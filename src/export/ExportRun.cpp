@@ -231,6 +231,7 @@ bool ExportRun::exportAAF(const std::filesystem::path& url,
         panel_.logEntry("\nUpdating AAF-File: " + url.string() + "\n");
         panel_.setPercent(99);
         written = exporter.closeFile();
+        if (!written) panel_.logEntry(">>>>> Failed to write AAF file (" + url.string() + ")!\n");
     }
     panel_.logEntry("\nAAF Export ended.\n");
     panel_.stop();

@@ -28,10 +28,29 @@ bool isPositive(CMTime time) {
     return time.isValid() && time > kCMTimeZero;
 }
 
-// The time on the frame grid of the rate (the nearest frame); unchanged without a rate.
-CMTime onFrameGrid(CMTime time, double frameRate) {
+__extension__ typedef __int128 Int128;
+
+enum class GridRounding { Down, Nearest, Up };
+
+// The time on the frame grid of the rate: the frame boundary at or before it, the nearest one
+// or the one at or after it; unchanged without a rate.
+CMTime onFrameGrid(CMTime time, double frameRate, GridRounding rounding = GridRounding::Nearest) {
     if (!time.isValid() || !(frameRate > 0.0)) return time;
-    return TCHelper::quantizeTime(time, frameRate);
+    const CMTime frame = TCHelper(frameRate, false).preciseFrameDuration();
+    if (!frame.isValid() || frame.value <= 0) return time;
+    // time / frame = (value * frame timescale) / (timescale * frame value), counted exactly.
+    const Int128 dividend = Int128(time.value) * frame.timescale;
+    const Int128 divisor = Int128(time.timescale) * frame.value;
+    Int128 frames = dividend / divisor;
+    Int128 rest = dividend % divisor;
+    if (rest < 0) {
+        --frames;
+        rest += divisor;
+    }
+    if ((rounding == GridRounding::Up && rest != 0) ||
+        (rounding == GridRounding::Nearest && 2 * rest >= divisor))
+        ++frames;
+    return CMTimeMultiply(frame, int64_t(frames));
 }
 
 // The timecode's time on its own frame grid.
@@ -124,7 +143,102 @@ std::shared_ptr<MediaFile> firstSourceFile(const MediaTrack& track) {
     return segment ? sourceMediaFileOfSegment(*segment) : nullptr;
 }
 
+// Where a segment's material starts on its own timeline: its source start, on the file's
+// timecode when the file has a usable one.
+CMTime exactSourceStart(const MediaSegment& segment) {
+    const std::shared_ptr<MediaFile> file = sourceMediaFileOfSegment(segment);
+    const CMTime start = segment.timeMapping().source.start;
+    return file ? start + usableFileTimecodeTime(*file) : start;
+}
+
+bool isSound(const MediaSegment& segment) {
+    const std::shared_ptr<MediaFile> file = sourceMediaFileOfSegment(segment);
+    return file && !file->hasVideo();
+}
+
 }  // namespace
+
+// The timeline a composition's story is written on. Composition time zero lies at the
+// composition's timecode; story elements go on the frame grid of the container's format: the
+// composition's start and end rounded outward, so that no sound is cut, the boundaries between
+// elements to the nearest frame. A picture that moves onto the grid (the sync map's cuts leave
+// takes anywhere) carries its sound along: sound keeps its exact distance to the picture it
+// plays with, the first one it overlaps, to the sample.
+class FCPXMLExport::StoryTimeline {
+  public:
+    StoryTimeline(const MediaComposition& composition, const TCHelper& timecode, double frameRate)
+        : origin_(timecode.time()),
+          frameRate_(frameRate),
+          end_(composition.duration()),
+          gapStart_(oneHourWithTC(TCHelper(frameRate, false))) {
+        for (const std::shared_ptr<MediaTrack>& track : composition.videoTracks()) {
+            std::vector<std::pair<CMTimeRange, CMTime>>& shifts = pictureShifts_.emplace_back();
+            for (const MediaSegment& segment : track->segments()) {
+                if (segment.isEmpty() || !sourceMediaFileOfSegment(segment)) continue;
+                const CMTimeRange target = segment.timeMapping().target;
+                const CMTime moved = boundary(target.start) - (origin_ + target.start);
+                const CMTime start = exactSourceStart(segment);
+                shifts.emplace_back(target, moved - (pictureStart(start) - start));
+            }
+        }
+    }
+
+    double frameRate() const { return frameRate_; }
+    // The frame boundaries at or before the composition's start and at or after its end.
+    CMTime start() const { return boundary(kCMTimeZero); }
+    CMTime end() const { return boundary(end_); }
+
+    // A storyline element over a range of the composition: from boundary to boundary; a gap's
+    // own timeline begins an hour in, a picture's at its first frame on the grid.
+    Placement storylinePlacement(CMTimeRange range, const MediaSegment* segment) const {
+        const CMTime offset = boundary(range.start);
+        return {offset, boundary(range.end()) - offset,
+                segment ? pictureStart(exactSourceStart(*segment)) : gapStart_};
+    }
+
+    // An element anchored to a parent: a picture on the grid; sound at its exact place moved
+    // with its picture, for whole frames. The offset lies on the parent's own timeline.
+    Placement anchoredPlacement(const MediaSegment& segment, const Placement& parent) const {
+        const CMTimeRange target = segment.timeMapping().target;
+        Placement placement = storylinePlacement(target, &segment);
+        if (isSound(segment)) {
+            placement = {origin_ + target.start + soundShift(target),
+                         onFrameGrid(target.duration, frameRate_, GridRounding::Up),
+                         exactSourceStart(segment)};
+        }
+        placement.offset = parent.start + (placement.offset - parent.offset);
+        return placement;
+    }
+
+  private:
+    CMTime boundary(CMTime time) const {
+        const GridRounding rounding = time <= kCMTimeZero ? GridRounding::Down
+                                      : time >= end_      ? GridRounding::Up
+                                                          : GridRounding::Nearest;
+        return onFrameGrid(origin_ + time, frameRate_, rounding);
+    }
+
+    CMTime pictureStart(CMTime start) const { return onFrameGrid(start, frameRate_); }
+
+    // How far the first picture that the range overlaps moved: its place on the grid less its
+    // exact place, less what its first frame moved within its file.
+    CMTime soundShift(CMTimeRange range) const {
+        for (const auto& shifts : pictureShifts_) {
+            const auto found = std::partition_point(
+                shifts.begin(), shifts.end(),
+                [&](const auto& shift) { return shift.first.end() <= range.start; });
+            if (found != shifts.end() && found->first.start < range.end()) return found->second;
+        }
+        return kCMTimeZero;
+    }
+
+    CMTime origin_;
+    double frameRate_;
+    CMTime end_;
+    CMTime gapStart_;
+    // The pictures of each picture track in order: their ranges and how far they moved.
+    std::vector<std::vector<std::pair<CMTimeRange, CMTime>>> pictureShifts_;
+};
 
 // Creation and the document skeleton.
 
@@ -141,6 +255,7 @@ FCPXMLExport::FCPXMLExport(std::filesystem::path url, double version, const User
       version_(version),
       subRolePrefix_(defaults.stringForKey(DefaultsKey::fcpxSubRolePrefix).value_or("Trk")) {
     formatCache_.reserve(10);
+    formatRates_.reserve(10);
     resourceCache_.reserve(10);
     keywordCache_.reserve(10);
     rootNode_.setAttribute("version", formatMediaText("%1.1f", version_));
@@ -217,6 +332,7 @@ size_t FCPXMLExport::addFormatNodeWithFrameRate(double frameRate, MediaSize size
         if (isVersion17()) format.setAttribute("colorSpace", "1-1-1 (Rec. 709)");
     }
     formatCache_.push_back(name);
+    formatRates_.push_back(name == "FFVideoFormatRateUndefined" ? 0.0 : frameRate);
     formatPositions_.emplace(name, position);
     return position;
 }
@@ -318,56 +434,31 @@ CMTime FCPXMLExport::oneHourWithTC(const TCHelper& timecode) {
     return CMTimeMake(int64_t(frame.timescale) * 3600, frame.timescale);
 }
 
-ExportXMLElement* FCPXMLExport::gapNodeForEmptySegment(ExportXMLElement& parent,
-                                                       const MediaSegment& segment,
-                                                       const TCHelper& timecode) {
-    const CMTimeRange target = segment.timeMapping().target;
-    const double rate = timecode.frameRate();
-    const CMTime at = timecode.time() + target.start;
-    const CMTime offset = onFrameGrid(at, rate);
-    const CMTime duration = onFrameGrid(target.duration + (at - offset), rate);
-    if (!isPositive(duration)) return nullptr;
-    return &storyElementNode(parent, "gap", std::string("Pause"), offset, duration,
-                             oneHourWithTC(timecode));
+FCPXMLExport::StoryElement FCPXMLExport::gapNodeForEmptySegment(ExportXMLElement& parent,
+                                                                const MediaSegment& segment,
+                                                                const StoryTimeline& timeline) {
+    const Placement placement = timeline.storylinePlacement(segment.timeMapping().target, nullptr);
+    if (!isPositive(placement.duration)) return {};
+    return {&storyElementNode(parent, "gap", std::string("Pause"), placement.offset,
+                              placement.duration, placement.start),
+            placement};
 }
 
-// A connected clip's offset lies on its parent's own timeline, which begins at the parent's
-// start: the parent's source start plus its file timecode (one hour for a gap).
-ExportXMLElement* FCPXMLExport::assetNodeForSegment(ExportXMLElement& parent,
-                                                    const MediaSegment& segment,
-                                                    const MediaSegment* parentSegment,
-                                                    const TCHelper& timecode) {
+FCPXMLExport::StoryElement FCPXMLExport::assetNodeForSegment(ExportXMLElement& parent,
+                                                             const MediaSegment& segment,
+                                                             const StoryTimeline& timeline,
+                                                             const StoryElement* anchor) {
     const std::shared_ptr<MediaFile> file = sourceMediaFileOfSegment(segment);
-    if (!file) return nullptr;
-    const CMTimeMapping& mapping = segment.timeMapping();
-    CMTime start = mapping.source.start + usableFileTimecodeTime(*file);
-    CMTime offset;
-    if (!parentSegment) {
-        offset = timecode.time() + mapping.target.start;
-    } else {
-        const CMTimeMapping& parentMapping = parentSegment->timeMapping();
-        offset = mapping.target.start - parentMapping.target.start;
-        if (parentSegment->isEmpty()) {
-            offset = offset + oneHourWithTC(timecode);
-        } else if (const auto parentFile = sourceMediaFileOfSegment(*parentSegment)) {
-            offset = offset + parentMapping.source.start + usableFileTimecodeTime(*parentFile);
-        }
-    }
-    CMTime duration = mapping.target.duration;
-    if (!parentSegment || file->hasVideo()) {
-        const double rate = timecode.frameRate();
-        start = onFrameGrid(start, rate);
-        const CMTime snapped = onFrameGrid(offset, rate);
-        duration = onFrameGrid(duration + (offset - snapped), rate);
-        offset = snapped;
-    }
-    if (!isPositive(duration)) return nullptr;
-    return &clipNodeWithFile(parent, *file, {offset, duration, start}, timecode);
+    if (!file) return {};
+    const Placement placement =
+        anchor ? timeline.anchoredPlacement(segment, anchor->placement)
+               : timeline.storylinePlacement(segment.timeMapping().target, &segment);
+    if (!isPositive(placement.duration)) return {};
+    return {&clipNodeWithFile(parent, *file, placement, timeline.frameRate()), placement};
 }
 
 ExportXMLElement& FCPXMLExport::clipNodeWithFile(ExportXMLElement& parent, const MediaFile& file,
-                                                 const Placement& placement,
-                                                 const TCHelper& timecode) {
+                                                 const Placement& placement, double timelineRate) {
     ExportXMLElement& clip =
         storyElementNode(parent, "clip", nameWithoutExtension(file.name()), placement.offset,
                          placement.duration, placement.start);
@@ -383,7 +474,7 @@ ExportXMLElement& FCPXMLExport::clipNodeWithFile(ExportXMLElement& parent, const
         if (const auto role = file.metaDataString(kFCPXVideoRole))
             video.setAttribute("role", *role);
         const double rate = file.frameRate();
-        if (rate > 0.0 && rate != timecode.frameRate()) {
+        if (rate > 0.0 && rate != timelineRate) {
             // Only the rates that the format can name are conformed; others play as they are.
             const std::string rateText = conformRateText(rate);
             if (conformableRates().count(rateText) != 0) {
@@ -586,9 +677,15 @@ FCPXMLExport::ConnectableTrack FCPXMLExport::connectableTrack(const MediaTrack& 
         track.segmentsIncludingSubSegments()};
 }
 
-void FCPXMLExport::connectSegments(ExportXMLElement& mainElement, const MediaSegment& mainSegment,
+void FCPXMLExport::addChannelsAndMetadata(const MediaFile& file, ExportXMLElement& clip) {
+    addAudioChannelInfosOfMediaFile(file, clip, keepOriginalAudio());
+    const MetadataDictionary metadata = file.metaData();
+    addMetadata(&metadata, clip);
+}
+
+void FCPXMLExport::connectSegments(const StoryElement& mainElement, const MediaSegment& mainSegment,
                                    const std::vector<ConnectableTrack>& tracks,
-                                   const TCHelper& timecode) {
+                                   const StoryTimeline& timeline) {
     const CMTimeRange range = mainSegment.timeMapping().target;
     const std::optional<std::filesystem::path> mainURL = mainSegment.sourceURL();
     for (const ConnectableTrack& track : tracks) {
@@ -605,14 +702,11 @@ void FCPXMLExport::connectSegments(ExportXMLElement& mainElement, const MediaSeg
             if (segment.isEmpty() || segment.sourceURL() == mainURL) continue;
             if (!usedSegments_.insert({track.track, size_t(at - segments.begin())}).second)
                 continue;
-            ExportXMLElement* clip =
-                assetNodeForSegment(mainElement, segment, &mainSegment, timecode);
-            if (!clip) continue;
-            clip->setAttribute("lane", track.lane);
-            const std::shared_ptr<MediaFile> file = sourceMediaFileOfSegment(segment);
-            addAudioChannelInfosOfMediaFile(*file, *clip, keepOriginalAudio());
-            const MetadataDictionary metadata = file->metaData();
-            addMetadata(&metadata, *clip);
+            const StoryElement clip =
+                assetNodeForSegment(*mainElement.node, segment, timeline, &mainElement);
+            if (!clip.node) continue;
+            clip.node->setAttribute("lane", track.lane);
+            addChannelsAndMetadata(*sourceMediaFileOfSegment(segment), *clip.node);
         }
     }
 }
@@ -631,53 +725,52 @@ void FCPXMLExport::addComposition(const std::shared_ptr<MediaComposition>& compo
         composition->hasVideo() ? composition->firstVideoTrack() : composition->firstAudioTrack();
     const std::string clipName = composition->name();
 
-    ExportXMLElement* container = nullptr;
-    ExportXMLElement* keywordNode = nullptr;
+    // The container's format gives the frame grid of its story.
+    std::shared_ptr<TCHelper> containerTimecode = timecode;
+    size_t format = 0;
     switch (encodingType) {
         case EncodingSyncedClip: {
             const std::shared_ptr<MediaFile> file = firstSourceFile(*mainTrack);
-            std::shared_ptr<TCHelper> clipTimecode = timecode;
             if (file && !file->timecode() && file->frameRate() > 0.0)
-                clipTimecode = TCHelper::helperWithFrameRate(file->frameRate(), false);
-            container =
-                &storyElementNode(*eventNode_, syncedClipElementName(), clipName, kCMTimeInvalid,
-                                  composition->duration(), roundedTimecodeTime(*clipTimecode));
-            const size_t format = file ? addFormatNodeForMediaFile(file.get())
-                                       : addFormatNodeForTimecode(clipTimecode.get());
-            container->setAttribute("format", formatMediaText("format_%zu", format));
-            container->setAttribute("tcFormat", clipTimecode->dropFrameString());
-            keywordNode = container;
+                containerTimecode = TCHelper::helperWithFrameRate(file->frameRate(), false);
+            format = file ? addFormatNodeForMediaFile(file.get())
+                          : addFormatNodeForTimecode(containerTimecode.get());
             break;
         }
-        case EncodingProject: {
+        case EncodingProject:
+        case EncodingAllInOne:
             shiftCompToMatchFrameGrid(composition, *timecode);
-            ExportXMLElement& project = eventNode_->appendChild("project");
-            project.setAttribute("name", clipName);
-            container = &project.appendChild("sequence");
-            container->setAttribute("duration", timeText(composition->duration()));
-            container->setAttribute("format",
-                                    formatMediaText("format_%zu", addProjectFormatNode()));
-            container->setAttribute("tcStart", timeText(roundedTimecodeTime(*timecode)));
-            container->setAttribute("tcFormat", timecode->dropFrameString());
-            container->setAttribute("audioLayout", "stereo");
-            container->setAttribute("audioRate",
-                                    formatMediaText("%gk", projectAudioSampleRate() / 1000.0));
-            if (isVersion16()) container->setAttribute("renderColorSpace", "Rec. 709");
+            format = addProjectFormatNode();
             break;
-        }
-        case EncodingAllInOne: {
-            shiftCompToMatchFrameGrid(composition, *timecode);
-            container =
-                &storyElementNode(*eventNode_, syncedClipElementName(), clipName, kCMTimeInvalid,
-                                  composition->duration(), roundedTimecodeTime(*timecode));
-            container->setAttribute("format",
-                                    formatMediaText("format_%zu", addProjectFormatNode()));
-            container->setAttribute("tcFormat", timecode->dropFrameString());
-            keywordNode = container;
-            break;
-        }
         default:
             return;
+    }
+    const StoryTimeline timeline(*composition, *timecode, frameRateOfFormat(format));
+    const CMTime start =
+        onFrameGrid(containerTimecode->time(), timeline.frameRate(), GridRounding::Down);
+    const CMTime duration = timeline.end() - timeline.start();
+    const std::string formatText = formatMediaText("format_%zu", format);
+
+    ExportXMLElement* container = nullptr;
+    ExportXMLElement* keywordNode = nullptr;
+    if (encodingType == EncodingProject) {
+        ExportXMLElement& project = eventNode_->appendChild("project");
+        project.setAttribute("name", clipName);
+        container = &project.appendChild("sequence");
+        container->setAttribute("duration", timeText(duration));
+        container->setAttribute("format", formatText);
+        container->setAttribute("tcStart", timeText(start));
+        container->setAttribute("tcFormat", timecode->dropFrameString());
+        container->setAttribute("audioLayout", "stereo");
+        container->setAttribute("audioRate",
+                                formatMediaText("%gk", projectAudioSampleRate() / 1000.0));
+        if (isVersion16()) container->setAttribute("renderColorSpace", "Rec. 709");
+    } else {
+        container = &storyElementNode(*eventNode_, syncedClipElementName(), clipName,
+                                      kCMTimeInvalid, duration, start);
+        container->setAttribute("format", formatText);
+        container->setAttribute("tcFormat", containerTimecode->dropFrameString());
+        keywordNode = container;
     }
 
     ExportXMLElement& spine = container->appendChild("spine");
@@ -690,24 +783,24 @@ void FCPXMLExport::addComposition(const std::shared_ptr<MediaComposition>& compo
             if (track != mainTrack) connected.push_back(connectableTrack(*track, false));
     }
     for (const MediaSegment& segment : mainTrack->segmentsIncludingSubSegments()) {
-        ExportXMLElement* element = segment.isEmpty()
-                                        ? gapNodeForEmptySegment(spine, segment, *timecode)
-                                        : assetNodeForSegment(spine, segment, nullptr, *timecode);
-        if (!element) continue;
-        connectSegments(*element, segment, connected, *timecode);
+        const StoryElement element = segment.isEmpty()
+                                         ? gapNodeForEmptySegment(spine, segment, timeline)
+                                         : assetNodeForSegment(spine, segment, timeline, nullptr);
+        if (!element.node) continue;
+        connectSegments(element, segment, connected, timeline);
         const std::shared_ptr<MediaFile> file =
             segment.isEmpty() ? nullptr : sourceMediaFileOfSegment(segment);
         if (file && file->type() == MediaTypeMovie) {
             const bool keep = encodingType == EncodingSyncedClip
                                   ? !composition->successfullySynced() || keepOriginalAudio()
                                   : keepOriginalAudio();
-            addAudioChannelInfosOfMediaFile(*file, *element, keep);
+            addAudioChannelInfosOfMediaFile(*file, *element.node, keep);
         }
         if (file) {
             const MetadataDictionary metadata = file->metaData();
-            addMetadata(&metadata, *element);
+            addMetadata(&metadata, *element.node);
         } else {
-            addMetadata(nullptr, *element);
+            addMetadata(nullptr, *element.node);
         }
     }
 
@@ -722,7 +815,8 @@ void FCPXMLExport::addComposition(const std::shared_ptr<MediaComposition>& compo
     addMetadata(&merged, *keywordNode);
 }
 
-// The multicam clip's angles lie on the clip's own timeline, which begins at its timecode.
+// The multicam clip's angles lie on the clip's own timeline, which begins at its timecode. Sound
+// goes into its angle anchored to a gap on the grid, so that it keeps its exact place.
 size_t FCPXMLExport::addMulticamResourceForComposition(
     const std::shared_ptr<MediaComposition>& composition) {
     const std::string key = composition->description() + " " + composition->uuid();
@@ -730,6 +824,7 @@ size_t FCPXMLExport::addMulticamResourceForComposition(
         return found->second;
     const std::shared_ptr<TCHelper> timecode = compositionTimecode(composition);
     shiftCompToMatchFrameGrid(composition, *validateTimecode(nullptr));
+    const StoryTimeline timeline(*composition, *timecode, projectFramerate());
 
     const size_t position = resourceCache_.size();
     resourceCache_.push_back(key);
@@ -739,7 +834,7 @@ size_t FCPXMLExport::addMulticamResourceForComposition(
     media.setAttribute("name", composition->name());
     ExportXMLElement& multicam = media.appendChild("multicam");
     multicam.setAttribute("format", formatMediaText("format_%zu", addProjectFormatNode()));
-    multicam.setAttribute("tcStart", timeText(roundedTimecodeTime(*timecode)));
+    multicam.setAttribute("tcStart", timeText(timeline.start()));
     multicam.setAttribute("tcFormat", timecode->dropFrameString());
     if (isVersion16()) multicam.setAttribute("renderColorSpace", "Rec. 709");
 
@@ -749,15 +844,21 @@ size_t FCPXMLExport::addMulticamResourceForComposition(
         angle.setAttribute("angleID", formatMediaText("%s%d", idPrefix, track.trackNumber()));
         for (const MediaSegment& segment : track.segmentsIncludingSubSegments()) {
             if (segment.isEmpty()) {
-                gapNodeForEmptySegment(angle, segment, *timecode);
+                gapNodeForEmptySegment(angle, segment, timeline);
                 continue;
             }
-            ExportXMLElement* clip = assetNodeForSegment(angle, segment, nullptr, *timecode);
-            if (!clip) continue;
             const std::shared_ptr<MediaFile> file = sourceMediaFileOfSegment(segment);
-            addAudioChannelInfosOfMediaFile(*file, *clip, keepOriginalAudio());
-            const MetadataDictionary metadata = file->metaData();
-            addMetadata(&metadata, *clip);
+            if (!file) continue;
+            StoryElement clip;
+            if (isSound(segment)) {
+                const StoryElement gap = gapNodeForEmptySegment(angle, segment, timeline);
+                if (!gap.node) continue;
+                clip = assetNodeForSegment(*gap.node, segment, timeline, &gap);
+                if (clip.node) clip.node->setAttribute("lane", "-1");
+            } else {
+                clip = assetNodeForSegment(angle, segment, timeline, nullptr);
+            }
+            if (clip.node) addChannelsAndMetadata(*file, *clip.node);
         }
     };
     for (const std::shared_ptr<MediaTrack>& track : composition->videoTracks())
@@ -773,9 +874,10 @@ void FCPXMLExport::addMulticamComposition(const std::shared_ptr<MediaComposition
     composition->setName(name);
     const size_t resource = addMulticamResourceForComposition(composition);
     const std::shared_ptr<TCHelper> timecode = compositionTimecode(composition);
+    const StoryTimeline timeline(*composition, *timecode, projectFramerate());
     ExportXMLElement& clip =
         storyElementNode(*eventNode_, "mc-clip", composition->name(), kCMTimeInvalid,
-                         composition->duration(), kCMTimeInvalid);
+                         timeline.end() - timeline.start(), kCMTimeInvalid);
     clip.setAttribute("ref", formatMediaText("media_%zu", resource));
     ExportXMLElement& video = clip.appendChild("mc-source");
     video.setAttribute("angleID", "angle_v1");
@@ -790,24 +892,22 @@ void FCPXMLExport::addMulticamComposition(const std::shared_ptr<MediaComposition
                {timecode->time() + synced.start, synced.duration});
 }
 
-// Files that did not sync.
+// Files that did not sync: a clip on the grid of the file's format.
 
 void FCPXMLExport::addMediaFile(const std::shared_ptr<MediaFile>& file,
                                 const std::optional<std::string>& name) {
     if (!file) return;
     const bool usable = hasFileUsableTimecode(*file);
+    const size_t format = addFormatNodeForMediaFile(file.get());
     CMTime start = usable ? file->fileTimecode()->timeWithoutOffset() : kCMTimeZero;
-    CMTime duration = file->duration();
-    if (file->hasVideo()) {
-        start = onFrameGrid(start, file->frameRate());
-        duration = onFrameGrid(duration, file->frameRate());
-    }
+    if (file->hasVideo()) start = onFrameGrid(start, file->frameRate());
+    const CMTime duration =
+        onFrameGrid(file->duration(), frameRateOfFormat(format), GridRounding::Up);
     const std::shared_ptr<TCHelper> fileTimecode = file->timecode();
     ExportXMLElement& clip = clipNodeWithFile(*eventNode_, *file, {kCMTimeInvalid, duration, start},
-                                              *validateTimecode(fileTimecode));
+                                              validateTimecode(fileTimecode)->frameRate());
     if (name) clip.setAttribute("name", *name);
-    clip.setAttribute("format",
-                      formatMediaText("format_%zu", addFormatNodeForMediaFile(file.get())));
+    clip.setAttribute("format", formatMediaText("format_%zu", format));
     CMTime keywordStart = start;
     // A timecode of another origin (decoded from the sound, say) becomes the clip's own.
     if (fileTimecode && !(usable && fileTimecode == file->fileTimecode())) {

@@ -3,9 +3,11 @@
 // resources, and in one event the synced clips, the unsynced files, the project overview, and a
 // multicam or all-in-one clip of the sync map, with keywords, metadata and audio roles.
 //
-// Times are exact rationals ("1001/30000s"), never reduced. Picture sits on the frame grid of
-// the timeline; sound connected to a picture keeps its exact, sub-frame offset, so a clip's
-// offset and start reproduce the sync engine's times without rounding drift.
+// Times are exact rationals ("1001/30000s"), never reduced. Story elements (containers, gaps,
+// pictures) lie on the frame grid of their timeline's format, as Final Cut Pro asks; a
+// container reaches out to whole frames around its material, so no sound is cut. Sound
+// connected to a picture keeps its exact, sub-frame offset: it stays at its distance to the
+// picture it plays with, to the sample, wherever that picture went onto the grid.
 //
 // The export run (ExportRun) creates one exporter per document, adds the clips in its fixed
 // order and writes the file. Compositions handed in are adjusted where the format needs it (an
@@ -90,11 +92,19 @@ class FCPXMLExport : public MediaExport {
     std::string getRoleForAudioTrack(const MediaTrack& track, int32_t channel) const;
 
   private:
+    // Where an element lies on its parent's timeline, and where its own timeline starts.
     struct Placement {
         CMTime offset;
         CMTime duration;
         CMTime start;
     };
+    // A story element written, with its placement; no node when nothing was written.
+    struct StoryElement {
+        ExportXMLElement* node = nullptr;
+        Placement placement;
+    };
+    // The frame grid a composition's story is written on (defined with the writer).
+    class StoryTimeline;
 
     bool isVersion15() const { return version_ <= 1.51; }
     bool isVersion16() const { return version_ > 1.51 && version_ <= 1.61; }
@@ -102,6 +112,8 @@ class FCPXMLExport : public MediaExport {
     const char* syncedClipElementName() const { return isVersion15() ? "clip" : "sync-clip"; }
 
     size_t addFormatNodeWithFrameRate(double frameRate, MediaSize size, bool interlaced);
+    // The frame rate of a format written (0 for the undefined one).
+    double frameRateOfFormat(size_t format) const { return formatRates_.at(format); }
     size_t addFormatNodeForMediaFile(const MediaFile* file);
     size_t addFormatNodeForTimecode(const TCHelper* timecode);
     size_t addProjectFormatNode();
@@ -111,13 +123,14 @@ class FCPXMLExport : public MediaExport {
     ExportXMLElement& storyElementNode(ExportXMLElement& parent, const std::string& element,
                                        const std::optional<std::string>& name, CMTime offset,
                                        CMTime duration, CMTime start);
-    ExportXMLElement* gapNodeForEmptySegment(ExportXMLElement& parent, const MediaSegment& segment,
-                                             const TCHelper& timecode);
-    ExportXMLElement* assetNodeForSegment(ExportXMLElement& parent, const MediaSegment& segment,
-                                          const MediaSegment* parentSegment,
-                                          const TCHelper& timecode);
+    // A gap over the segment's time range (in an angle, also the gap that sound is anchored to).
+    StoryElement gapNodeForEmptySegment(ExportXMLElement& parent, const MediaSegment& segment,
+                                        const StoryTimeline& timeline);
+    // A clip of a segment: in a storyline, or anchored to an element written before.
+    StoryElement assetNodeForSegment(ExportXMLElement& parent, const MediaSegment& segment,
+                                     const StoryTimeline& timeline, const StoryElement* anchor);
     ExportXMLElement& clipNodeWithFile(ExportXMLElement& parent, const MediaFile& file,
-                                       const Placement& placement, const TCHelper& timecode);
+                                       const Placement& placement, double timelineRate);
     ExportXMLElement& audioSourceNodeWithRole(ExportXMLElement& parent, const std::string& role,
                                               const std::string& srcCh, bool active);
     void addAudioChannelInfosOfMediaFile(const MediaFile& file, ExportXMLElement& node,
@@ -139,8 +152,11 @@ class FCPXMLExport : public MediaExport {
     };
     static ConnectableTrack connectableTrack(const MediaTrack& track, bool audio);
     // Connects the segments of the tracks that start inside the main segment to its element.
-    void connectSegments(ExportXMLElement& mainElement, const MediaSegment& mainSegment,
-                         const std::vector<ConnectableTrack>& tracks, const TCHelper& timecode);
+    void connectSegments(const StoryElement& mainElement, const MediaSegment& mainSegment,
+                         const std::vector<ConnectableTrack>& tracks,
+                         const StoryTimeline& timeline);
+    // The channel mapping and metadata of a clip's file.
+    void addChannelsAndMetadata(const MediaFile& file, ExportXMLElement& clip);
 
     std::filesystem::path url_;
     double version_;
@@ -150,6 +166,7 @@ class FCPXMLExport : public MediaExport {
     ExportXMLElement* libraryNode_ = nullptr;
     ExportXMLElement* eventNode_ = nullptr;
     std::vector<std::string> formatCache_;
+    std::vector<double> formatRates_;
     std::unordered_map<std::string, size_t> formatPositions_;
     std::vector<std::string> resourceCache_;
     std::unordered_map<std::string, size_t> resourcePositions_;

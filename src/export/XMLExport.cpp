@@ -97,24 +97,29 @@ int64_t XMLExport::audioTrackIndexOfTrack(const MediaTrack& track, int64_t chann
     return 1 + int64_t(track.totalAudioChannelStart()) + channelOffset;
 }
 
-std::string XMLExport::clipItemId(const MediaSegment& segment, int64_t channel,
-                                  int64_t clipIndex) const {
+std::string XMLExport::clipItemId(const MediaSegment& segment, int64_t channel, int64_t clipIndex) {
     const std::shared_ptr<MediaTrack> source = segment.sourceTrack();
     const std::string name = nameWithoutExtension(segment.sourceName());
+    std::string id;
     if (source && source->type() == MediaTrackTypeVideo) {
         int64_t position = 1;
         if (const auto owner = source->mediaObject()) {
             const auto tracks = owner->videoTracks();
             position += std::find(tracks.begin(), tracks.end(), source) - tracks.begin();
         }
-        return formatMediaText("%s_V%lld_%lld", name.c_str(), static_cast<long long>(position),
-                               static_cast<long long>(clipIndex));
+        id = formatMediaText("%s_V%lld_%lld", name.c_str(), static_cast<long long>(position),
+                             static_cast<long long>(clipIndex));
+    } else if (source && source->type() == MediaTrackTypeAudio) {
+        id = formatMediaText("%s_A%lld_%lld", name.c_str(),
+                             static_cast<long long>(audioTrackIndexOfTrack(*source, channel)),
+                             static_cast<long long>(clipIndex));
+    } else {
+        id = randomUUID();
     }
-    if (source && source->type() == MediaTrackTypeAudio)
-        return formatMediaText("%s_A%lld_%lld", name.c_str(),
-                               static_cast<long long>(audioTrackIndexOfTrack(*source, channel)),
-                               static_cast<long long>(clipIndex));
-    return randomUUID();
+    const std::string base = id;
+    for (int64_t number = 2; !clipItemIds_.insert(id).second; ++number)
+        id = formatMediaText("%s-%lld", base.c_str(), static_cast<long long>(number));
+    return id;
 }
 
 // Small elements.

@@ -4,8 +4,10 @@
 // did not sync in "Remaining Media" (as master clips with clip items, or as nested sequences
 // marked as merged clips), and the sync map as a sequence.
 //
-// Times are whole frame counts. Every clip item carries a `file` element: the first one of a
-// file in the document describes it in full, every later one only names its id.
+// Times are whole frame counts. Every clip, clip item and sequence has an id of its own (readers
+// resolve an id to the first element that carries it). Every clip item carries a `file`
+// element: the first one of a file in the document describes it in full, every later one only
+// names its id.
 #pragma once
 
 #include <cstdint>
@@ -88,7 +90,10 @@ class XMLExport : public MediaExport {
     void addAudioGroup(int32_t index, ExportXMLElement& node) const;
     void addFCP7CodecSpecificDataToNode(ExportXMLElement& node) const;
     void scaleFilterForSegment(const MediaSegment& segment, ExportXMLElement& node) const;
-    std::string clipItemId(const MediaSegment& segment, int64_t channel, int64_t clipIndex) const;
+    // The clip item's id: "<name>_V<track>_<index>" or "<name>_A<channel>_<index>", numbered on
+    // ("-2", "-3", ...) when the document already has a clip item of that id, since a reader
+    // takes every element of one id for the first (its timing included).
+    std::string clipItemId(const MediaSegment& segment, int64_t channel, int64_t clipIndex);
     ExportXMLElement& createClipItemForVideoSegment(const ClipItemPlace& place,
                                                     ExportXMLElement& node);
     ExportXMLElement& createClipItemForAudioSegment(const ClipItemPlace& place, int64_t channel,
@@ -104,6 +109,7 @@ class XMLExport : public MediaExport {
     uint32_t xmlEncoding_ = EncodingClips;
     ExportXMLElement rootNode_{"xmeml"};
     std::set<std::string> fileCache_;
+    std::set<std::string> clipItemIds_;
 };
 
 }  // namespace vorlane

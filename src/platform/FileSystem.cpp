@@ -130,7 +130,8 @@ std::string readWholeFile(const std::filesystem::path& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// The label udev lists for a device in /dev/disk/by-label (names there escape blanks as \x20).
+}  // namespace
+
 std::optional<std::string> labelOfDevice(const std::string& source) {
     std::error_code error;
     const auto device = std::filesystem::canonical(source, error);
@@ -144,8 +145,6 @@ std::optional<std::string> labelOfDevice(const std::string& source) {
     }
     return std::nullopt;
 }
-
-}  // namespace
 
 std::optional<std::string> typeIdentifierForExtension(const std::string& extension) {
     std::string key = lowerCased(extension);

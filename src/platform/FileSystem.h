@@ -83,6 +83,9 @@ std::vector<MountEntry> parseMountInfo(std::string_view text);
 std::optional<MountEntry> mountEntryForPath(const std::vector<MountEntry>& entries,
                                             const std::filesystem::path& path,
                                             std::optional<std::pair<unsigned, unsigned>> device);
+// The label udev lists for a device in /dev/disk/by-label (names there escape blanks as \x20);
+// nothing for a device without a label.
+std::optional<std::string> labelOfDevice(const std::string& source);
 // The kernel's file-system name with every FAT kind folded into "msdos".
 std::string normalizedFileSystemType(const std::string& kernelName);
 

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "TestPaths.h"
 #include "export/ExportTestSupport.h"
 #include "support/TestSupport.h"
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "TestPaths.h"
 #include "app/ExportCommands.h"
 #include "app/StandardDefaults.h"
 #include "export/XMLExportOptionsController.h"
@@ -120,29 +121,67 @@ TestDefaults::TestDefaults() {
     StandardDefaults::createIfNeeded(*defaults_);
 }
 
-CMTime parseRationalTime(const std::string& text) {
-    if (text.empty() || text.back() != 's') return kCMTimeInvalid;
-    const std::string body = text.substr(0, text.size() - 1);
+Seconds::Seconds(Integer numerator, Integer denominator) {
+    if (denominator == 0) return;
+    if (denominator < 0) {
+        numerator = -numerator;
+        denominator = -denominator;
+    }
+    Integer a = numerator < 0 ? -numerator : numerator;
+    Integer b = denominator;
+    while (b != 0) {
+        const Integer rest = a % b;
+        a = b;
+        b = rest;
+    }
+    numerator_ = numerator / a;
+    denominator_ = denominator / a;
+}
+
+Seconds::Seconds(CMTime time)
+    : Seconds(time.isValid() ? Integer(time.value) : 0, time.isValid() ? time.timescale : 0) {}
+
+bool Seconds::isMultipleOf(const Seconds& step) const {
+    if (!isValid() || !step.isValid() || step.numerator_ == 0) return false;
+    // (n1/d1) / (n2/d2) is whole when n1 d2 is a multiple of d1 n2.
+    return (numerator_ * step.denominator_) % (denominator_ * step.numerator_) == 0;
+}
+
+Seconds operator+(const Seconds& lhs, const Seconds& rhs) {
+    if (!lhs.isValid() || !rhs.isValid()) return {};
+    return {lhs.numerator_ * rhs.denominator_ + rhs.numerator_ * lhs.denominator_,
+            lhs.denominator_ * rhs.denominator_};
+}
+
+Seconds operator-(const Seconds& lhs, const Seconds& rhs) {
+    return lhs + Seconds(-rhs.numerator_, rhs.denominator_);
+}
+
+std::ostream& operator<<(std::ostream& out, const Seconds& value) {
+    if (!value.isValid()) return out << "none";
+    return out << static_cast<long long>(value.numerator_) << "/"
+               << static_cast<long long>(value.denominator_) << "s";
+}
+
+Seconds timeAttribute(const XMLNode& node, const char* name) {
+    const auto text = node.attribute(name);
+    EXPECT_TRUE(text) << node.name() << " has no " << name;
+    if (!text || text->size() < 2 || text->back() != 's') return {};
+    const std::string body = text->substr(0, text->size() - 1);
     const size_t slash = body.find('/');
     try {
-        if (slash == std::string::npos) return CMTimeMake(std::stoll(body), 1);
-        return CMTimeMake(std::stoll(body.substr(0, slash)),
-                          int32_t(std::stol(body.substr(slash + 1))));
+        if (slash == std::string::npos) return {std::stoll(body), 1};
+        return {std::stoll(body.substr(0, slash)), std::stoll(body.substr(slash + 1))};
     } catch (...) {
-        return kCMTimeInvalid;
+        return {};
     }
 }
 
-CMTime timeAttribute(const XMLNode& node, const char* name) {
-    const auto text = node.attribute(name);
-    EXPECT_TRUE(text) << node.name() << " has no " << name;
-    return parseRationalTime(text.value_or(""));
-}
-
-CMTime placeInSyncClip(const XMLNode& clip) {
+Seconds placeInSyncClip(const XMLNode& clip) {
     const XMLNode parent = clip.parent();
-    if (parent.name() == "spine") return timeAttribute(clip, "offset");
-    return timeAttribute(parent, "offset") +
+    if (parent.name() == "spine" || parent.name() == "mc-angle")
+        return timeAttribute(clip, "offset");
+    return placeInSyncClip(parent) +
            (timeAttribute(clip, "offset") - timeAttribute(parent, "start"));
 }
 
@@ -162,10 +201,6 @@ std::string dtdErrors(const std::filesystem::path& document, const std::filesyst
     if (!result) return "xmllint cannot be started";
     if (result->exitStatus == 0) return {};
     return result->standardError.empty() ? "xmllint failed" : result->standardError;
-}
-
-std::vector<XMLNode> descendants(const XMLNode& node, const std::string& name) {
-    return node.selectNodes(".//" + name);
 }
 
 std::optional<XMLDocument> readDocument(const std::filesystem::path& path) {

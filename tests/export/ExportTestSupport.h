@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -76,23 +77,40 @@ class RecordingPanel : public ExportRunPanel {
     bool stopped = false;
 };
 
-// A rational time attribute ("1001/30000s", "0/1s", "5s") as a time; invalid when it is none.
-CMTime parseRationalTime(const std::string& text);
+// An exact rational number of seconds, kept reduced. The times of written documents are read
+// into it, so that no check leans on the time arithmetic under test.
+class Seconds {
+  public:
+    __extension__ typedef __int128 Integer;
+    Seconds() = default;  // none
+    Seconds(Integer numerator, Integer denominator);
+    Seconds(CMTime time);  // NOLINT: a time converts implicitly, for comparisons
 
-// A rational time attribute of an element (the test fails when it is missing).
-CMTime timeAttribute(const XMLNode& node, const char* name);
-// Where an FCPXML clip's first frame lies on its sync clip's timeline: a clip of the spine at its
-// offset; a connected clip at its parent's offset plus its own offset on the parent's timeline,
-// which begins at the parent's start.
-CMTime placeInSyncClip(const XMLNode& clip);
+    bool isValid() const { return denominator_ != 0; }
+    // A whole number of steps (frame durations, say).
+    bool isMultipleOf(const Seconds& step) const;
+    friend Seconds operator+(const Seconds& lhs, const Seconds& rhs);
+    friend Seconds operator-(const Seconds& lhs, const Seconds& rhs);
+    friend bool operator==(const Seconds& lhs, const Seconds& rhs) = default;
+    friend std::ostream& operator<<(std::ostream& out, const Seconds& value);
+
+  private:
+    Integer numerator_ = 0;
+    Integer denominator_ = 0;
+};
+
+// A rational time attribute ("1001/30000s", "0/1s", "5s"); none when it is missing (the test
+// fails then) or malformed.
+Seconds timeAttribute(const XMLNode& node, const char* name);
+// Where an FCPXML element lies on its container's timeline (sync clip, project or multicam): an
+// element of a spine or an angle at its offset; an anchored one at its parent's place plus its
+// own offset on the parent's timeline, which begins at the parent's start.
+Seconds placeInSyncClip(const XMLNode& clip);
 
 // The DTD of the FCPXML version ("1.5" ...) beside the project, when ../shared is there.
 std::optional<std::filesystem::path> fcpxmlDTD(const std::string& version);
 // xmllint's complaints about the document under the DTD; empty when it is valid.
 std::string dtdErrors(const std::filesystem::path& document, const std::filesystem::path& dtd);
-
-// Every element below the node with the name, in document order.
-std::vector<XMLNode> descendants(const XMLNode& node, const std::string& name);
 
 // The written document, parsed strictly (the test fails when it is not well-formed XML).
 std::optional<XMLDocument> readDocument(const std::filesystem::path& path);

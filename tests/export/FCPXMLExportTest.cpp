@@ -1,13 +1,14 @@
-// FCPXML written by export runs over pools of the demo shoot's Broadcast WAV files (their bext
-// TimeReference, written by libsndfile, is the truth) and in-memory cameras: sound connected to a
-// picture sits where its timecode says, exact to the sample; every document is valid under the
-// DTD of its version; frame formats, assets, roles and channel mappings follow the rules.
+// FCPXML written by export runs over pools of in-memory cameras and recorders: sound connected to
+// a picture sits where its timecode says, exact to the sample, while every story element lies on
+// the frame grid of its format; every document is valid under the DTD of its version; frame
+// formats, assets, roles and channel mappings follow the rules. Documents are read with exact
+// rational arithmetic of the test's own. (The demo shoot's takes, whose bext TimeReference
+// libsndfile wrote, are checked the same way through the export command.)
 #include <gtest/gtest.h>
 
 #include "export/ExportTestSupport.h"
 #include "export/FCPXMLExport.h"
 #include "export/XMLExportOptionsController.h"
-#include "formats/wave/BWFFile.h"
 #include "platform/DefaultsKeys.h"
 #include "support/TestSupport.h"
 #include "timecode/TCHelper.h"
@@ -16,14 +17,56 @@ namespace vorlane {
 namespace {
 
 using test::placeInSyncClip;
+using test::Seconds;
 using test::timeAttribute;
 using Item = XMLExportOptionsController::XMLTypeItem;
 
 // A timecode's time ("10:00:02:00" at 25 fps) as an exact time.
-CMTime timecodeTime(const std::string& text, double rate = 25.0) {
-    auto value = TCHelper::helperWithFrameRate(rate, false);
+CMTime timecodeTime(const std::string& text, double rate = 25.0, bool dropFrame = false) {
+    auto value = TCHelper::helperWithFrameRate(rate, dropFrame);
     EXPECT_TRUE(value->setTimecodeString(text)) << text;
     return value->time();
+}
+
+// The frame duration of a format resource; none for a format without rate.
+Seconds frameDurationOf(const XMLNode& root, const std::string& format) {
+    const auto found = root.selectNodes("/fcpxml/resources/format[@id='" + format + "']");
+    if (found.empty() || !found[0].attribute("frameDuration")) return {};
+    return timeAttribute(found[0], "frameDuration");
+}
+
+// Final Cut Pro wants the offsets and durations of story elements on edit-frame boundaries of
+// their timeline's format (the nearest one an element or its ancestors name; a multicam clip's
+// is its multicam's): the start of each timeline, and the place and duration of every element.
+// Sound anchored to a picture alone keeps its exact, sub-frame offset. (A clip of a file alone
+// starts where its file does.)
+void expectStoryOnFrameGrid(const XMLNode& root) {
+    for (const XMLNode& element :
+         root.selectNodes("//sync-clip | //clip | //gap | //mc-clip | //sequence | //multicam")) {
+        XMLNode owner = element;
+        while (owner && !owner.attribute("format"))
+            owner = owner.parent();
+        if (element.name() == "mc-clip")
+            owner = root.selectNodes("//media[@id='" + element.attribute("ref").value_or("") +
+                                     "']/multicam")
+                        .at(0);
+        const Seconds frame = frameDurationOf(root, owner.attribute("format").value_or(""));
+        if (!frame.isValid()) continue;
+        const auto expectOnGrid = [&](const char* what, const Seconds& time) {
+            EXPECT_TRUE(time.isMultipleOf(frame))
+                << element.name() << " '" << element.attribute("name").value_or("") << "' " << what
+                << " " << time << " is no whole number of frames of " << frame;
+        };
+        for (const char* attribute : {"duration", "tcStart"})
+            if (element.attribute(attribute))
+                expectOnGrid(attribute, timeAttribute(element, attribute));
+        if (element.child("spine") && element.attribute("start"))
+            expectOnGrid("start", timeAttribute(element, "start"));
+        const std::string parent = element.parent().name();
+        if (parent == "spine" || parent == "mc-angle" ||
+            ((parent == "clip" || parent == "gap") && element.child("video")))
+            expectOnGrid("place", placeInSyncClip(element));
+    }
 }
 
 class FCPXMLExportTest : public testing::Test {
@@ -44,61 +87,65 @@ class FCPXMLExportTest : public testing::Test {
     std::filesystem::path destination;
 };
 
-// The recorder's takes SC12_T01 (10:00:00:00) and SC12_T02 (10:01:03:00) under cameras at
-// 10:00:02:00 and 10:01:05:12: picture frame 0 is sample 96000 and 119040 of the takes. A third
-// recorder starts 1 s and 7 samples into the first camera, off the frame grid.
-TEST_F(FCPXMLExportTest, ConnectedSoundSitsAtItsTimecodeToTheSample) {
-    VORLANE_REQUIRE_DEMO_SHOOT(shoot);
-    auto take1 = std::make_shared<BWFFile>(shoot / "SC12_T01.WAV");
-    auto take2 = std::make_shared<BWFFile>(shoot / "SC12_T02.WAV");
-    auto offGrid = test::makeRecorderFile(
-        {.name = "LATE.wav", .startSample = test::samplesOf(10, 0, 3) + 7, .samples = 48000 * 4});
-    auto camera1 = test::makeCameraFile({.name = "A001_C001.mov", .timecode = "10:00:02:00"});
-    auto camera2 = test::makeCameraFile({.name = "A001_C002.mov", .timecode = "10:01:05:12"});
-    const auto document =
-        exportFiles({take1, take2, offGrid, camera1, camera2}, Item::XMLTypeItemFCPXML17);
-    ASSERT_TRUE(document);
-    ASSERT_EQ(take1->fileTimecode()->time(), CMTimeMake(1728000000, 48000));
-
-    struct Expected {
-        const char* camera;
-        const char* cameraTimecode;
-        const char* take;
-        int64_t takeSampleAtFrameZero;
+// Two takes, each a recorder rolling about a second before its camera and off the camera's
+// frame grid (7 samples past a frame at 25 fps; one second, no whole number of frames, at 23.976
+// and 29.97 DF). The sync map cuts out the stretch between the takes, which leaves the second
+// take off the grid there. Pictures sit on the frame grid; each sound keeps its exact distance to
+// its picture, to the sample, in the synced clips (both at their timecodes), the project overview
+// and the multicam clip.
+TEST_F(FCPXMLExportTest, SoundKeepsItsSubFramePlaceBesidePictureOnTheFrameGrid) {
+    struct Rate {
+        double rate;
+        bool dropFrame;
+        int64_t pastFrame;  // samples the recorder starts past the second before the picture
     };
-    for (const Expected& expected : {Expected{"A001_C001", "10:00:02:00", "SC12_T01", 96000},
-                                     Expected{"A001_C002", "10:01:05:12", "SC12_T02", 119040}}) {
-        SCOPED_TRACE(expected.camera);
-        const auto clips = document->root().selectNodes(
-            std::string("//sync-clip[spine/clip[@name='") + expected.camera + "']]");
-        ASSERT_EQ(clips.size(), 1u);
-        const XMLNode picture =
-            clips[0].selectNodes(std::string("spine/clip[@name='") + expected.camera + "']").at(0);
-        EXPECT_EQ(timeAttribute(picture, "start"), timecodeTime(expected.cameraTimecode));
-        EXPECT_EQ(placeInSyncClip(picture), timeAttribute(picture, "start"));
-        const auto sounds =
-            clips[0].selectNodes(std::string(".//clip[@name='") + expected.take + "']");
-        ASSERT_EQ(sounds.size(), 1u);
-        const XMLNode& sound = sounds[0];
-        // Equal timecodes at equal places, and the picture's first frame meets the take at the
-        // sample the generator states.
-        EXPECT_EQ(placeInSyncClip(sound), timeAttribute(sound, "start"));
-        const auto assets = document->root().selectNodes(
-            "//asset[@id='" + sound.child("audio").attribute("ref").value_or("") + "']");
-        ASSERT_EQ(assets.size(), 1u);
-        EXPECT_EQ(assets[0].attribute("name"), expected.take);
-        EXPECT_EQ(timeAttribute(sound, "start") +
-                      (placeInSyncClip(picture) - placeInSyncClip(sound)) -
-                      timeAttribute(assets[0], "start"),
-                  CMTimeMake(expected.takeSampleAtFrameZero, 48000));
+    for (const Rate& rate :
+         {Rate{25.0, false, 7}, Rate{24000.0 / 1001, false, 0}, Rate{30000.0 / 1001, true, 0}}) {
+        SCOPED_TRACE(rate.rate);
+        struct Take {
+            std::string camera;
+            Seconds picture;
+            Seconds sound;
+        };
+        std::vector<Take> takes;
+        std::vector<std::shared_ptr<MediaFile>> files;
+        for (const char* timecode : {"10:00:02:00", "10:10:00:00"}) {
+            const std::string name = "C" + std::to_string(takes.size() + 1);
+            files.push_back(test::makeCameraFile({.name = name + ".mov",
+                                                  .timecode = timecode,
+                                                  .rate = rate.rate,
+                                                  .dropFrame = rate.dropFrame}));
+            const CMTime picture = timecodeTime(timecode, rate.rate, rate.dropFrame);
+            const int64_t start =
+                CMTimeConvertScale(picture, 48000, CMTimeRoundingMethod::RoundTowardZero).value -
+                48000 + rate.pastFrame;
+            files.push_back(test::makeRecorderFile({.name = "T" + name + ".wav",
+                                                    .startSample = start,
+                                                    .samples = 48000 * 20 + 123,
+                                                    .timecodeRate = rate.rate,
+                                                    .dropFrame = rate.dropFrame}));
+            takes.push_back({name, picture, CMTimeMake(start, 48000)});
+        }
+        const auto document = exportFiles(files, Item::XMLTypeItemFCPXML17);
+        ASSERT_TRUE(document);
+        const XMLNode root = document->root();
+        expectStoryOnFrameGrid(root);
+        for (const Take& take : takes) {
+            SCOPED_TRACE(take.camera);
+            const auto inside = [&](const std::string& container, const std::string& name) {
+                const auto found = root.selectNodes(container + "//clip[@name='" + name + "']");
+                EXPECT_EQ(found.size(), 1u) << container << " " << name;
+                return found.empty() ? Seconds() : placeInSyncClip(found[0]);
+            };
+            const std::string syncClip = "//sync-clip[spine/clip[@name='" + take.camera + "']]";
+            EXPECT_EQ(inside(syncClip, take.camera), take.picture);
+            EXPECT_EQ(inside(syncClip, "T" + take.camera), take.sound);
+            for (const char* timeline : {"//project", "//multicam"})
+                EXPECT_EQ(inside(timeline, "T" + take.camera) - inside(timeline, take.camera),
+                          take.sound - take.picture)
+                    << timeline;
+        }
     }
-
-    const auto late = document->root().selectNodes(
-        "//sync-clip[spine/clip[@name='A001_C001']]//clip[@name='LATE']");
-    ASSERT_EQ(late.size(), 1u);
-    const CMTime lateStart = CMTimeMake(test::samplesOf(10, 0, 3) + 7, 48000);
-    EXPECT_EQ(timeAttribute(late[0], "start"), lateStart);
-    EXPECT_EQ(placeInSyncClip(late[0]), lateStart);  // off the frame grid, kept exact
 }
 
 TEST_F(FCPXMLExportTest, EachVersionIsValidUnderItsDTDAndUsesItsOwnElements) {
@@ -129,6 +176,7 @@ TEST_F(FCPXMLExportTest, EachVersionIsValidUnderItsDTDAndUsesItsOwnElements) {
         EXPECT_EQ(test::dtdErrors(destination, dtd), "");
         const XMLNode root = document->root();
         EXPECT_EQ(root.attribute("version"), version.text);
+        expectStoryOnFrameGrid(root);
         // The synced camera's clip, and the camera audio switched off beside the synced sound.
         EXPECT_EQ(root.selectNodes(std::string("//event/") + version.container +
                                    "[spine/clip[@name='C001']]")

@@ -4,6 +4,7 @@
 #include <iterator>
 #include <random>
 
+#include "TestPaths.h"
 #include "platform/Process.h"
 
 namespace vorlane::test {

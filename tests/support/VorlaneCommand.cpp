@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "TestPaths.h"
+
 namespace vorlane::test {
 
 ProcessResult runVorlane(const std::filesystem::path& configFolder,

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 
+#include "TestPaths.h"
 #include "formats/ReaderChoice.h"
 #include "formats/mxf/FFmpegMXFFiles.h"
 #include "formats/mxf/MXFFile.h"
