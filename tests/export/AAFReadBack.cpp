@@ -46,9 +46,26 @@ enum : uint16_t {
     kRootHeader = 0x0002,
 };
 
+// Definition names by their identification bytes, kept as text: GCC 12 misjudges the bounds of
+// byte vectors compared as map keys at -O3 (-Wstringop-overread).
+class NameTable {
+  public:
+    void add(const ByteString& id, std::string name) { names_[keyOf(id)] = std::move(name); }
+    // Nothing for an ID that no definition names.
+    std::optional<std::string> nameOf(const ByteString& id) const {
+        const auto found = names_.find(keyOf(id));
+        if (found == names_.end()) return std::nullopt;
+        return found->second;
+    }
+
+  private:
+    static std::string keyOf(const ByteString& id) { return std::string(id.begin(), id.end()); }
+    std::map<std::string, std::string> names_;
+};
+
 struct Names {
-    std::map<ByteString, std::string> classes;
-    std::map<ByteString, std::string> dataDefs;
+    NameTable classes;
+    NameTable dataDefs;
 };
 
 ByteString bytesOf(const std::array<uint8_t, 16>& id) {
@@ -57,12 +74,10 @@ ByteString bytesOf(const std::array<uint8_t, 16>& id) {
 
 AAFComponentView componentOf(const StoredStorage& storage, const Names& names) {
     AAFComponentView component;
-    const auto kind = names.classes.find(bytesOf(storage.classID));
-    component.kind = kind == names.classes.end() ? "?" : kind->second;
+    component.kind = names.classes.nameOf(bytesOf(storage.classID)).value_or("?");
     if (const StoredProperty* dataDef = storage.property(kComponentDataDef))
         if (const auto reference = StoredDocument::weakReference(*dataDef))
-            if (const auto name = names.dataDefs.find(reference->key); name != names.dataDefs.end())
-                component.dataDef = name->second;
+            if (const auto name = names.dataDefs.nameOf(reference->key)) component.dataDef = *name;
     component.length = storage.integer(kComponentLength).value_or(-1);
     if (const StoredProperty* source = storage.property(kSourceID))
         component.sourceID = source->value;
@@ -150,19 +165,19 @@ std::optional<AAFFileView> readAAFFile(const std::filesystem::path& path) {
     if (!metaDictionary || !header) return std::nullopt;
     for (const StoredStorage* definition : metaDictionary->collection(kMetaDictionaryClasses))
         if (definition)
-            names.classes[definition->property(kMetaIdentification)->value] =
-                definition->string(kMetaName).value_or("?");
+            names.classes.add(definition->property(kMetaIdentification)->value,
+                              definition->string(kMetaName).value_or("?"));
     if (const StoredStorage* dictionary = header->strongReference(kHeaderDictionary))
         for (const StoredStorage* definition : dictionary->collection(kDictionaryDataDefinitions))
             if (definition)
-                names.dataDefs[definition->property(kDefinitionIdentification)->value] =
-                    definition->string(kDefinitionName).value_or("?");
+                names.dataDefs.add(definition->property(kDefinitionIdentification)->value,
+                                   definition->string(kDefinitionName).value_or("?"));
     const StoredStorage* content = header->strongReference(kHeaderContent);
     if (!content) return std::nullopt;
     for (const StoredStorage* storage : content->collection(kContentMobs)) {
         if (!storage) continue;
         AAFMobView mob;
-        mob.kind = names.classes[bytesOf(storage->classID)];
+        mob.kind = names.classes.nameOf(bytesOf(storage->classID)).value_or("");
         mob.name = storage->string(kMobName).value_or("");
         mob.mobID = storage->property(kMobID)->value;
         if (const StoredProperty* usage = storage->property(kMobUsageCode))

@@ -5,6 +5,9 @@
 // referenced-properties table; storage names cut to the structured-storage limit.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
+
 #include "platform/aaf/AAFModel.h"
 #include "platform/aaf/StoredFormat.h"
 
@@ -34,7 +37,7 @@ TEST(StoredFormatTest, PropertyIndexAndCollectionIndexes) {
                          0xff, 0xff, 0xff, 0xff,               // count, next, last
                          0x01, 0x44, 32,                       // key pid MobID, size
                          0,    0,    0,    0,    1, 0, 0, 0};  // local key, refs
-    expectedSet.insert(expectedSet.end(), key.begin(), key.end());
+    std::copy(key.begin(), key.end(), std::back_inserter(expectedSet));
     EXPECT_EQ(encodeSetIndex({{0, key}}, 1, Pid::MobMobID, 32), expectedSet);
 }
 
