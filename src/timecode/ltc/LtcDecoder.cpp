@@ -1,0 +1,293 @@
+#include "timecode/ltc/LtcDecoder.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "timecode/TCHelper.h"
+
+namespace vorlane {
+namespace {
+
+// A window is cut into blocks of this length to twice it.
+constexpr double kBlockSeconds = 2.0;
+// Channels a result's mask can mark.
+constexpr int64_t kMaskChannels = 64;
+// Samples kept before each block: the slope looks one back.
+constexpr int64_t kHistory = 8;
+// Bit periods that frame-rate detection counts as full cells and as half cells (seconds).
+constexpr double kLongPeriodMin = 0.000333;
+constexpr double kLongPeriodMax = 0.000666;
+constexpr double kShortPeriodMin = 0.000133;
+constexpr double kLongMeanMax = 0.00055;
+constexpr double kShortMeanMin = 0.0002;
+constexpr double kFrameRateTolerance = 0.00005;
+// The rate measured after a pair is trusted when at least this many frames were read, and taken
+// as the nearest LTC rate within 2 %.
+constexpr int64_t kRateMeasureMinimumFrames = 10;
+constexpr double kLtcRates[] = {24000.0 / 1001.0, 24.0, 25.0, 30000.0 / 1001.0, 30.0};
+constexpr double kLtcRateTolerance = 0.02;
+
+bool sameRate(double lhs, double rhs) {
+    return lhs > 0.0 && std::fabs(lhs - rhs) < 1e-9 * rhs;
+}
+
+}  // namespace
+
+LtcChannelLevels LtcChannelLevels::measure(const int16_t* values, size_t count) {
+    if (count == 0) return {};
+    int64_t sum = 0;
+    int64_t squares = 0;
+    for (size_t i = 0; i < count; ++i) {
+        sum += values[i];
+        squares += int64_t(values[i]) * values[i];
+    }
+    const double mean = double(sum) / double(count);
+    const double variance = (double(squares) - double(sum) * mean) / double(count);
+    return {mean, std::sqrt(std::max(0.0, variance))};
+}
+
+struct LtcDecoder::Channel {
+    Channel(int64_t channel, LtcReadingAlgorithm algorithm, double sampleRate, bool measureRate)
+        : index(channel), plain(edgeSignalOf(algorithm, false), sampleRate, measureRate) {
+        if (algorithm == LtcReadingAlgorithm::AdaptiveThresholds)
+            sharpened.emplace(edgeSignalOf(algorithm, true), sampleRate, measureRate);
+    }
+
+    int64_t index;
+    std::vector<int16_t> values;  // window positions [first, first + values.size())
+    int64_t first = 0;
+    int64_t scanned = 0;  // positions before this one are decoded
+    int32_t upper = 0;
+    int32_t lower = 0;
+    LtcChannelDecoder plain;
+    // The second reading of edge setting 0; serves when the plain one finds nothing.
+    std::optional<LtcChannelDecoder> sharpened;
+    bool settled = false;
+    bool unusable = false;  // its pair has no usable rate
+    std::shared_ptr<TCHelper> timecode;
+};
+
+LtcDecoder::LtcDecoder(const LtcDecoderSettings& settings, std::vector<int64_t> channels,
+                       double sampleRate, CMTime startTime, int64_t windowFrames)
+    : settings_(settings),
+      sampleRate_(sampleRate),
+      startTime_(startTime),
+      windowFrames_(std::max<int64_t>(windowFrames, 0)),
+      blockFrames_(std::max<int64_t>(1, std::llround(kBlockSeconds * sampleRate))) {
+    blockCount_ = std::max<int64_t>(1, windowFrames_ / blockFrames_);
+    for (const int64_t channel : channels) {
+        if (channel < 0 || channel >= kMaskChannels) continue;
+        channels_.push_back(std::make_unique<Channel>(
+            channel, settings.readingAlgorithm, sampleRate, settings.readingFrameRate == 0.0));
+    }
+}
+
+LtcDecoder::~LtcDecoder() = default;
+
+int64_t LtcDecoder::blockEnd() const {
+    const int64_t planned = blockIndex_ + 1 < blockCount_
+                                ? (blockIndex_ + 1) * windowFrames_ / blockCount_
+                                : std::numeric_limits<int64_t>::max();
+    return std::min(planned, blockStart_ + 2 * blockFrames_);
+}
+
+void LtcDecoder::decode(const PcmSamples& samples) {
+    size_t offset = 0;
+    while (offset < samples.frameCount && !complete()) {
+        const size_t count = size_t(std::min<int64_t>(int64_t(samples.frameCount - offset),
+                                                      blockEnd() - (blockStart_ + filled_)));
+        for (const auto& channel : channels_) {
+            if (channel->settled) continue;
+            if (channel->index >= samples.channelCount) {
+                channel->settled = true;
+                continue;
+            }
+            const size_t held = channel->values.size();
+            channel->values.resize(held + count);
+            samples.unpackChannel(channel->index, offset, count, channel->values.data() + held);
+        }
+        filled_ += int64_t(count);
+        offset += count;
+        if (blockStart_ + filled_ == blockEnd()) takeBlock(false);
+    }
+}
+
+bool LtcDecoder::complete() const {
+    return abandoned_ || std::all_of(channels_.begin(), channels_.end(),
+                                     [](const auto& channel) { return channel->settled; });
+}
+
+LtcDecoder::Result LtcDecoder::finish() {
+    if (!abandoned_) takeBlock(true);
+    Result result;
+    for (const auto& channel : channels_) {
+        if (channel->unusable) {
+            result.abandoned = true;
+            break;
+        }
+        if (!channel->timecode) continue;
+        result.timecodes.push_back({channel->index, channel->timecode});
+        result.channelMask |= uint64_t(1) << channel->index;
+    }
+    return result;
+}
+
+LtcDecoder::Result LtcDecoder::decodeWindow(const LtcDecoderSettings& settings,
+                                            std::vector<int64_t> channels,
+                                            const PcmSamples& samples, double sampleRate,
+                                            CMTime startTime) {
+    LtcDecoder decoder(settings, std::move(channels), sampleRate, startTime,
+                       int64_t(samples.frameCount));
+    decoder.decode(samples);
+    return decoder.finish();
+}
+
+void LtcDecoder::takeBlock(bool lastBlock) {
+    for (const auto& channel : channels_)
+        if (!channel->settled) decodeBlock(*channel, lastBlock);
+    blockStart_ += filled_;
+    filled_ = 0;
+    ++blockIndex_;
+}
+
+// The block's new samples set the thresholds and the rate; the samples a confirmation still
+// has to look past are left for the next block.
+void LtcDecoder::decodeBlock(Channel& channel, bool lastBlock) {
+    const int64_t end = channel.first + int64_t(channel.values.size());
+    const LtcChannelSamples samples{channel.values.data(), channel.first, end};
+    const bool newSamples = end > blockStart_;
+    if (newSamples) {
+        std::tie(channel.upper, channel.lower) = thresholds(LtcChannelLevels::measure(
+            channel.values.data() + (blockStart_ - channel.first), size_t(end - blockStart_)));
+    }
+    const int64_t lookAhead = channel.plain.edgeDetector().lookAhead();
+    const int64_t to = lastBlock ? end : std::max(channel.scanned, end - lookAhead);
+    for (LtcChannelDecoder* reading :
+         {&channel.plain, channel.sharpened ? &*channel.sharpened : nullptr}) {
+        if (!reading || reading->pair()) continue;
+        if (newSamples) {
+            reading->setFrameRate(settings_.readingFrameRate != 0.0
+                                      ? settings_.readingFrameRate
+                                      : detectFrameRate(reading->edgeDetector().signal(), samples,
+                                                        channel.scanned, to, channel.upper,
+                                                        channel.lower));
+        }
+        if (reading->frameRate() > 0.0)
+            reading->decode(samples, channel.scanned, to, channel.upper, channel.lower);
+        else
+            reading->loseSync();
+        if (lastBlock) reading->finish();
+    }
+    channel.scanned = to;
+    settleChannel(channel);
+    if (lastBlock) return;
+    const int64_t keep = std::max(channel.first, to - kHistory);
+    channel.values.erase(channel.values.begin(),
+                         channel.values.begin() + std::ptrdiff_t(keep - channel.first));
+    channel.first = keep;
+}
+
+std::pair<int32_t, int32_t> LtcDecoder::thresholds(const LtcChannelLevels& levels) const {
+    switch (settings_.readingAlgorithm) {
+        case LtcReadingAlgorithm::AdaptiveThresholds:
+        case LtcReadingAlgorithm::AdaptiveConfirmed:
+            return {int32_t(levels.dcOffset + 0.7 * levels.rms),
+                    int32_t(levels.dcOffset - 0.7 * levels.rms)};
+        case LtcReadingAlgorithm::FixedThresholds128:
+            return {128, -128};
+        case LtcReadingAlgorithm::FixedThresholds4096:
+            return {4096, -4096};
+        case LtcReadingAlgorithm::Slope:
+            return {int32_t(0.8 * levels.rms), int32_t(-0.8 * levels.rms)};
+    }
+    return {0, 0};
+}
+
+// The whole rate from the mean full and half bit cells of the block: 0 when they do not fit.
+double LtcDecoder::detectFrameRate(LtcEdgeSignal signal, const LtcChannelSamples& samples,
+                                   int64_t from, int64_t to, int32_t upper, int32_t lower) const {
+    LtcEdgeDetector detector(signal, sampleRate_, from);
+    int discarded = 0;
+    double longSum = 0.0, shortSum = 0.0;
+    int64_t longCount = 0, shortCount = 0;
+    detector.scan(samples, from, to, upper, lower, [&](double period, int64_t) {
+        if (discarded < 2) {
+            ++discarded;
+        } else if (period > kLongPeriodMin && period < kLongPeriodMax) {
+            longSum += period;
+            ++longCount;
+        } else if (period > kShortPeriodMin && period < kLongPeriodMin) {
+            shortSum += period;
+            ++shortCount;
+        }
+        return true;
+    });
+    if (longCount == 0 || shortCount == 0) return 0.0;
+    const double longMean = longSum / double(longCount);
+    const double shortMean = shortSum / double(shortCount);
+    if (!(longMean < kLongMeanMax) || !(shortMean > kShortMeanMin) ||
+        !(std::fabs(shortMean - 0.5 * longMean) < kFrameRateTolerance)) {
+        return 0.0;
+    }
+    return std::round((1.0 / (80.0 * longMean) + 1.0 / (160.0 * shortMean)) * 0.5);
+}
+
+// A channel is settled by its plain reading's pair, or at the window's end by the sharpened
+// reading's.
+void LtcDecoder::settleChannel(Channel& channel) {
+    std::optional<LtcFramePair> pair = channel.plain.pair();
+    const bool ended = channel.plain.complete();
+    if (!pair && ended && channel.sharpened) pair = channel.sharpened->pair();
+    if (!pair && !ended) return;
+    channel.settled = true;
+    if (!pair) return;
+    channel.timecode = timecodeOfPair(*pair);
+    channel.unusable = channel.timecode == nullptr;
+    abandoned_ = abandoned_ || channel.unusable;
+}
+
+double LtcDecoder::exactFrameRate(const LtcFramePair& pair) const {
+    const double whole = pair.frameRate;
+    if (settings_.readingFrameRate != 0.0) return whole;
+    if (pair.measuredFrames >= kRateMeasureMinimumFrames && pair.measuredSamples > 0) {
+        const double measured =
+            double(pair.measuredFrames) * sampleRate_ / double(pair.measuredSamples);
+        double nearest = kLtcRates[0];
+        for (const double rate : kLtcRates)
+            if (std::fabs(measured - rate) < std::fabs(measured - nearest)) nearest = rate;
+        if (std::fabs(measured - nearest) < kLtcRateTolerance * nearest) return nearest;
+    }
+    if (whole != 24.0 && whole != 30.0) return whole;
+    const double ntsc = whole * 1000.0 / 1001.0;
+    if (pair.dropFrame && whole == 30.0) return ntsc;
+    const double video = TCHelper::quantizedFrameRate(settings_.videoFrameRate);
+    if (sameRate(video, ntsc) || sameRate(video, 2.0 * ntsc)) return ntsc;
+    return whole;
+}
+
+std::shared_ptr<TCHelper> LtcDecoder::timecodeOfPair(const LtcFramePair& pair) const {
+    const double rate = TCHelper::quantizedFrameRate(exactFrameRate(pair));
+    if (rate == 0.0) return nullptr;
+    // The pair ends where the frame after B begins. The label counts frames at the rate of the
+    // result, which a measurement may have corrected.
+    const int64_t labelCount =
+        pair.labelFrames + std::llround(rate) * pair.labelSeconds + 1 + settings_.readingOffset;
+    const CMTime labelTime =
+        TCHelper::helperWithFrameCount(labelCount, rate, pair.dropFrame)->dropFrameTime();
+    const double video = TCHelper::quantizedFrameRate(settings_.videoFrameRate);
+    const double resultRate = sameRate(video, 2.0 * rate) ? video : rate;
+    const int32_t timescale =
+        settings_.preferredTimescale > 0 ? settings_.preferredTimescale : CMTimeScale(sampleRate_);
+    const CMTime endTime =
+        CMTimeAdd(startTime_, CMTimeMake(pair.endPosition, CMTimeScale(sampleRate_)));
+    const CMTime start = CMTimeConvertScale(CMTimeSubtract(labelTime, endTime), timescale,
+                                            CMTimeRoundingMethod::RoundHalfAwayFromZero);
+    auto timecode = TCHelper::helperWithFrameRate(resultRate, pair.dropFrame);
+    timecode->setTime(start);
+    timecode->setType(TCTypeAudio);
+    timecode->setRawUserBits(pair.userBits);
+    return timecode;
+}
+
+}  // namespace vorlane
