@@ -89,6 +89,32 @@ TEST(LtcReader, EveryRateGivesTheExactStartTimecodeAndRate) {
     }
 }
 
+// LTC that begins exactly with the file shows its first frame, also where frames are not whole
+// numbers of samples and edges are found a sample or so late.
+TEST(LtcReader, FrameAlignedStartsShowTheFrameInProgress) {
+    ScratchFolder folder;
+    for (const Rate& rate : {Rate::fps23976(), Rate::fps2997(true), Rate::fps2997(false)}) {
+        for (const int sampleRate : {48000, 44100}) {
+            for (const mediagen::Timecode& start :
+                 {mediagen::Timecode{10, 0, 0, 0}, mediagen::Timecode{1, 2, 3, 4},
+                  mediagen::Timecode{23, 59, 59, 11}, mediagen::Timecode{0, 10, 0, 0}}) {
+                SCOPED_TRACE(rate.fractionText() + (rate.dropFrame ? " DF at " : " at ") +
+                             std::to_string(sampleRate) + " Hz from " + start.text());
+                LtcFile plan;
+                plan.ltc.rate = rate;
+                plan.ltc.sampleRate = sampleRate;
+                plan.ltc.start = start;
+                plan.ltc.durationSeconds = 1.5;
+                const auto path = folder / "aligned.wav";
+                const mediagen::LtcSignal signal = test::writeLtcFile(path, plan);
+                ASSERT_EQ(signal.frames.front().firstSample, 0);
+                expectStart(*readLtc(path, windows(LtcReadingRanges::FirstSecond)), signal, 0,
+                            "on channel 1");
+            }
+        }
+    }
+}
+
 TEST(LtcReader, AnyChannelOfMonoStereoAndEightChannelFilesAtEveryDepth) {
     ScratchFolder folder;
     struct Layout {

@@ -50,10 +50,11 @@ void LtcChannelDecoder::finish() {
     stage_ = Stage::Complete;
 }
 
-// The decoder stands at the sample after the edge.
+// A bit ends at the edge that begins the next one: the last bit of a frame at the first sample
+// of the next frame.
 bool LtcChannelDecoder::takeEdge(double period, int64_t position) {
     const int bit = bitOfPeriod(period);
-    if (bit != kPendingBit) takeBit(bit, position + 1);
+    if (bit != kPendingBit) takeBit(bit, position);
     return stage_ != Stage::Complete;
 }
 

@@ -17,8 +17,9 @@
 namespace vorlane {
 
 // Frame B of the first consecutive pair: its label (seconds of the day and frames), drop-frame
-// flag and user bits, the rate the bits were read at, the window position at which it ends (the
-// sample after its last edge), and the whole frames read with the samples they span.
+// flag and user bits, the rate the bits were read at, the window position at which it ends (its
+// last edge, the first sample of the next frame), and the whole frames read with the samples they
+// span.
 struct LtcFramePair {
     int64_t labelSeconds = 0;
     int64_t labelFrames = 0;

@@ -32,6 +32,9 @@ bool sameRate(double lhs, double rhs) {
     return lhs > 0.0 && std::fabs(lhs - rhs) < 1e-9 * rhs;
 }
 
+// Edges are found up to this many samples late (slow edges, compressed sound).
+constexpr int64_t kEdgeJitterSamples = 4;
+
 }  // namespace
 
 LtcChannelLevels LtcChannelLevels::measure(const int16_t* values, size_t count) {
@@ -266,6 +269,24 @@ double LtcDecoder::exactFrameRate(const LtcFramePair& pair) const {
     return whole;
 }
 
+// The start at the timescale. A start that lies a few samples before a frame edge of the LTC, or
+// after it but nearer than the timescale can tell, is taken as starting on that edge: LTC that
+// begins with the file shows the frame in progress at its first sample, whatever the jitter of
+// the edges and however the frame grid falls on the timescale's.
+CMTime LtcDecoder::startOnFrameGrid(CMTime start, double rate, int32_t timescale) const {
+    const CMTime converted =
+        CMTimeConvertScale(start, timescale, CMTimeRoundingMethod::RoundHalfAwayFromZero);
+    const CMTime frame = TCHelper::helperWithFrameRate(rate, false)->frameDuration();
+    const CMTime inFrames =
+        CMTimeConvertScale(start, frame.timescale, CMTimeRoundingMethod::RoundHalfAwayFromZero);
+    const int64_t nearest =
+        (inFrames.value + (inFrames.value < 0 ? -1 : 1) * frame.value / 2) / frame.value;
+    const CMTime edge = CMTimeMultiply(frame, nearest);
+    const CMTime jitter = CMTimeMake(kEdgeJitterSamples, CMTimeScale(sampleRate_));
+    if (!(converted < edge) || CMTimeAdd(start, jitter) < edge) return converted;
+    return CMTimeConvertScale(edge, timescale, CMTimeRoundingMethod::RoundTowardPositiveInfinity);
+}
+
 std::shared_ptr<TCHelper> LtcDecoder::timecodeOfPair(const LtcFramePair& pair) const {
     const double rate = TCHelper::quantizedFrameRate(exactFrameRate(pair));
     if (rate == 0.0) return nullptr;
@@ -281,8 +302,7 @@ std::shared_ptr<TCHelper> LtcDecoder::timecodeOfPair(const LtcFramePair& pair) c
         settings_.preferredTimescale > 0 ? settings_.preferredTimescale : CMTimeScale(sampleRate_);
     const CMTime endTime =
         CMTimeAdd(startTime_, CMTimeMake(pair.endPosition, CMTimeScale(sampleRate_)));
-    const CMTime start = CMTimeConvertScale(CMTimeSubtract(labelTime, endTime), timescale,
-                                            CMTimeRoundingMethod::RoundHalfAwayFromZero);
+    const CMTime start = startOnFrameGrid(CMTimeSubtract(labelTime, endTime), rate, timescale);
     auto timecode = TCHelper::helperWithFrameRate(resultRate, pair.dropFrame);
     timecode->setTime(start);
     timecode->setType(TCTypeAudio);

@@ -97,6 +97,7 @@ class LtcDecoder {
     double exactFrameRate(const LtcFramePair& pair) const;
     // The value frame B gives for the file's time zero; nullptr when the rate is unusable.
     std::shared_ptr<TCHelper> timecodeOfPair(const LtcFramePair& pair) const;
+    CMTime startOnFrameGrid(CMTime start, double rate, int32_t timescale) const;
     int64_t blockEnd() const;
 
     LtcDecoderSettings settings_;

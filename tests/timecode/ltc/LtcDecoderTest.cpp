@@ -65,7 +65,7 @@ std::string firstLabel(const mediagen::LtcSignal& signal) {
 }
 
 // 25 fps LTC whose frame B reads 10:00:00:00 and ends at sample 12000 of a 48 kHz window
-// starting at 0: 10:00:00:01 less 0.25 s, 35999.79 s, shown as 09:59:59:20; an offset of
+// starting at 0: 10:00:00:01 less 0.25 s, 35999.79 s exactly, shown as 09:59:59:20; an offset of
 // -1 frame gives 09:59:59:19; a window 10 s into its file answers for the file's time zero.
 TEST(LtcDecoder, StartTimeIsTheFrameAfterBLessTheWindowsTime) {
     mediagen::LtcOptions options;
@@ -78,7 +78,7 @@ TEST(LtcDecoder, StartTimeIsTheFrameAfterBLessTheWindowsTime) {
     ASSERT_EQ(found.timecodes.size(), 1u);
     const auto& timecode = found.timecodes[0].timecode;
     EXPECT_EQ(timecode->timecodeString(0), "09:59:59:20");
-    EXPECT_NEAR(timecode->time().seconds(), 35999.79, 0.00005);
+    EXPECT_EQ(timecode->time(), CMTimeMake(3599979, 100));
     EXPECT_EQ(timecode->time().timescale, 48000);
     EXPECT_EQ(timecode->frameRate(), 25.0);
     EXPECT_EQ(found.channelMask, 1u);
@@ -86,7 +86,7 @@ TEST(LtcDecoder, StartTimeIsTheFrameAfterBLessTheWindowsTime) {
     EXPECT_EQ(decoding.of(bytes).timecodes.at(0).timecode->timecodeString(0), "09:59:59:19");
     decoding.settings.readingOffset = 0;
     decoding.start = CMTimeMake(10, 1);
-    EXPECT_NEAR(decoding.of(bytes).timecodes.at(0).timecode->time().seconds(), 35989.79, 0.00005);
+    EXPECT_EQ(decoding.of(bytes).timecodes.at(0).timecode->time(), CMTimeMake(3598979, 100));
 }
 
 // At every sample rate the label, rate, drop-frame flag and user bits are the LTC's own, even
