@@ -1,7 +1,8 @@
 // The LTC reader's access to one audio track of a media file over one time range: the range is
-// decoded through the platform's asset reader to interleaved little-endian integer PCM at the
-// track's bit depth (16 bits for compressed sound) and handed out piece by piece, so that a
-// whole file never sits in memory. The pieces go to the LTC decoder (timecode/ltc/LtcDecoder.h).
+// decoded through the platform's asset reader to interleaved little-endian 16-bit PCM and handed
+// out piece by piece, so that a whole file never sits in memory. The pieces go to the LTC
+// decoder (timecode/ltc/LtcDecoder.h), which reads 16 bits of every sample: the top 16 bits of
+// wider integer samples (what the conversion keeps), 8-bit samples shifted up.
 #pragma once
 
 #include <cstdint>
@@ -21,6 +22,7 @@ class AudioBufferReader {
   public:
     // Frames per piece unless asked otherwise: a third of a second at 48 kHz.
     static constexpr int64_t kPieceFrames = 16384;
+    static constexpr int32_t kBitDepth = 16;
 
     // Opens the range of the track. `asset` is the opened media of the track's file; without
     // one it is opened from the file's mediaURL. Nothing when the track's file has no audio or
@@ -40,7 +42,6 @@ class AudioBufferReader {
 
     double sampleRate() const { return sampleRate_; }
     int64_t totalChannels() const { return totalChannels_; }
-    uint32_t bytesPerChannel() const { return bytesPerChannel_; }
     CMTimeRange timeRange() const { return timeRange_; }
     // File time of the first frame: the range's start on the sample grid.
     CMTime startTime() const { return startTime_; }
@@ -59,7 +60,6 @@ class AudioBufferReader {
     CMTime startTime_;
     double sampleRate_;
     int64_t totalChannels_;
-    uint32_t bytesPerChannel_;
     int64_t totalSamples_;
     int64_t samplesRead_ = 0;
     std::vector<uint8_t> piece_;

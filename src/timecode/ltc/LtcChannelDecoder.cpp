@@ -23,7 +23,7 @@ LtcChannelDecoder::LtcChannelDecoder(LtcEdgeSignal signal, double sampleRate, bo
 // length either side. The two windows overlap; an interval there counts as a half cell.
 void LtcChannelDecoder::setFrameRate(double rate) {
     frameRate_ = std::isfinite(rate) && rate > 0.0 ? rate : 0.0;
-    const double fullCell = frameRate_ > 0.0 ? 1.0 / (80.0 * frameRate_) : 0.0;
+    const double fullCell = frameRate_ > 0.0 ? sampleRate_ / (80.0 * frameRate_) : 0.0;
     halfCellMin_ = fullCell / 4.0;
     halfCellMax_ = fullCell * 3.0 / 4.0;
     fullCellMin_ = fullCell / 2.0;
@@ -33,8 +33,9 @@ void LtcChannelDecoder::setFrameRate(double rate) {
 void LtcChannelDecoder::decode(const LtcChannelSamples& samples, int64_t from, int64_t to,
                                int32_t upper, int32_t lower) {
     if (stage_ == Stage::Complete) return;
-    edges_.scan(samples, from, to, upper, lower,
-                [this](double period, int64_t position) { return takeEdge(period, position); });
+    edges_.scan(samples, from, to, upper, lower, [this](int64_t distance, int64_t position) {
+        return takeEdge(distance, position);
+    });
 }
 
 void LtcChannelDecoder::loseSync() {
@@ -52,13 +53,13 @@ void LtcChannelDecoder::finish() {
 
 // A bit ends at the edge that begins the next one: the last bit of a frame at the first sample
 // of the next frame.
-bool LtcChannelDecoder::takeEdge(double period, int64_t position) {
-    const int bit = bitOfPeriod(period);
+bool LtcChannelDecoder::takeEdge(int64_t distance, int64_t position) {
+    const int bit = bitOfPeriod(double(distance));
     if (bit != kPendingBit) takeBit(bit, position);
     return stage_ != Stage::Complete;
 }
 
-int LtcChannelDecoder::bitOfPeriod(double period) {
+int LtcChannelDecoder::bitOfPeriod(double period) {  // in samples
     const bool halfCell = period > halfCellMin_ && period < halfCellMax_;
     if (halfCellPending_) {
         halfCellPending_ = false;

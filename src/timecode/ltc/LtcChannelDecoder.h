@@ -59,7 +59,7 @@ class LtcChannelDecoder {
     enum class Stage { Searching, FrameA, FrameB, MeasuredFrame, Complete };
     static constexpr int kPendingBit = 2;
 
-    bool takeEdge(double period, int64_t position);
+    bool takeEdge(int64_t distance, int64_t position);
     int bitOfPeriod(double period);
     void takeBit(int bit, int64_t position);
     void searchSync(int bit, int64_t position);
@@ -75,6 +75,7 @@ class LtcChannelDecoder {
     double sampleRate_;
     bool measureRate_;
     double frameRate_ = 0.0;
+    // Bit cell windows in samples.
     double halfCellMin_ = 0.0, halfCellMax_ = 0.0;
     double fullCellMin_ = 0.0, fullCellMax_ = 0.0;
     bool halfCellPending_ = false;

@@ -9,8 +9,10 @@
 namespace vorlane {
 namespace {
 
-// A window is cut into blocks of this length to twice it.
+// A window is cut into blocks of this length to twice it, and of no more frames than this
+// whatever the sample rate a file claims.
 constexpr double kBlockSeconds = 2.0;
+constexpr int64_t kMaxBlockFrames = int64_t(1) << 20;
 // Channels a result's mask can mark.
 constexpr int64_t kMaskChannels = 64;
 // Samples kept before each block: the slope looks one back.
@@ -22,18 +24,21 @@ constexpr double kShortPeriodMin = 0.000133;
 constexpr double kLongMeanMax = 0.00055;
 constexpr double kShortMeanMin = 0.0002;
 constexpr double kFrameRateTolerance = 0.00005;
+// In LTC neither full nor half cells are more than this many times as many as the other kind
+// (noise has many more short intervals than long ones).
+constexpr int64_t kCellCountRatio = 8;
 // The rate measured after a pair is trusted when at least this many frames were read, and taken
 // as the nearest LTC rate within 2 %.
 constexpr int64_t kRateMeasureMinimumFrames = 10;
 constexpr double kLtcRates[] = {24000.0 / 1001.0, 24.0, 25.0, 30000.0 / 1001.0, 30.0};
 constexpr double kLtcRateTolerance = 0.02;
 
+// Edges are found up to this many samples late (slow edges, compressed sound).
+constexpr int64_t kEdgeJitterSamples = 4;
+
 bool sameRate(double lhs, double rhs) {
     return lhs > 0.0 && std::fabs(lhs - rhs) < 1e-9 * rhs;
 }
-
-// Edges are found up to this many samples late (slow edges, compressed sound).
-constexpr int64_t kEdgeJitterSamples = 4;
 
 }  // namespace
 
@@ -58,8 +63,10 @@ struct LtcDecoder::Channel {
     }
 
     int64_t index;
-    std::vector<int16_t> values;  // window positions [first, first + values.size())
-    int64_t first = 0;
+    // Window positions [first, first + values.size()), from one before position 0 on (a copy of
+    // sample 0).
+    std::vector<int16_t> values = {0};
+    int64_t first = -1;
     int64_t scanned = 0;  // positions before this one are decoded
     int32_t upper = 0;
     int32_t lower = 0;
@@ -77,7 +84,8 @@ LtcDecoder::LtcDecoder(const LtcDecoderSettings& settings, std::vector<int64_t> 
       sampleRate_(sampleRate),
       startTime_(startTime),
       windowFrames_(std::max<int64_t>(windowFrames, 0)),
-      blockFrames_(std::max<int64_t>(1, std::llround(kBlockSeconds * sampleRate))) {
+      blockFrames_(
+          std::clamp<int64_t>(std::llround(kBlockSeconds * sampleRate), 1, kMaxBlockFrames)) {
     blockCount_ = std::max<int64_t>(1, windowFrames_ / blockFrames_);
     for (const int64_t channel : channels) {
         if (channel < 0 || channel >= kMaskChannels) continue;
@@ -109,6 +117,7 @@ void LtcDecoder::decode(const PcmSamples& samples) {
             const size_t held = channel->values.size();
             channel->values.resize(held + count);
             samples.unpackChannel(channel->index, offset, count, channel->values.data() + held);
+            if (channel->first < 0 && held == 1) channel->values[0] = channel->values[1];
         }
         filled_ += int64_t(count);
         offset += count;
@@ -166,22 +175,12 @@ void LtcDecoder::decodeBlock(Channel& channel, bool lastBlock) {
     }
     const int64_t lookAhead = channel.plain.edgeDetector().lookAhead();
     const int64_t to = lastBlock ? end : std::max(channel.scanned, end - lookAhead);
-    for (LtcChannelDecoder* reading :
-         {&channel.plain, channel.sharpened ? &*channel.sharpened : nullptr}) {
-        if (!reading || reading->pair()) continue;
-        if (newSamples) {
-            reading->setFrameRate(settings_.readingFrameRate != 0.0
-                                      ? settings_.readingFrameRate
-                                      : detectFrameRate(reading->edgeDetector().signal(), samples,
-                                                        channel.scanned, to, channel.upper,
-                                                        channel.lower));
-        }
-        if (reading->frameRate() > 0.0)
-            reading->decode(samples, channel.scanned, to, channel.upper, channel.lower);
-        else
-            reading->loseSync();
-        if (lastBlock) reading->finish();
-    }
+    const BlockReading block{samples,       channel.scanned, to,       channel.upper,
+                             channel.lower, newSamples,      lastBlock};
+    const bool bitCells = decodeReading(channel.plain, block, true);
+    // The sharpened reading reads the blocks in which the plain one saw bit cells of LTC (it
+    // does in LTC low-passed down to 300 Hz), and no others: music and noise are read once.
+    if (channel.sharpened) decodeReading(*channel.sharpened, block, bitCells);
     channel.scanned = to;
     settleChannel(channel);
     if (lastBlock) return;
@@ -189,6 +188,28 @@ void LtcDecoder::decodeBlock(Channel& channel, bool lastBlock) {
     channel.values.erase(channel.values.begin(),
                          channel.values.begin() + std::ptrdiff_t(keep - channel.first));
     channel.first = keep;
+}
+
+bool LtcDecoder::decodeReading(LtcChannelDecoder& reading, const BlockReading& block,
+                               bool wanted) const {
+    if (reading.pair()) return true;
+    bool bitCells = true;
+    if (block.newSamples) {
+        RateDetection detection;
+        if (wanted && settings_.readingFrameRate != 0.0)
+            detection = {settings_.readingFrameRate, true};
+        else if (wanted)
+            detection = detectFrameRate(reading.edgeDetector().signal(), block.samples, block.from,
+                                        block.to, block.upper, block.lower);
+        reading.setFrameRate(detection.rate);
+        bitCells = detection.bitCells;
+    }
+    if (reading.frameRate() > 0.0)
+        reading.decode(block.samples, block.from, block.to, block.upper, block.lower);
+    else
+        reading.loseSync();
+    if (block.lastBlock) reading.finish();
+    return bitCells;
 }
 
 std::pair<int32_t, int32_t> LtcDecoder::thresholds(const LtcChannelLevels& levels) const {
@@ -208,32 +229,42 @@ std::pair<int32_t, int32_t> LtcDecoder::thresholds(const LtcChannelLevels& level
 }
 
 // The whole rate from the mean full and half bit cells of the block: 0 when they do not fit.
-double LtcDecoder::detectFrameRate(LtcEdgeSignal signal, const LtcChannelSamples& samples,
-                                   int64_t from, int64_t to, int32_t upper, int32_t lower) const {
+LtcDecoder::RateDetection LtcDecoder::detectFrameRate(LtcEdgeSignal signal,
+                                                      const LtcChannelSamples& samples,
+                                                      int64_t from, int64_t to, int32_t upper,
+                                                      int32_t lower) const {
     LtcEdgeDetector detector(signal, sampleRate_, from);
+    const double longMin = kLongPeriodMin * sampleRate_;
+    const double longMax = kLongPeriodMax * sampleRate_;
+    const double shortMin = kShortPeriodMin * sampleRate_;
     int discarded = 0;
-    double longSum = 0.0, shortSum = 0.0;
+    int64_t longSum = 0, shortSum = 0;
     int64_t longCount = 0, shortCount = 0;
-    detector.scan(samples, from, to, upper, lower, [&](double period, int64_t) {
+    detector.scan(samples, from, to, upper, lower, [&](int64_t distance, int64_t) {
+        const double period = double(distance);
         if (discarded < 2) {
             ++discarded;
-        } else if (period > kLongPeriodMin && period < kLongPeriodMax) {
-            longSum += period;
+        } else if (period > longMin && period < longMax) {
+            longSum += distance;
             ++longCount;
-        } else if (period > kShortPeriodMin && period < kLongPeriodMin) {
-            shortSum += period;
+        } else if (period > shortMin && period < longMin) {
+            shortSum += distance;
             ++shortCount;
         }
         return true;
     });
-    if (longCount == 0 || shortCount == 0) return 0.0;
-    const double longMean = longSum / double(longCount);
-    const double shortMean = shortSum / double(shortCount);
-    if (!(longMean < kLongMeanMax) || !(shortMean > kShortMeanMin) ||
-        !(std::fabs(shortMean - 0.5 * longMean) < kFrameRateTolerance)) {
-        return 0.0;
+    if (longCount == 0 || shortCount == 0) return {};
+    const double longMean = double(longSum) / double(longCount) / sampleRate_;
+    const double shortMean = double(shortSum) / double(shortCount) / sampleRate_;
+    const bool halves = std::fabs(shortMean - 0.5 * longMean) < kFrameRateTolerance;
+    RateDetection detection;
+    detection.bitCells = halves && longCount <= kCellCountRatio * shortCount &&
+                         shortCount <= kCellCountRatio * longCount;
+    if (longMean < kLongMeanMax && shortMean > kShortMeanMin && halves) {
+        detection.rate = std::round((1.0 / (80.0 * longMean) + 1.0 / (160.0 * shortMean)) * 0.5);
+        detection.bitCells = true;
     }
-    return std::round((1.0 / (80.0 * longMean) + 1.0 / (160.0 * shortMean)) * 0.5);
+    return detection;
 }
 
 // A channel is settled by its plain reading's pair, or at the window's end by the sharpened

@@ -9,9 +9,11 @@
 // window is. Per block and channel the edge thresholds follow the block's levels (DC offset and
 // RMS) and, unless a rate is given, the whole LTC rate is detected over the block's bit cells;
 // everything else (edges, bits, frames, the rate measurement) carries over from block to block.
-// With edge setting 0 a second, sharpened reading runs beside the plain one; it serves a channel
-// whose plain reading found nothing in the whole window (LTC that went through a low-pass).
-// Decoding a channel stops once it has its timecode, and the window once every channel has.
+// With edge setting 0 a second, sharpened reading runs beside the plain one, on the blocks in
+// which the plain one sees bit cells of LTC (every block when the rate is given); it serves a
+// channel whose plain reading found nothing in the whole window (LTC that went through a
+// low-pass). Decoding a channel stops once it has its timecode, and the window once every channel
+// has.
 //
 // Frame rate: a rate given in readingFrameRate is used as given. Detected automatically, the bit
 // cells only tell a whole rate (24, 25, 30), and tell it badly at low sample rates. The rate of
@@ -86,11 +88,32 @@ class LtcDecoder {
 
   private:
     struct Channel;
+    // The whole rate detected over a block (0 when the cells do not fit one), and whether the
+    // block holds bit cells of LTC at all: full and half cells in LTC's proportions, the half
+    // cells half as long, though perhaps at no rate the detection accepts.
+    struct RateDetection {
+        double rate = 0.0;
+        bool bitCells = false;
+    };
+    // What one reading of a channel decodes in a block: window positions [from, to).
+    struct BlockReading {
+        LtcChannelSamples samples;
+        int64_t from = 0;
+        int64_t to = 0;
+        int32_t upper = 0;
+        int32_t lower = 0;
+        bool newSamples = false;  // the block brought samples, so levels and rate are new
+        bool lastBlock = false;
+    };
 
     void takeBlock(bool lastBlock);
     void decodeBlock(Channel& channel, bool lastBlock);
-    double detectFrameRate(LtcEdgeSignal signal, const LtcChannelSamples& samples, int64_t from,
-                           int64_t to, int32_t upper, int32_t lower) const;
+
+    // Sets the block's rate (given, detected, or none when the reading is not wanted) and
+    // decodes; answers whether the block held bit cells of LTC.
+    bool decodeReading(LtcChannelDecoder& reading, const BlockReading& block, bool wanted) const;
+    RateDetection detectFrameRate(LtcEdgeSignal signal, const LtcChannelSamples& samples,
+                                  int64_t from, int64_t to, int32_t upper, int32_t lower) const;
     // The thresholds of the edge setting for the block's levels.
     std::pair<int32_t, int32_t> thresholds(const LtcChannelLevels& levels) const;
     void settleChannel(Channel& channel);

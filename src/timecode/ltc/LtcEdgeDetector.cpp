@@ -1,5 +1,6 @@
 #include "timecode/ltc/LtcEdgeDetector.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace vorlane {
@@ -32,9 +33,10 @@ LtcEdgeSignal edgeSignalOf(LtcReadingAlgorithm algorithm, bool sharpened) {
 
 LtcEdgeDetector::LtcEdgeDetector(LtcEdgeSignal signal, double sampleRate, int64_t startPosition)
     : signal_(signal),
-      sampleRate_(sampleRate),
       minimumDistance_(kMinimumEdgeDistance * sampleRate),
-      sharpening_(kSharpeningSeconds * sampleRate),
+      // A weight below 2^15 keeps slope × weight within 32 bits (up to 768 kHz).
+      sharpening_(int32_t(std::min(std::lround(kSharpeningSeconds * sampleRate * kSharpeningUnit),
+                                   long(INT16_MAX)))),
       lookAhead_(signal == LtcEdgeSignal::ConfirmedSample
                      ? std::llround(sampleRate * kConfirmationDelay)
                      : 0),
