@@ -507,6 +507,24 @@ TEST(LtcReader, WholeFiles) {
     EXPECT_LT(reader->samplesDecoded(), int64_t(24 * 48000));
 }
 
+// Speech by an independent synthesizer gives no timecode under any edge setting.
+TEST(LtcReader, SpeechGivesNoTimecode) {
+    VORLANE_REQUIRE_TOOL("espeak-ng");
+    ScratchFolder folder;
+    const auto path = folder / "speech.wav";
+    test::runTool({"espeak-ng", "-w", path.string(),
+                   "Scene twelve, take three. Camera A rolling, sound speed. Mark it. "
+                   "Ten hours, zero minutes, one second."});
+    AudioTimecodeRequest request = windows(LtcReadingRanges::WholeFile);
+    for (int32_t algorithm = 0; algorithm <= 4; ++algorithm) {
+        request.readingAlgorithm = LtcReadingAlgorithm(algorithm);
+        const auto file = readLtc(path, request);
+        ASSERT_TRUE(file);
+        EXPECT_FALSE(file->hasAudioTimecode()) << algorithm;
+        EXPECT_EQ(file->firstAudioTrack()->audioChannelMask(), 0u);
+    }
+}
+
 TEST(LtcReader, RequestsEndCleanly) {
     ScratchFolder folder;
     LtcFile plan;
