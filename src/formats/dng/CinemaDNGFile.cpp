@@ -107,8 +107,7 @@ std::shared_ptr<CinemaDNGFile> CinemaDNGFile::initWithURL(const std::filesystem:
 }
 
 uint64_t CinemaDNGFile::bytesRead() const {
-    const uint64_t last = lastDNG_.get() == firstDNG_.get() ? 0 : lastDNG_->bytesRead();
-    return firstDNG_->bytesRead() + last;
+    return firstDNG_->bytesRead() + lastDNG_->bytesRead();
 }
 
 std::shared_ptr<TCHelper> CinemaDNGFile::timecodeOfDNGImage(const DNGImage& image) const {

@@ -68,7 +68,7 @@ void CRMFile::analyzeWithOptions(const MetadataDictionary& options) {
     MediaFile::analyzeWithOptions(options);
     std::unique_ptr<QtAtomReader> reader = QtAtomReader::initWithURL(sourceURLPath());
     if (!reader || !analyzeAtoms(*reader))
-        Log::writef("CRMFile: No movie atom in %s", sourceURLPath().c_str());
+        Log::writef("CRMFile: Cannot read the movie atom of %s", sourceURLPath().c_str());
     if (reader) reader->close();
     // The clip's sound and timecode tracks; its pictures are read from the atoms above.
     if (!loadAsset()) return;
