@@ -91,10 +91,21 @@ std::optional<MetadataDictionary> groupedProperties(const Exiv2::ExifData& exif)
     return properties;
 }
 
-template <class Open>
-std::optional<MetadataDictionary> propertiesOfImage(Open open) {
+// Still pictures that carry EXIF: JPEG, TIFF (DNG and the TIFF-based raws), Canon CR2,
+// Olympus ORF and Panasonic RW2. The library's movie and other readers are not used: a damaged
+// movie can keep its QuickTime reader busy without end.
+bool isStillPicture(int type) {
+    namespace Type = Exiv2::ImageType;
+    for (int still : {Type::jpeg, Type::exv, Type::tiff, Type::cr2, Type::orf, Type::rw2})
+        if (type == still) return true;
+    return false;
+}
+
+template <class Type, class Open>
+std::optional<MetadataDictionary> propertiesOfImage(Type type, Open open) {
     muteLibraryLog();
     try {
+        if (!isStillPicture(type())) return std::nullopt;
         auto image = open();
         if (!image.get()) return std::nullopt;
         image->readMetadata();
@@ -107,12 +118,14 @@ std::optional<MetadataDictionary> propertiesOfImage(Open open) {
 }  // namespace
 
 std::optional<MetadataDictionary> propertiesOfFile(const std::filesystem::path& url) {
-    return propertiesOfImage([&] { return Exiv2::ImageFactory::open(url.string(), false); });
+    return propertiesOfImage([&] { return Exiv2::ImageFactory::getType(url.string()); },
+                             [&] { return Exiv2::ImageFactory::open(url.string(), false); });
 }
 
 std::optional<MetadataDictionary> propertiesOfImageData(std::span<const uint8_t> data) {
     if (data.empty()) return std::nullopt;
     return propertiesOfImage(
+        [&] { return Exiv2::ImageFactory::getType(data.data(), long(data.size())); },
         [&] { return Exiv2::ImageFactory::open(data.data(), long(data.size())); });
 }
 

@@ -3,7 +3,7 @@
 // DateTimeOriginal, BodySerialNumber, LensModel, ...) and "{ExifAux}" (what the makers' notes of
 // Canon, Nikon, Panasonic and Olympus cameras tell: Firmware, SerialNumber, LensModel,
 // LensSerialNumber). Every value is text. Images are JPEG (with an APP1 EXIF block), TIFF and
-// TIFF-based raw files (DNG, CR2, ...) or a bare EXIF block.
+// TIFF-based raw files (DNG, CR2, ORF, RW2) or a bare EXIF block; other files give nothing.
 //
 // The library's errors and warnings end at this boundary: a damaged image answers nothing.
 #pragma once
