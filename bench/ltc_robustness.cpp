@@ -19,8 +19,7 @@
 #include "mediagen/Signals.h"
 #include "mediagen/Timecode.h"
 #include "timecode/TCHelper.h"
-#include "timecode/ltc/AudioBufferReader.h"
-#include "timecode/ltc/LtcReader.h"
+#include "timecode/ltc/LtcDecoder.h"
 
 using namespace vorlane;
 using mediagen::Rate;
@@ -47,12 +46,12 @@ bool oursCorrect(const std::vector<int16_t>& pcm, const Rate& rate, double truth
         bytes.push_back(uint8_t(uint16_t(value) & 0xff));
         bytes.push_back(uint8_t(uint16_t(value) >> 8));
     }
-    LtcReader reader;
-    reader.setReadingAlgorithm(algorithm);
-    const auto found = reader.findTimecodesInBuffer(
-        AudioBufferReader::readerWithPCM(std::move(bytes), 1, 16, kSampleRate));
+    LtcDecoderSettings settings;
+    settings.readingAlgorithm = LtcReadingAlgorithm(algorithm);
+    const auto found = LtcDecoder::decodeWindow(
+        settings, {0}, PcmSamples::ofBytes(bytes.data(), bytes.size(), 1, 16), kSampleRate);
     if (found.timecodes.size() != 1) return false;
-    const auto& timecode = found.timecodes[0];
+    const auto& timecode = found.timecodes[0].timecode;
     return timecode->frameRate() == TCHelper::quantizedFrameRate(rate.fps()) &&
            rightFrame(timecode->time().seconds(), truth, rate);
 }

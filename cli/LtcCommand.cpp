@@ -16,21 +16,6 @@
 namespace vorlane::cli {
 namespace {
 
-constexpr const char* kWindowTexts[] = {
-    "the first second",
-    "one second from the middle",
-    "two seconds each from the middle, the start and 4 s before the end",
-    "the whole file",
-    "one second each from the start, the middle and 2 s before the end, then the whole file",
-};
-constexpr const char* kEdgeTexts[] = {
-    "adaptive thresholds",
-    "fixed thresholds of 128",
-    "fixed thresholds of 4096",
-    "slope",
-    "adaptive thresholds confirmed after 50 microseconds",
-};
-
 template <typename Number>
 std::optional<Number> parseNumber(const std::string& text) {
     Number value{};
@@ -62,20 +47,22 @@ std::optional<AudioTimecodeRequest> requestOf(const ParsedArguments& options, st
         field = *number - 1;
         return true;
     };
-    const auto setting = [&](const char* option, int32_t& field) {
+    // A setting's code 0-4 as the setting's type.
+    const auto setting = [&](const char* option, auto& field, auto withCode) {
         const auto text = options.value(option);
         if (!text) return true;
         const auto number = parseNumber<int32_t>(*text);
-        if (!number || *number < 0 || *number > 4) {
+        const auto value = number ? withCode(*number) : std::nullopt;
+        if (!value) {
             error = std::string(option) + " takes 0 to 4, not '" + *text + "'";
             return false;
         }
-        field = *number;
+        field = *value;
         return true;
     };
     if (!counted("--track", request.track) || !counted("--channel", request.channel) ||
-        !setting("--ranges", request.readingRanges) ||
-        !setting("--algorithm", request.readingAlgorithm)) {
+        !setting("--ranges", request.readingRanges, readingRangesWithCode) ||
+        !setting("--algorithm", request.readingAlgorithm, readingAlgorithmWithCode)) {
         return std::nullopt;
     }
     if (const auto text = options.value("--offset")) {
@@ -90,10 +77,10 @@ std::optional<AudioTimecodeRequest> requestOf(const ParsedArguments& options, st
 }
 
 std::string requestText(const AudioTimecodeRequest& request, const MediaFile& file) {
-    std::string text = "read " + std::string(kWindowTexts[request.readingRanges]) + " (windows " +
-                       std::to_string(request.readingRanges) + ") with " +
-                       kEdgeTexts[request.readingAlgorithm] + " (algorithm " +
-                       std::to_string(request.readingAlgorithm) + "), ";
+    std::string text = "read " + description(request.readingRanges) + " (windows " +
+                       std::to_string(int32_t(request.readingRanges)) + ") with " +
+                       description(request.readingAlgorithm) + " (algorithm " +
+                       std::to_string(int32_t(request.readingAlgorithm)) + "), ";
     text += request.frameRate == 0.0 ? std::string("frame rate detected")
                                      : formatMediaText("frame rate %g", request.frameRate);
     const int32_t tracks = file.audioTrackCount();

@@ -1,17 +1,17 @@
-// Sample buffers of any layout through the LTC decoder's in-memory entry. Four header bytes pick
+// Sample buffers of any layout through the LTC decoder, as one window. Four header bytes pick
 // the layout and the request; the rest is interleaved PCM. Whatever the decoder finds must be a
-// well-formed audio timecode of a channel that exists.
+// well-formed audio timecode of a channel that exists, the same however the samples arrive.
 //
 // Header: byte 0 bits 0-2 channels − 1, bits 3-4 bit depth (8, 16, 24, 32), bits 5-7 sample rate;
 // byte 1 bits 0-2 edge setting (5-7 find no edges), bits 3-5 the given frame rate (0 detects),
 // bits 6-7 the channel read (all, 0, 1, 7); byte 2 the frame offset; byte 3 the video rate.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
 
 #include "timecode/TCHelper.h"
-#include "timecode/ltc/AudioBufferReader.h"
-#include "timecode/ltc/LtcReader.h"
+#include "timecode/ltc/LtcDecoder.h"
 
 using namespace vorlane;
 
@@ -22,6 +22,7 @@ constexpr double kSampleRates[] = {48000, 44100, 16000, 22050, 96000, 8000, 3200
 constexpr double kFrameRates[] = {0, 24, 25, 30, 29.97, 23.976, 26.5, -1};
 constexpr int64_t kChannels[] = {-1, 0, 1, 7};
 constexpr double kVideoRates[] = {0, 25, 50, 23.976, 29.97, 59.94, 24, 30};
+constexpr size_t kPieceFrames = 333;
 
 void check(bool condition) {
     if (!condition) std::abort();
@@ -34,18 +35,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int64_t channels = 1 + (data[0] & 0x07);
     const uint32_t depth = kDepths[(data[0] >> 3) & 0x03];
     const double sampleRate = kSampleRates[data[0] >> 5];
-    auto reader = AudioBufferReader::readerWithPCM(std::vector<uint8_t>(data + 4, data + size),
-                                                   channels, depth, sampleRate);
-    check(reader != nullptr);
-    LtcReader decoder;
-    decoder.setReadingAlgorithm(data[1] & 0x07);
-    decoder.setReadingFrameRate(kFrameRates[(data[1] >> 3) & 0x07]);
-    decoder.setReadingChannel(kChannels[data[1] >> 6]);
-    decoder.setReadingOffset(int8_t(data[2]));
-    decoder.setVideoFrameRate(kVideoRates[data[3] & 0x07]);
-    const LtcReader::BufferResult result = decoder.findTimecodesInBuffer(std::move(reader));
+    const PcmSamples samples = PcmSamples::ofBytes(data + 4, size - 4, channels, depth);
+    check(samples.frameCount == (size - 4) / size_t(channels * depth / 8));
+    LtcDecoderSettings settings;
+    settings.readingAlgorithm = LtcReadingAlgorithm(data[1] & 0x07);
+    settings.readingFrameRate = kFrameRates[(data[1] >> 3) & 0x07];
+    settings.readingOffset = int8_t(data[2]);
+    settings.videoFrameRate = kVideoRates[data[3] & 0x07];
+    const int64_t reading = kChannels[data[1] >> 6];
+    std::vector<int64_t> read;
+    for (int64_t c = 0; c < channels; ++c)
+        if (reading < 0 || c == reading) read.push_back(c);
+    const LtcDecoder::Result result = LtcDecoder::decodeWindow(settings, read, samples, sampleRate);
     check(result.channelMask < (uint64_t(1) << channels));
-    for (const auto& timecode : result.timecodes) {
+    // The same samples handed over in pieces.
+    LtcDecoder pieces(settings, read, sampleRate, kCMTimeZero, int64_t(samples.frameCount));
+    for (size_t at = 0; at < samples.frameCount; at += kPieceFrames) {
+        const size_t count = std::min(kPieceFrames, samples.frameCount - at);
+        pieces.decode({samples.bytes + at * samples.bytesPerFrame(), count, channels, depth / 8});
+    }
+    const LtcDecoder::Result again = pieces.finish();
+    check(again.channelMask == result.channelMask && again.abandoned == result.abandoned);
+    for (size_t i = 0; i < result.timecodes.size(); ++i)
+        check(again.timecodes[i].timecode->time() == result.timecodes[i].timecode->time());
+    for (const auto& [channel, timecode] : result.timecodes) {
+        check(channel < channels);
         check(timecode->type() == TCTypeAudio);
         check(timecode->frameRate() > 0.0);
         check(timecode->time().isValid());

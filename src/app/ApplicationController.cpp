@@ -56,8 +56,6 @@ ApplicationController::ApplicationController(ApplicationHooks hooks, UserDefault
       defaults_(defaults),
       center_(center),
       mediaPool_(MediaPool::create(hooks_.readerFactory, defaults, center)) {
-    if (hooks_.audioTimecodeDecoder)
-        MediaFile::installAudioTimecodeDecoder(hooks_.audioTimecodeDecoder);
     observePool();
 }
 

@@ -1,5 +1,5 @@
 // The controller of the commands that both front ends drive. It owns the application's one
-// media pool, created with the reader choice and the LTC decoder installed; it adds what the user
+// media pool, created with the reader choice; it adds what the user
 // names or drops (folders walked recursively, hidden entries left out, every file that cannot be
 // taken reported with the reason), follows the pool's analysis with the progress display, and
 // reads audio timecode or sync information of a selection.
@@ -34,9 +34,8 @@ using SyncInfoUpdater = std::function<std::function<void(MediaFile& file)>(
 
 // What the layers above the media model contribute, wired in once at start-up.
 struct ApplicationHooks {
-    MediaReaderFactory readerFactory;           // the readers' fixed order (formats/)
-    AudioTimecodeDecoder audioTimecodeDecoder;  // the LTC decoder; empty: reads find nothing
-    SyncInfoUpdater syncInfoUpdater;            // the sync engine; empty: no sync information
+    MediaReaderFactory readerFactory;  // the readers' fixed order (formats/)
+    SyncInfoUpdater syncInfoUpdater;   // the sync engine; empty: no sync information
 
     // The hooks of this build (ApplicationHooks.cpp is the one place that wires them).
     static ApplicationHooks standard();

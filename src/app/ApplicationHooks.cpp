@@ -3,14 +3,12 @@
 #include "formats/ReaderChoice.h"
 #include "sync/MediaSyncComposition.h"
 #include "sync/MediaSyncIndex.h"
-#include "timecode/ltc/LtcDecoding.h"
 
 namespace vorlane {
 
 ApplicationHooks ApplicationHooks::standard() {
     ApplicationHooks hooks;
     hooks.readerFactory = chooseMediaReader;
-    hooks.audioTimecodeDecoder = decodeAudioTimecode;
     hooks.syncInfoUpdater = [](MediaPool& pool, bool involveDate, bool multicam) {
         const auto index = MediaSyncIndex::indexWithMediaPool(pool);
         return std::function<void(MediaFile&)>([index, involveDate, multicam](MediaFile& file) {

@@ -9,8 +9,11 @@
 #include "formats/asset/AVCHDFile.h"
 #include "formats/asset/AVFoundationFile.h"
 #include "formats/asset/MP3File.h"
+#include "formats/dng/CinemaDNGFile.h"
 #include "formats/mxf/MXFFile.h"
 #include "formats/quicktime/QuicktimeFile.h"
+#include "formats/raw/CRMFile.h"
+#include "formats/raw/RedFile.h"
 #include "formats/wave/BWFFile.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
@@ -93,20 +96,39 @@ MediaReaderChoice openMXF(const std::filesystem::path& url, MediaPool& pool) {
     return {file, {file}, {}};
 }
 
+// A CinemaDNG clip stands for its images and the WAV beside them.
+MediaReaderChoice openCinemaDNG(const std::filesystem::path& url, MediaPool&) {
+    auto clip = CinemaDNGFile::initWithURL(url);
+    if (!clip) return {nullptr, {}, "not part of a CinemaDNG clip"};
+    MediaReaderChoice choice{clip, {clip}, {}};
+    if (clip->audioFile()) choice.sourceFiles.push_back(clip->audioFile());
+    return choice;
+}
+
+// A WAV file recorded beside CinemaDNG images is the clip's sound: the clip is the pool entry.
+// A recording that BWFFile::spannedFilesForURL finds split over several files needs
+// SpannedMediaFile; until that exists each of its files is a BWFFile of its own.
+MediaReaderChoice openWave(const std::filesystem::path& url, MediaPool& pool) {
+    if (CinemaDNGFile::isURLPartOfDNGDirectory(url)) {
+        MediaReaderChoice clip = openCinemaDNG(url, pool);
+        if (clip.file) return clip;
+    }
+    return openReader<BWFFile>(url, pool);
+}
+
 // The fixed order of the class tests; the first that accepts a file decides. Each reader
-// takes its place here as one line. A WAV file is a CinemaDNGFile when its folder holds
-// CinemaDNG images, and a recording that BWFFile::spannedFilesForURL finds split over several
-// files becomes one SpannedMediaFile; until those classes exist every WAV file is a BWFFile.
+// takes its place here as one line. A RED clip that RedFile::spannedFilesForURL finds split over
+// several files needs SpannedMediaFile; until that exists each file is a RedFile of its own.
 const ReaderRule kReaderRules[] = {
     {"MXF", isMXF, openMXF},  // MXFFile (see above)
     {"QuickTime", isQuicktime, openReader<QuicktimeFile>},
-    {"Canon raw", isCanonRaw, nullptr},  // CRMFile
+    {"Canon raw", isCanonRaw, openReader<CRMFile>},
     {"AVCHD", isAVCHD, openReader<AVCHDFile>},
-    {"WAVE", isWave, openReader<BWFFile>},  // BWFFile (see above)
+    {"WAVE", isWave, openWave},  // CinemaDNGFile or BWFFile (see above)
     {"MP3", isMP3, openReader<MP3File>},
     {nullptr, isPlatformMedia, openReader<AVFoundationFile>},
-    {"RED", isRed, nullptr},        // RedFile
-    {"CinemaDNG", isDNG, nullptr},  // CinemaDNGFile
+    {"RED", isRed, openReader<RedFile>},
+    {"CinemaDNG", isDNG, openCinemaDNG},
     {"FCPXML", isFCPXML, nullptr},  // FCPXImport, which adds its own files
 };
 

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <charconv>
 
+#include "media/LtcReader.h"
 #include "media/MediaText.h"
 #include "platform/ByteOrder.h"
 #include "platform/DefaultsKeys.h"
@@ -16,16 +17,6 @@
 namespace vorlane {
 
 namespace {
-
-std::mutex& decoderMutex() {
-    static std::mutex mutex;
-    return mutex;
-}
-
-AudioTimecodeDecoder& installedDecoder() {
-    static AudioTimecodeDecoder decoder;
-    return decoder;
-}
 
 // The user's AV shift presets (dictionaries with "camera" and "shift"), in list order.
 MetadataList storedShiftPresets() {
@@ -113,11 +104,6 @@ std::string dateDescription(const std::optional<MetadataValue>& value) {
 MediaFile::MediaFile(std::filesystem::path url) : sourceURL_(url), mediaURL_(std::move(url)) {}
 
 MediaFile::~MediaFile() = default;
-
-void MediaFile::installAudioTimecodeDecoder(AudioTimecodeDecoder decoder) {
-    std::lock_guard lock(decoderMutex());
-    installedDecoder() = std::move(decoder);
-}
 
 std::optional<std::vector<std::filesystem::path>> MediaFile::spannedFilesForURL(
     const std::filesystem::path&) {
@@ -476,26 +462,25 @@ void MediaFile::setAutoShift() {
 void MediaFile::readAudioTimecode() {
     AudioTimecodeRequest request;
     if (manufacturer() == "GoPro") {
-        request.readingRanges = 2;
-        request.readingAlgorithm = 3;
+        request.readingRanges = LtcReadingRanges::MiddleStartAndEnd;
+        request.readingAlgorithm = LtcReadingAlgorithm::Slope;
     }
     readAudioTimecodeAtFrameRate(request);
 }
 
-// The decoder runs without the file's lock (the summaries stay readable meanwhile); it takes the
+// The reader runs without the file's lock (the summaries stay readable meanwhile); it takes the
 // lock itself while it replaces the audio timecode tracks.
 void MediaFile::readAudioTimecodeAtFrameRate(const AudioTimecodeRequest& request) {
     const CMTime savedShift = shiftTime();
     if (hasAvShiftSet()) setAvShift(kCMTimeZero);
-    AudioTimecodeDecoder decoder;
-    {
-        std::lock_guard lock(decoderMutex());
-        decoder = installedDecoder();
-    }
-    if (decoder)
-        decoder(*this, request);
-    else
+    std::unique_ptr<LtcReader> reader =
+        LtcReader::initWithMediaFile(std::static_pointer_cast<MediaFile>(weak_from_this().lock()));
+    if (reader) {
+        reader->setRequest(request);
+        reader->findAudioTimecode();
+    } else {
         removeAllAudioTimecodeTracks();
+    }
     std::lock_guard lock(mutex_);
     setAvShift(savedShift);
     copyAudioTimecodeUserBitsToMetadata();

@@ -13,21 +13,21 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "media/LtcReadingRanges.h"
 #include "media/MediaObject.h"
 #include "platform/CMTime.h"
 #include "platform/MetadataValue.h"
+#include "timecode/ltc/LtcReadingAlgorithm.h"
 
 namespace vorlane {
 
 class TCHelper;
-class MediaFile;
 
 // Container kinds (`fileContainerType`).
 enum MediaFileContainerType : int32_t {
@@ -109,22 +109,14 @@ struct AudioTimecodeRequest {
     int32_t track = -1;
     int32_t channel = -1;
     int32_t offset = 0;
-    int32_t readingRanges = 1;
-    int32_t readingAlgorithm = 0;
+    LtcReadingRanges readingRanges = LtcReadingRanges::MiddleSecond;
+    LtcReadingAlgorithm readingAlgorithm = LtcReadingAlgorithm::AdaptiveThresholds;
 };
-
-// The LTC decoder, installed once at start-up by the layer above (the media model cannot include
-// it). It decodes the file's audio per the request and replaces the file's audio timecode tracks
-// with what it found (removeAllAudioTimecodeTracks, addTimecodeTrackWithTCHelper, under the
-// file's lock). Without an installed decoder a read finds nothing.
-using AudioTimecodeDecoder = std::function<void(MediaFile& file, const AudioTimecodeRequest&)>;
 
 class MediaFile : public MediaObject {
   public:
     explicit MediaFile(std::filesystem::path url);  // initWithURL:
     ~MediaFile() override;
-
-    static void installAudioTimecodeDecoder(AudioTimecodeDecoder decoder);
 
     // The files of a recording that the container split into several files; none here.
     static std::optional<std::vector<std::filesystem::path>> spannedFilesForURL(
@@ -203,7 +195,9 @@ class MediaFile : public MediaObject {
     bool hasAvShiftSet() const;
     void setAutoShift();
 
-    // LTC.
+    // LTC: the default request (the middle second, adaptive thresholds; GoPro files: windows 2
+    // with slope edges), or the given one, read by an LtcReader. The audio timecodes found
+    // replace the file's; the file must be held by a shared pointer to be read.
     void readAudioTimecode();
     virtual void readAudioTimecodeAtFrameRate(const AudioTimecodeRequest& request);
     virtual void copyAudioTimecodeUserBitsToMetadata();

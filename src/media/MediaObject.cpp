@@ -145,6 +145,10 @@ std::shared_ptr<MediaTrack> MediaObject::addTrackWithMediaType(int32_t type,
     return track;
 }
 
+void MediaObject::addSharedTrack(std::shared_ptr<MediaTrack> track) {
+    if (track) tracks_.push_back(std::move(track));
+}
+
 void MediaObject::removeTrack(const std::shared_ptr<MediaTrack>& track) {
     std::erase(tracks_, track);
 }

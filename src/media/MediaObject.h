@@ -58,6 +58,9 @@ class MediaObject : public std::enable_shared_from_this<MediaObject> {
     int32_t unusedTrackID() const;
     // Appends a new track of the kind; a preferred ID of 0 takes unusedTrackID().
     std::shared_ptr<MediaTrack> addTrackWithMediaType(int32_t type, int32_t preferredTrackID);
+    // Appends a track that another object owns (the sound file of an image sequence): owner,
+    // IDs and number stay, so its segments still read from the owner's file.
+    void addSharedTrack(std::shared_ptr<MediaTrack> track);
     void removeTrack(const std::shared_ptr<MediaTrack>& track);
     void removeTracks(const std::vector<std::shared_ptr<MediaTrack>>& tracks);
     void removeTracksWithMediaType(int32_t type);

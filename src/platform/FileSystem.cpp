@@ -235,6 +235,17 @@ bool isWritable(const std::filesystem::path& path) {
     return ::access(path.c_str(), W_OK) == 0;
 }
 
+std::vector<std::filesystem::path> visibleFolderEntries(const std::filesystem::path& folder) {
+    std::vector<std::filesystem::path> entries;
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+         it.increment(error))
+        if (!it->path().filename().string().starts_with(".")) entries.push_back(it->path());
+    if (error) return {};
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
 std::optional<VolumeAttributes> volumeAttributes(const std::filesystem::path& path) {
     struct stat facts {};
     struct statvfs space {};

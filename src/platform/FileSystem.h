@@ -57,6 +57,10 @@ std::optional<uint64_t> fileSize(const std::filesystem::path& path);
 // Whether the user may write into the file or folder (false on a read-only file system).
 bool isWritable(const std::filesystem::path& path);
 
+// The entries of a folder sorted by name, without hidden ones (names starting with "."); empty
+// when the folder cannot be listed.
+std::vector<std::filesystem::path> visibleFolderEntries(const std::filesystem::path& folder);
+
 struct VolumeAttributes {
     std::string fileSystemType;  // "msdos" for every FAT kind
     std::string volumeName;      // the label, else the mount point's name, else the device's

@@ -34,7 +34,19 @@ class SoundFile : public MediaFile {
         track->setAudioChannelCount(1);
         track->setTimeRange({kCMTimeZero, CMTimeMake(10, 1)});
     }
+    // Every LTC read finds 09:00:00:00.
+    void readAudioTimecodeAtFrameRate(const AudioTimecodeRequest& request) override {
+        ltcRequests.push_back(request);
+        auto value = TCHelper::helperWithFrameRate(25.0, false);
+        value->setTimecodeString("09:00:00:00");
+        value->setType(TCTypeAudio);
+        std::lock_guard lock(mutex());
+        removeAllAudioTimecodeTracks();
+        addTimecodeTrackWithTCHelper(value);
+        setAudioTimecodeHasBeenRead(true);
+    }
     std::function<void()> hold;
+    std::vector<AudioTimecodeRequest> ltcRequests;
 };
 
 class RecordingProgress : public ProgressDisplay {
@@ -185,18 +197,7 @@ TEST_F(ApplicationControllerTest, AnAbortedDisplayStopsTheAnalysis) {
 }
 
 TEST_F(ApplicationControllerTest, ReadingAudioTimecodeOfASelectionLinksAndReports) {
-    ApplicationHooks withDecoder = hooks();
-    std::vector<AudioTimecodeRequest> requests;
-    withDecoder.audioTimecodeDecoder = [&](MediaFile& file, const AudioTimecodeRequest& request) {
-        requests.push_back(request);
-        auto value = TCHelper::helperWithFrameRate(25.0, false);
-        value->setTimecodeString("09:00:00:00");
-        value->setType(TCTypeAudio);
-        std::lock_guard lock(file.mutex());
-        file.removeAllAudioTimecodeTracks();
-        file.addTimecodeTrackWithTCHelper(value);
-    };
-    ApplicationController controller(withDecoder, defaults, center);
+    ApplicationController controller(hooks(), defaults, center);
     RecordingProgress progress;
     controller.setProgressDisplay(&progress);
     const auto added = controller.addPaths({make("a.snd"), make("b.snd")}).added;
@@ -206,8 +207,8 @@ TEST_F(ApplicationControllerTest, ReadingAudioTimecodeOfASelectionLinksAndReport
     request.channel = 2;
     const auto operation = controller.readAudioTimecodeOfFiles({added[0]}, request);
     ASSERT_TRUE(ApplicationController::waitFor([&] { return operation->isFinished(); }, 30s));
-    MediaFile::installAudioTimecodeDecoder({});
 
+    const auto& requests = std::static_pointer_cast<SoundFile>(added[0])->ltcRequests;
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].channel, 2);
     EXPECT_TRUE(added[0]->audioTimecodeHasBeenRead());
@@ -311,10 +312,9 @@ TEST_F(RecorderFilesTest, AShootsSoundFilesAreReadGroupedAndLinked) {
     EXPECT_DOUBLE_EQ(rate->frameRate(), 25.0);
 }
 
-TEST_F(ApplicationControllerTest, TheStandardHooksChooseReadersDecodeLtcAndSync) {
+TEST_F(ApplicationControllerTest, TheStandardHooksChooseReadersAndSync) {
     const ApplicationHooks hooks = ApplicationHooks::standard();
     EXPECT_TRUE(hooks.readerFactory);
-    EXPECT_TRUE(hooks.audioTimecodeDecoder);
     EXPECT_TRUE(hooks.syncInfoUpdater);
 }
 

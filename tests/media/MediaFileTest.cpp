@@ -116,59 +116,6 @@ TEST_F(MediaFileTest, FilesLackingVideoOrAudioOrTimecodeIgnoreCorrections) {
     EXPECT_FALSE(file->metaDataValue(kAVShifted));
 }
 
-TEST_F(MediaFileTest, LtcReadReappliesTheShiftAndFillsTheReelFromUserBits) {
-    addVideo();
-    addAudio();
-    std::vector<AudioTimecodeRequest> requests;
-    MediaFile::installAudioTimecodeDecoder(
-        [&requests](MediaFile& target, const AudioTimecodeRequest& request) {
-            requests.push_back(request);
-            std::lock_guard lock(target.mutex());
-            EXPECT_FALSE(target.hasAvShiftSet());  // decoding sees the unshifted audio
-            target.removeAllAudioTimecodeTracks();
-            auto found = TCHelper::helperWithTime(CMTimeMake(36000, 1), 25.0, false);
-            found->setType(TCTypeAudio);
-            found->setRawUserBits(0x00a1b2c3);
-            found->setSource("on channel 1 of track 2");
-            target.addTimecodeTrackWithTCHelper(found);
-        });
-    file->setAvShift(CMTimeMake(1, 25));  // no audio timecode yet: only the shift is kept
-    file->readAudioTimecode();
-    file->readAudioTimecode();  // a second read replaces, never adds
-    MediaFile::installAudioTimecodeDecoder(nullptr);
-
-    ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[0].readingRanges, 1);
-    EXPECT_EQ(requests[0].track, -1);
-    EXPECT_EQ(file->audioTimecodeCount(), 1);
-    EXPECT_EQ(file->audioTimecode()->time(), CMTimeMake(36000, 1) - CMTimeMake(1, 25));
-    EXPECT_EQ(file->reel(), "00A1B2C3");
-    EXPECT_EQ(file->readableAudioTimecodeInfo(), "09:59:59:24 (25.00fps) on channel 1 of track 2 ");
-
-    file->setMetaDataValue(kMaker, "GoPro");
-    file->readAudioTimecode();  // without a decoder nothing is found
-    EXPECT_FALSE(file->hasAudioTimecode());
-    EXPECT_EQ(file->readableAudioTimecodeInfo(), "no Audio-Timecode found");
-    EXPECT_EQ(file->reel(), "00A1B2C3");
-    EXPECT_EQ(file->shiftTime(), CMTimeMake(1, 25));
-}
-
-TEST_F(MediaFileTest, GoProFilesAreReadWithTheirOwnRanges) {
-    std::vector<AudioTimecodeRequest> requests;
-    MediaFile::installAudioTimecodeDecoder(
-        [&requests](MediaFile&, const AudioTimecodeRequest& request) {
-            requests.push_back(request);
-        });
-    file->setMetaDataValue(kMaker, "GoPro");
-    file->readAudioTimecode();
-    MediaFile::installAudioTimecodeDecoder(nullptr);
-    ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(requests[0].readingRanges, 2);
-    EXPECT_EQ(requests[0].readingAlgorithm, 3);
-    EXPECT_EQ(requests[0].frameRate, 0.0);
-    EXPECT_TRUE(file->audioTimecodeHasBeenRead());
-}
-
 TEST_F(MediaFileTest, TrackIdentifiersForExports) {
     file->setSyncGroup(3);
     auto video = addVideo();

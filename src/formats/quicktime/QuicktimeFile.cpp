@@ -6,6 +6,7 @@
 #include "formats/camera_xml/PanaXMLExtractor.h"
 #include "formats/camera_xml/SonyXMLExtractor.h"
 #include "formats/camera_xml/XMLParser.h"
+#include "formats/dng/EXIFExtractor.h"
 #include "formats/quicktime/QtAtomReader.h"
 #include "formats/quicktime/QtMetadataReader.h"
 #include "platform/ByteOrder.h"
@@ -62,6 +63,24 @@ std::optional<MetadataDate> arriDate(const std::string& date, const std::string&
                              " " + time.substr(0, 2) + ":" + time.substr(3, 2) + ":" +
                              time.substr(6, 2);
     return DateParsing::dateWithText(text, DateParsing::ZoneWhenAbsent::Local);
+}
+
+// Camera, serial number and date from the JPEG picture at `offset` of a Panasonic item: after the
+// start of the image, an APP1 marker with its length L; the L + 4 bytes from the marker (cut at
+// the item's end) are the EXIF block.
+void readPanasonicPictureEXIF(const std::vector<uint8_t>& item, size_t offset, MediaFile& file) {
+    static constexpr uint8_t kStart[] = {0xFF, 0xD8, 0xFF, 0xE1};
+    if (item.size() < offset + 6 ||
+        !std::equal(kStart, kStart + 4, item.begin() + ptrdiff_t(offset)))
+        return;
+    const size_t length = readBE16(item.data() + offset + 4);
+    if (length == 2) return;
+    const size_t segment = std::min(length + 4, item.size() - offset - 2);
+    auto extractor =
+        EXIFExtractor::extractorWithExifData({item.data() + offset + 2, segment}, file);
+    if (!extractor) return;
+    extractor->extractDeviceInfo();
+    extractor->extractCreationDate();
 }
 
 }  // namespace
@@ -177,10 +196,32 @@ void QuicktimeFile::parseCanonDSLRMetadata() {
         if (!encoder->starts_with("Canon")) return;
         setMetaDataValue(kMaker, "Canon");
     }
-    // The thumbnail's EXIF block (item "CNTH") also names the camera; that needs the EXIF
-    // reader, so model and firmware come from their own items.
+    readCanonThumbnailEXIF();
     if (!modelname()) setFromItem(kModel, "CNMN", kUserData);
     if (!firmware()) setFromItem(kFirmware, "CNFV", kUserData);
+}
+
+void QuicktimeFile::readCanonThumbnailEXIF() {
+    std::unique_ptr<EXIFExtractor> extractor;
+    const std::optional<MetadataItem> thumbnail = metadataItemForKey("CNTH", kUserData);
+    if (thumbnail && thumbnail->dataValue && thumbnail->dataValue->size() > 8) {
+        // A length, then the picture from byte 8 (cut at the item's end).
+        const std::vector<uint8_t>& bytes = *thumbnail->dataValue;
+        const size_t length = std::min<size_t>(readBE32(bytes.data()), bytes.size() - 8);
+        extractor = EXIFExtractor::extractorWithData({bytes.data() + 8, length}, *this);
+    } else {
+        for (const char* extension : {".THM", ".thm"}) {
+            std::filesystem::path sidecar = sourceURLPath();
+            std::error_code error;
+            if (std::filesystem::is_regular_file(sidecar.replace_extension(extension), error)) {
+                extractor = EXIFExtractor::extractorWithURL(sidecar, *this);
+                break;
+            }
+        }
+    }
+    if (!extractor) return;
+    extractor->extractDeviceInfo();
+    extractor->extractCreationDate();
 }
 
 void QuicktimeFile::parseArriMetadata() {
@@ -233,11 +274,13 @@ void QuicktimeFile::parsePanasonicMetadata() {
     const std::vector<uint8_t> bytes = item->dataValue.value_or(std::vector<uint8_t>());
     if (bytes.size() >= 21) {
         // Two layouts; the first word tells them apart. Each also holds a JPEG picture whose
-        // EXIF block names the camera, which needs the EXIF reader.
-        const size_t modelOffset = readLE32(bytes.data()) == 96 ? 4 : 12;
+        // EXIF block names the camera.
+        const bool firstLayout = readLE32(bytes.data()) == 96;
+        const size_t modelOffset = firstLayout ? 4 : 12;
         const size_t length = std::min<size_t>(16, bytes.size() - modelOffset);
         if (auto model = tidy(cStringConvert(bytes.data() + modelOffset, length)))
             setMetaDataValue(kModel, *model);
+        readPanasonicPictureEXIF(bytes, firstLayout ? 16488 : 16512, *this);
     }
     const auto xml = getQuicktimeXMLMetaForFileType(fourCC("mp42"));
     if (!xml) return;

@@ -70,6 +70,9 @@ class QuicktimeFile : public AVFoundationFile {
     // key has no value yet.
     void setFromItem(const char* key, const std::string& itemKey, const std::string& format,
                      bool onlyWhenUnset = false);
+    // Camera, serial number and date from the EXIF block of a Canon clip's thumbnail: item
+    // "CNTH", else the sidecar picture with the clip's name and the extension THM.
+    void readCanonThumbnailEXIF();
     std::unique_ptr<QtAtomReader> atomReader_;
     std::vector<MetadataItem> items_;
 };

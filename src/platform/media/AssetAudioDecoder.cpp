@@ -38,50 +38,128 @@ AVSampleFormat libraryFormatFor(int32_t bitDepth) {
     }
 }
 
-// Converts decoded frames to the wanted interleaved integers and places them on the result's
-// sample grid.
-class RangeCollector {
+}  // namespace
+
+// Converts decoded frames to the wanted interleaved integers and hands them out in order, with
+// silence where the track has none.
+class AudioTrackReader::Stream {
   public:
-    RangeCollector(DecodedAudio& result, int64_t firstSample, int64_t endSample)
-        : result_(result), first_(firstSample), end_(endSample), filledEnd_(firstSample) {}
-    ~RangeCollector() { av_channel_layout_uninit(&inputLayout_); }
-    RangeCollector(const RangeCollector&) = delete;
-    RangeCollector& operator=(const RangeCollector&) = delete;
+    Stream(std::unique_lock<std::mutex> lock, AssetContext& context, int index,
+           CodecContextPtr decoder, int32_t bitDepth, int64_t first, int64_t end)
+        : lock_(std::move(lock)),
+          context_(context),
+          index_(index),
+          selection_(context.format(), index),
+          decoder_(std::move(decoder)),
+          packet_(av_packet_alloc()),
+          frame_(av_frame_alloc()),
+          channelCount_(context.format()->streams[index]->codecpar->ch_layout.nb_channels),
+          sampleRate_(context.format()->streams[index]->codecpar->sample_rate),
+          bitDepth_(bitDepth),
+          libraryFormat_(libraryFormatFor(bitDepth)),
+          libraryBytes_(av_get_bytes_per_sample(libraryFormat_)),
+          first_(first),
+          end_(end),
+          next_(first) {}
+    ~Stream() { av_channel_layout_uninit(&inputLayout_); }
+    Stream(const Stream&) = delete;
+    Stream& operator=(const Stream&) = delete;
 
-    bool complete() const { return filledEnd_ >= end_; }
-    int64_t framesFilled() const { return filledEnd_ - first_; }
+    int32_t channelCount() const { return channelCount_; }
+    int32_t sampleRate() const { return sampleRate_; }
+    int32_t bitDepth() const { return bitDepth_; }
+    int64_t first() const { return first_; }
+    int64_t end() const { return end_; }
+    uint32_t bytesPerFrame() const { return uint32_t(channelCount_) * uint32_t(bitDepth_ / 8); }
 
-    // Takes one decoded frame that starts at sample `position` (asset time × rate).
-    bool add(const AVFrame* frame, int64_t position) {
-        if (!configure(frame)) return false;
-        const int capacity = swr_get_out_samples(resampler_.get(), frame->nb_samples);
-        if (capacity <= 0) return true;
-        const int libraryBytes = av_get_bytes_per_sample(libraryFormat_);
-        converted_.resize(size_t(capacity) * size_t(result_.channelCount) * size_t(libraryBytes));
-        uint8_t* out = converted_.data();
-        const int count =
-            swr_convert(resampler_.get(), &out, capacity,
-                        const_cast<const uint8_t**>(frame->extended_data), frame->nb_samples);
-        if (count <= 0) return count == 0;
-        place(position, count, libraryBytes);
-        return true;
+    bool readFrames(std::vector<uint8_t>& bytes, int64_t maxFrames) {
+        bytes.clear();
+        const int64_t wanted = std::min(maxFrames, end_ - next_);
+        int64_t delivered = 0;
+        while (delivered < wanted) {
+            const int64_t pendingEnd = pendingPosition_ + pendingCount_;
+            if (pendingEnd > next_) {
+                const int64_t room = wanted - delivered;
+                const int64_t count = pendingPosition_ > next_
+                                          ? std::min(pendingPosition_ - next_, room)
+                                          : std::min(pendingEnd - next_, room);
+                if (pendingPosition_ > next_)
+                    bytes.resize(bytes.size() + size_t(count) * bytesPerFrame(), 0);
+                else
+                    append(bytes, next_ - pendingPosition_, count);
+                next_ += count;
+                delivered += count;
+                continue;
+            }
+            if (ended_ || !decodeNextFrame()) {
+                ended_ = true;
+                break;
+            }
+        }
+        return delivered > 0;
     }
 
   private:
+    // Decodes until one frame is converted; false when the stream has ended.
+    bool decodeNextFrame() {
+        if (!packet_ || !frame_) return false;
+        AVFormatContext* format = context_.format();
+        const AVStream* stream = format->streams[index_];
+        for (;;) {
+            const int status = avcodec_receive_frame(decoder_.get(), frame_.get());
+            if (status == 0) {
+                const bool converted = takeFrame(stream->time_base);
+                av_frame_unref(frame_.get());
+                if (converted) return true;
+                continue;
+            }
+            if (draining_ || status != AVERROR(EAGAIN)) return false;
+            if (av_read_frame(format, packet_.get()) < 0) {
+                draining_ = true;
+                avcodec_send_packet(decoder_.get(), nullptr);
+            } else {
+                if (packet_->stream_index == index_)
+                    avcodec_send_packet(decoder_.get(), packet_.get());
+                av_packet_unref(packet_.get());
+            }
+        }
+    }
+
+    // Converts the decoded frame into the pending frames, placed at its sample position.
+    bool takeFrame(AVRational timeBase) {
+        int64_t position = expected_;
+        const CMTime time = context_.assetTime(frame_->best_effort_timestamp, timeBase);
+        if (time.isValid()) {
+            position =
+                CMTimeConvertScale(time, sampleRate_, CMTimeRoundingMethod::RoundHalfAwayFromZero)
+                    .value;
+        }
+        if (position == AV_NOPTS_VALUE || !configure(frame_.get())) return false;
+        expected_ = position + frame_->nb_samples;
+        const int capacity = swr_get_out_samples(resampler_.get(), frame_->nb_samples);
+        if (capacity <= 0) return false;
+        converted_.resize(size_t(capacity) * size_t(channelCount_) * size_t(libraryBytes_));
+        uint8_t* out = converted_.data();
+        const int count =
+            swr_convert(resampler_.get(), &out, capacity,
+                        const_cast<const uint8_t**>(frame_->extended_data), frame_->nb_samples);
+        if (count <= 0) return false;
+        pendingPosition_ = position;
+        pendingCount_ = count;
+        return true;
+    }
+
     bool configure(const AVFrame* frame) {
         if (resampler_ && frame->format == inputFormat_ && frame->sample_rate == inputRate_ &&
             av_channel_layout_compare(&frame->ch_layout, &inputLayout_) == 0) {
             return true;
         }
-        if (frame->ch_layout.nb_channels != result_.channelCount || frame->sample_rate <= 0) {
-            return false;
-        }
-        libraryFormat_ = libraryFormatFor(result_.bitDepth);
+        if (frame->ch_layout.nb_channels != channelCount_ || frame->sample_rate <= 0) return false;
         SwrContext* raw = nullptr;
         av_channel_layout_uninit(&inputLayout_);
         if (av_channel_layout_copy(&inputLayout_, &frame->ch_layout) < 0) return false;
-        if (swr_alloc_set_opts2(&raw, &inputLayout_, libraryFormat_, result_.sampleRate,
-                                &inputLayout_, AVSampleFormat(frame->format), frame->sample_rate, 0,
+        if (swr_alloc_set_opts2(&raw, &inputLayout_, libraryFormat_, sampleRate_, &inputLayout_,
+                                AVSampleFormat(frame->format), frame->sample_rate, 0,
                                 nullptr) < 0) {
             return false;
         }
@@ -92,107 +170,72 @@ class RangeCollector {
         return true;
     }
 
-    void place(int64_t position, int count, int libraryBytes) {
-        const int64_t from = std::max(position, first_);
-        const int64_t to = std::min(position + count, end_);
-        const size_t channels = size_t(result_.channelCount);
-        const size_t outBytes = size_t(result_.bitDepth / 8);
-        for (int64_t frameIndex = from; frameIndex < to; ++frameIndex) {
-            const uint8_t* in =
-                converted_.data() + size_t(frameIndex - position) * channels * size_t(libraryBytes);
-            uint8_t* out =
-                result_.samples.data() + size_t(frameIndex - first_) * channels * outBytes;
-            for (size_t c = 0; c < channels; ++c) {
-                const uint8_t* sample = in + c * size_t(libraryBytes);
-                if (result_.bitDepth == 8) {
-                    out[c] = uint8_t(sample[0] ^ 0x80);  // unsigned to signed
-                } else if (result_.bitDepth == 24) {
-                    std::memcpy(out + c * 3, sample + 1, 3);  // top three bytes of 32
-                } else {
-                    std::memcpy(out + c * outBytes, sample, outBytes);
-                }
-            }
+    // Appends `count` pending frames from frame `from` on in the delivered layout.
+    void append(std::vector<uint8_t>& bytes, int64_t from, int64_t count) const {
+        const size_t values = size_t(count) * size_t(channelCount_);
+        const uint8_t* in =
+            converted_.data() + size_t(from) * size_t(channelCount_) * size_t(libraryBytes_);
+        const size_t start = bytes.size();
+        bytes.resize(start + size_t(count) * bytesPerFrame());
+        uint8_t* out = bytes.data() + start;
+        if (bitDepth_ == 8) {
+            for (size_t i = 0; i < values; ++i)
+                out[i] = uint8_t(in[i] ^ 0x80);  // unsigned to signed
+        } else if (bitDepth_ == 24) {
+            for (size_t i = 0; i < values; ++i)
+                std::memcpy(out + i * 3, in + i * 4 + 1, 3);  // top three bytes of 32
+        } else {
+            std::memcpy(out, in, values * size_t(libraryBytes_));
         }
-        if (to > filledEnd_) filledEnd_ = to;
     }
 
-    DecodedAudio& result_;
+    std::unique_lock<std::mutex> lock_;
+    AssetContext& context_;
+    int index_;
+    SingleStreamSelection selection_;
+    CodecContextPtr decoder_;
+    PacketPtr packet_;
+    FramePtr frame_;
+    int32_t channelCount_;
+    int32_t sampleRate_;
+    int32_t bitDepth_;
+    AVSampleFormat libraryFormat_;
+    int libraryBytes_;
     int64_t first_;
     int64_t end_;
-    int64_t filledEnd_;
+    int64_t next_;  // the next frame handed out
     ResamplerPtr resampler_;
     AVChannelLayout inputLayout_{};
     int inputFormat_ = -1;
     int inputRate_ = 0;
-    AVSampleFormat libraryFormat_ = AV_SAMPLE_FMT_NONE;
+    // Converted frames not yet handed out: [pendingPosition_, pendingPosition_ + pendingCount_).
     std::vector<uint8_t> converted_;
+    int64_t pendingPosition_ = 0;
+    int64_t pendingCount_ = 0;
+    int64_t expected_ = AV_NOPTS_VALUE;
+    bool draining_ = false;
+    bool ended_ = false;
 };
 
-// Feeds the stream's packets from the current demuxer position through the decoder until the
-// range is complete or the stream ends.
-void decodeInto(AssetContext& context, int index, AVCodecContext* decoder, int64_t sampleRate,
-                RangeCollector& collector) {
-    AVFormatContext* format = context.format();
-    const AVStream* stream = format->streams[index];
-    PacketPtr packet(av_packet_alloc());
-    FramePtr frame(av_frame_alloc());
-    if (!packet || !frame) return;
-    int64_t expected = AV_NOPTS_VALUE;
-    bool draining = false;
-    while (!collector.complete()) {
-        if (!draining) {
-            const int status = av_read_frame(format, packet.get());
-            if (status < 0) {
-                draining = true;
-                avcodec_send_packet(decoder, nullptr);
-            } else {
-                if (packet->stream_index == index) avcodec_send_packet(decoder, packet.get());
-                av_packet_unref(packet.get());
-            }
-        }
-        for (;;) {
-            const int status = avcodec_receive_frame(decoder, frame.get());
-            if (status < 0) {
-                if (draining || status != AVERROR(EAGAIN)) return;
-                break;
-            }
-            int64_t position = expected;
-            const CMTime time = context.assetTime(frame->best_effort_timestamp, stream->time_base);
-            if (time.isValid()) {
-                position = CMTimeConvertScale(time, int32_t(sampleRate),
-                                              CMTimeRoundingMethod::RoundHalfAwayFromZero)
-                               .value;
-            }
-            if (position != AV_NOPTS_VALUE && collector.add(frame.get(), position)) {
-                expected = position + frame->nb_samples;
-            }
-            av_frame_unref(frame.get());
-            if (collector.complete()) return;
-        }
-    }
-}
-
-}  // namespace
-
-std::optional<DecodedAudio> decodeAudioTrack(const MediaAsset& asset, int32_t trackID,
-                                             CMTimeRange range, int32_t bitDepth) {
+std::unique_ptr<AudioTrackReader> AudioTrackReader::open(const MediaAsset& asset, int32_t trackID,
+                                                         CMTimeRange range, int32_t bitDepth) {
     if (!range.isValid() || range.start.value < 0 ||
         libraryFormatFor(bitDepth) == AV_SAMPLE_FMT_NONE) {
-        return std::nullopt;
+        return nullptr;
     }
     AssetContext& context = asset.context();
-    const std::lock_guard lock(context.mutex());
+    std::unique_lock lock(context.mutex());
     const int index = context.streamIndexOfTrackID(trackID);
-    if (index < 0) return std::nullopt;
+    if (index < 0) return nullptr;
     AVFormatContext* format = context.format();
     const AVStream* stream = format->streams[index];
     const AVCodecParameters* codec = stream->codecpar;
     if (codec->codec_type != AVMEDIA_TYPE_AUDIO || codec->sample_rate <= 0 ||
         codec->ch_layout.nb_channels <= 0) {
-        return std::nullopt;
+        return nullptr;
     }
     CodecContextPtr decoder = openDecoder(stream);
-    if (!decoder) return std::nullopt;
+    if (!decoder) return nullptr;
 
     const int32_t rate = codec->sample_rate;
     const auto toSample = [rate](CMTime time) {
@@ -200,29 +243,59 @@ std::optional<DecodedAudio> decodeAudioTrack(const MediaAsset& asset, int32_t tr
     };
     const CMTime first = toSample(range.start);
     const CMTime end = toSample(range.end());
-    if (!first.isValid() || !end.isValid() || end.value < first.value) return std::nullopt;
+    if (!first.isValid() || !end.isValid() || end.value < first.value) return nullptr;
 
-    DecodedAudio result;
-    result.channelCount = codec->ch_layout.nb_channels;
-    result.sampleRate = rate;
-    result.bitDepth = bitDepth;
-    result.startTime = first;
-    const int64_t wanted = end.value - first.value;
-    if (wanted > (int64_t(1) << 34) / int64_t(result.bytesPerFrame())) return std::nullopt;
-    result.samples.assign(size_t(wanted) * result.bytesPerFrame(), 0);
-
+    auto reading = std::make_unique<Stream>(std::move(lock), context, index, std::move(decoder),
+                                            bitDepth, first.value, end.value);
     const int64_t preroll = needsPreroll(codec->codec_id) ? rate / 2 : 0;
     // Before the track's first sample the demuxer starts at its first packet, which carries
     // the encoder delay to be discarded and primes the decoder.
     const CMTime seekTime = CMTimeMake(first.value - preroll, rate);
-    const SingleStreamSelection selection(format, index);
-    if (!context.seekStream(index, context.streamTimestamp(seekTime, stream->time_base))) {
+    if (!context.seekStream(index, context.streamTimestamp(seekTime, stream->time_base)))
+        return nullptr;
+    return std::unique_ptr<AudioTrackReader>(new AudioTrackReader(std::move(reading)));
+}
+
+AudioTrackReader::AudioTrackReader(std::unique_ptr<Stream> stream) : stream_(std::move(stream)) {}
+AudioTrackReader::~AudioTrackReader() = default;
+
+int32_t AudioTrackReader::channelCount() const {
+    return stream_->channelCount();
+}
+int32_t AudioTrackReader::sampleRate() const {
+    return stream_->sampleRate();
+}
+int32_t AudioTrackReader::bitDepth() const {
+    return stream_->bitDepth();
+}
+CMTime AudioTrackReader::startTime() const {
+    return CMTimeMake(stream_->first(), stream_->sampleRate());
+}
+int64_t AudioTrackReader::frameCount() const {
+    return stream_->end() - stream_->first();
+}
+
+bool AudioTrackReader::readFrames(std::vector<uint8_t>& bytes, int64_t maxFrames) {
+    return stream_->readFrames(bytes, maxFrames);
+}
+
+std::optional<DecodedAudio> decodeAudioTrack(const MediaAsset& asset, int32_t trackID,
+                                             CMTimeRange range, int32_t bitDepth) {
+    const std::unique_ptr<AudioTrackReader> reader =
+        AudioTrackReader::open(asset, trackID, range, bitDepth);
+    if (!reader) return std::nullopt;
+    DecodedAudio result;
+    result.channelCount = reader->channelCount();
+    result.sampleRate = reader->sampleRate();
+    result.bitDepth = bitDepth;
+    result.startTime = reader->startTime();
+    if (reader->frameCount() > (int64_t(1) << 34) / int64_t(result.bytesPerFrame()))
         return std::nullopt;
-    }
-    RangeCollector collector(result, first.value, end.value);
-    decodeInto(context, index, decoder.get(), rate, collector);
-    result.frameCount = collector.framesFilled();
-    result.samples.resize(size_t(result.frameCount) * result.bytesPerFrame());
+    result.samples.reserve(size_t(reader->frameCount()) * result.bytesPerFrame());
+    std::vector<uint8_t> piece;
+    while (reader->readFrames(piece, int64_t(1) << 16))
+        result.samples.insert(result.samples.end(), piece.begin(), piece.end());
+    result.frameCount = int64_t(result.samples.size() / result.bytesPerFrame());
     return result;
 }
 

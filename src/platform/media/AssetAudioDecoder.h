@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -34,8 +35,37 @@ struct DecodedAudio {
     uint32_t bytesPerFrame() const { return uint32_t(channelCount) * uint32_t(bitDepth / 8); }
 };
 
-// Nothing when the track is not a readable audio track, the range is invalid or starts before
-// zero, or the bit depth is not 8, 16, 24 or 32.
+// The range read piece by piece, so that memory stays bounded however long the range is. The
+// reader holds the asset's demuxer while it lives: other uses of the asset wait until it is gone.
+class AudioTrackReader {
+  public:
+    // Nothing when the track is not a readable audio track, the range is invalid or starts
+    // before zero, or the bit depth is not 8, 16, 24 or 32.
+    static std::unique_ptr<AudioTrackReader> open(const MediaAsset& asset, int32_t trackID,
+                                                  CMTimeRange range, int32_t bitDepth);
+    ~AudioTrackReader();
+    AudioTrackReader(const AudioTrackReader&) = delete;
+    AudioTrackReader& operator=(const AudioTrackReader&) = delete;
+
+    int32_t channelCount() const;
+    int32_t sampleRate() const;
+    int32_t bitDepth() const;
+    CMTime startTime() const;    // asset time of the first frame
+    int64_t frameCount() const;  // frames the range spans; fewer when the track ends early
+    uint32_t bytesPerFrame() const { return uint32_t(channelCount()) * uint32_t(bitDepth() / 8); }
+
+    // Replaces `bytes` with the next frames of the range, at most `maxFrames`; false (and
+    // `bytes` empty) once the range is complete or the track ends.
+    bool readFrames(std::vector<uint8_t>& bytes, int64_t maxFrames);
+
+  private:
+    class Stream;
+    explicit AudioTrackReader(std::unique_ptr<Stream> stream);
+    std::unique_ptr<Stream> stream_;
+};
+
+// The whole range in memory. Nothing as for AudioTrackReader::open, and for ranges of more
+// than 16 GiB of samples.
 std::optional<DecodedAudio> decodeAudioTrack(const MediaAsset& asset, int32_t trackID,
                                              CMTimeRange range, int32_t bitDepth);
 

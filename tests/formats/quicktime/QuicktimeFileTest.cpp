@@ -324,6 +324,59 @@ TEST(QuicktimeFileTest, CanonDSLRItems) {
     EXPECT_FALSE(file->modelname());
 }
 
+// A small JPEG made by ffmpeg whose EXIF block exiftool writes first, as cameras do (the JFIF
+// block is taken out).
+std::string exifPicture(const fs::path& folder, const std::string& model,
+                        const std::string& serial) {
+    const fs::path path = folder / "picture.jpg";
+    test::runTool({"ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i", "color=blue:s=32x32",
+                   "-frames:v", "1", path.string()});
+    test::runTool({"exiftool", "-q", "-overwrite_original", "-JFIF:all=", "-Model=" + model,
+                   "-SerialNumber=" + serial, "-DateTimeOriginal=2019:06:01 08:30:00",
+                   path.string()});
+    return test::readFile(path);
+}
+
+TEST(QuicktimeFileTest, CanonAndPanasonicPicturesNameTheCameraThroughEXIF) {
+    VORLANE_REQUIRE_TOOL("ffmpeg");
+    VORLANE_REQUIRE_TOOL("exiftool");
+    test::ScratchFolder folder;
+    const auto recorded = DisplayText::localDate(2019, 6, 1, 8, 30, 0);
+    // The thumbnail item's EXIF names the camera before the model item does.
+    const fs::path canon = folder / "MVI_0001.MOV";
+    movie(canon, MovieContainer::QuickTime);
+    const std::string thumbnail = atom("CNDA", exifPicture(folder.path(), "Canon EOS 80D", "0312"));
+    test::appendToMovieAtom(canon,
+                            atom("udta", atom("CNCV", "CanonAVC0010") + atom("CNTH", thumbnail) +
+                                             atom("CNMN", "Canon EOS 5D Mark II")));
+    auto file = analyzed(canon);
+    EXPECT_EQ(file->modelname(), "Canon EOS 80D");
+    EXPECT_EQ(file->serialnumber(), "0312");
+    ASSERT_TRUE(file->metaDataValue(kOriginalCreationDate));
+    EXPECT_EQ(*file->metaDataValue(kOriginalCreationDate)->date(), recorded);
+    EXPECT_TRUE(file->metaDataValue(kExifData));
+
+    // Without the item, the sidecar picture of the clip.
+    const fs::path sidecar = folder / "MVI_0002.MOV";
+    movie(sidecar, MovieContainer::QuickTime);
+    test::appendToMovieAtom(sidecar, atom("udta", atom("CNCV", "CanonAVC0010")));
+    test::writeFile(folder / "MVI_0002.THM", exifPicture(folder.path(), "Canon EOS 7D", "0007"));
+    EXPECT_EQ(analyzed(sidecar)->modelname(), "Canon EOS 7D");
+
+    // A Panasonic item of the first layout holds the picture at 16,488.
+    const fs::path panasonic = folder / "P1000002.MOV";
+    movie(panasonic, MovieContainer::QuickTime);
+    const std::string item =
+        panasonicItem(96, "DMC-GH4", 16488) + exifPicture(folder.path(), "DC-GH5", "WX1234");
+    test::appendToMovieAtom(panasonic, atom("udta", atom("PANA", item)));
+    file = analyzed(panasonic);
+    EXPECT_EQ(file->manufacturer(), "Panasonic");
+    EXPECT_EQ(file->modelname(), "DC-GH5");
+    EXPECT_EQ(file->serialnumber(), "WX1234");
+    ASSERT_TRUE(file->metaDataValue(kOriginalCreationDate));
+    EXPECT_EQ(*file->metaDataValue(kOriginalCreationDate)->date(), recorded);
+}
+
 TEST(QuicktimeFileTest, CameraMetadataKeys) {
     VORLANE_REQUIRE_TOOL("ffmpeg");
     test::ScratchFolder folder;

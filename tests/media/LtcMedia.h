@@ -1,5 +1,5 @@
-// Media with linear timecode for the decoder's tests, made by the independent generator, and the
-// truth it states: the timecode at the file's time zero.
+// Media with linear timecode for the LTC tests, made by the independent generator, and a minimal
+// media file whose tracks are set up from what the asset layer reports.
 #pragma once
 
 #include <cstdint>
@@ -8,11 +8,21 @@
 #include <string>
 #include <vector>
 
+#include "media/MediaFile.h"
 #include "mediagen/AudioFileWriter.h"
 #include "mediagen/LtcGenerator.h"
-#include "timecode/ltc/AssetMediaFile.h"
 
 namespace vorlane::test {
+
+// Audio and video tracks as the asset layer reports them, nothing else read.
+class AssetMediaFile : public MediaFile {
+  public:
+    // Nothing when the asset layer cannot open the file.
+    static std::shared_ptr<AssetMediaFile> open(const std::filesystem::path& path);
+
+    explicit AssetMediaFile(std::filesystem::path url) : MediaFile(std::move(url)) {}
+    std::string className() const override { return "AssetMediaFile"; }
+};
 
 // An audio file with LTC on one channel; the other channels carry quiet music-like chords.
 struct LtcFile {
@@ -31,12 +41,11 @@ void writeChannels(const std::filesystem::path& path,
                    mediagen::SampleFormat format = mediagen::SampleFormat::Pcm16,
                    int sampleRate = 48000);
 
-// The text a timecode value at the rate shows for a true time in seconds since midnight (wrapped
-// at 24 hours): the generator's truth put through the display rule of timecode values.
-std::string shownTimecode(double seconds, const mediagen::Rate& rate);
+// The label libltc's encoder gave the frame in progress at the signal's first sample.
+std::string labelAtSampleZero(const mediagen::LtcSignal& signal);
 
-// Opens the file through the asset layer and runs one LTC request on it through the installed
-// decoder; fails the current test when the file cannot be opened.
+// Opens the file through the asset layer and reads its LTC with the request; fails the current
+// test when the file cannot be opened.
 std::shared_ptr<AssetMediaFile> readLtc(const std::filesystem::path& path,
                                         const AudioTimecodeRequest& request = {});
 
