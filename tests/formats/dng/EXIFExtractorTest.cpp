@@ -3,7 +3,7 @@
 #include "formats/asset/MediaTools.h"
 #include "formats/dng/EXIFExtractor.h"
 #include "media/MediaFile.h"
-#include "platform/DisplayText.h"
+#include "platform/DateFields.h"
 #include "support/TestSupport.h"
 
 namespace vorlane {
@@ -79,7 +79,7 @@ TEST(EXIFExtractorTest, TheRealDNGHeaderGivesMakeModelAndDatesAsExiftool) {
     EXPECT_EQ(file->modelname(), facts["IFD0:Model"]);
     EXPECT_EQ(*file->metaDataValue(kOriginalCreationDate)->date(),
               exifDate(facts["ExifIFD:DateTimeOriginal"]));
-    EXPECT_EQ(exifDate("2005:08:03 18:59:18"), DisplayText::localDate(2005, 8, 3, 18, 59, 18));
+    EXPECT_EQ(exifDate("2005:08:03 18:59:18"), (DateFields{2005, 8, 3, 18, 59, 18}.localDate()));
     EXPECT_FALSE(exifDate("2005-08-03 18:59:18"));
     EXPECT_FALSE(exifDate("2005:13:03 18:59:18"));
 }

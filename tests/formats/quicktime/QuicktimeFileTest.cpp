@@ -341,7 +341,7 @@ TEST(QuicktimeFileTest, CanonAndPanasonicPicturesNameTheCameraThroughEXIF) {
     VORLANE_REQUIRE_TOOL("ffmpeg");
     VORLANE_REQUIRE_TOOL("exiftool");
     test::ScratchFolder folder;
-    const auto recorded = DisplayText::localDate(2019, 6, 1, 8, 30, 0);
+    const auto recorded = DateFields{2019, 6, 1, 8, 30, 0}.localDate();
     // The thumbnail item's EXIF names the camera before the model item does.
     const fs::path canon = folder / "MVI_0001.MOV";
     movie(canon, MovieContainer::QuickTime);

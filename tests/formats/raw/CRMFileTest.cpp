@@ -6,7 +6,7 @@
 #include "formats/quicktime/QtAtomReader.h"
 #include "formats/raw/CRMFile.h"
 #include "platform/ByteOrder.h"
-#include "platform/DisplayText.h"
+#include "platform/DateFields.h"
 #include "platform/FileReader.h"
 #include "support/TestSupport.h"
 #include "timecode/TCHelper.h"
@@ -61,7 +61,7 @@ TEST(CRMFileTest, AClipGivesGeometryTimingSoundTimecodeAndCameraMetadata) {
     EXPECT_EQ(file->metaDataString(kLensModel), written.lens);
     EXPECT_EQ(file->serialnumber(), written.serial);
     EXPECT_EQ(*file->metaDataValue(kOriginalCreationDate)->date(),
-              DisplayText::localDate(2024, 5, 17, 10, 11, 12));
+              (DateFields{2024, 5, 17, 10, 11, 12}.localDate()));
 }
 
 TEST(CRMFileTest, DamagedMovieAtomsGiveNoTracksAndNoCrash) {

@@ -3,7 +3,7 @@
 #include "formats/asset/AVFoundationFile.h"
 #include "formats/asset/MediaTools.h"
 #include "formats/raw/RedFile.h"
-#include "platform/DisplayText.h"
+#include "platform/DateFields.h"
 #include "platform/FileReader.h"
 #include "platform/red/R3DHeader.h"
 #include "support/TestSupport.h"
@@ -70,7 +70,7 @@ TEST(RedFileTest, TheRealHeaderGivesTimecodeSizeRateAndCamera) {
                                 facts["Red:TimeCreated"].get<std::string>();
     EXPECT_EQ(created, "2016:01:18 21:35:55");
     EXPECT_EQ(*file->metaDataValue(kOriginalCreationDate)->date(),
-              DisplayText::localDate(2016, 1, 18, 21, 35, 55));
+              (DateFields{2016, 1, 18, 21, 35, 55}.localDate()));
 }
 
 TEST(RedFileTest, FramesAreCountedByTheIndexBlockElseByTheVideoBlocks) {
