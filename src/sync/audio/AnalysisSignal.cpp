@@ -14,6 +14,7 @@ constexpr double kPreEmphasis = 0.9;
 // Analysis samples computed before the window and dropped, so that the filters have settled.
 constexpr size_t kPreRoll = 400;
 constexpr float kLargestLevel = 1000.0f;
+constexpr double kSilenceDbfs = -70.0;
 
 }  // namespace
 
@@ -33,6 +34,18 @@ std::vector<float> analysisSignal(std::span<const float> samples, int32_t sample
         signal[n] -= float(kPreEmphasis) * signal[n - 1];
     signal.erase(signal.begin(), signal.begin() + kPreRoll);
     return signal;
+}
+
+bool soundIsSilent(std::span<const float> samples) {
+    double sum = 0.0, squares = 0.0;
+    for (const float sample : samples) {
+        const double value = std::abs(sample) <= kLargestLevel ? sample : 0.0;
+        sum += value;
+        squares += value * value;
+    }
+    const double n = double(samples.size());
+    const double variance = squares / n - (sum / n) * (sum / n);
+    return !(variance > 0.0) || 10.0 * std::log10(variance) < kSilenceDbfs;
 }
 
 int64_t analysisMarginSamples(int32_t sampleRate) {

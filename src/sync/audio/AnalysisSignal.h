@@ -19,6 +19,10 @@ constexpr int32_t kAnalysisRate = 8000;
 std::vector<float> analysisSignal(std::span<const float> samples, int32_t sampleRate,
                                   double startSeconds, size_t count, double clockRatio = 1.0);
 
+// True when the samples' level (without DC) lies below −70 dBFS: no usable sound. Damaged
+// samples (infinities, not-a-number, absurd levels) count as silence.
+bool soundIsSilent(std::span<const float> samples);
+
 // Input samples beyond a window's ends that analysisSignal() reads for it.
 int64_t analysisMarginSamples(int32_t sampleRate);
 

@@ -63,6 +63,12 @@ struct AudioAlignment {
     double chanceRatio = 1.0;
     double peakToNoise = 0.0;  // the peak in standard deviations of the correlation noise
 
+    static AudioAlignment failure(AudioSyncProblem problem) {
+        AudioAlignment alignment;
+        alignment.problem = problem;
+        return alignment;
+    }
+
     bool confirmed() const { return problem == AudioSyncProblem::None; }
     bool polarityInverted() const { return correlation < 0.0; }
     // The lag at the recorder's rate, rounded to the nearest sample.

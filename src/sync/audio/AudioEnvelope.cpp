@@ -12,6 +12,7 @@ constexpr double kDecimatedRate = 8000.0;
 constexpr double kBandLowHz = 300.0;
 constexpr double kBandHighHz = 3000.0;
 constexpr float kLargestLevel = 1000.0f;
+constexpr float kSilentFrameLevel = 3.16e-4f;  // −70 dBFS
 
 int decimationFor(int32_t sampleRate) {
     return std::max(1, int(std::lround(double(sampleRate) / kDecimatedRate)));
@@ -63,6 +64,11 @@ AudioEnvelope AudioEnvelopeBuilder::finish() {
     frameEnergy_ = 0.0;
     frameSamples_ = 0;
     return std::move(envelope_);
+}
+
+bool AudioEnvelope::silent() const {
+    return std::all_of(frames.begin(), frames.end(),
+                       [](float frame) { return frame < kSilentFrameLevel; });
 }
 
 size_t mostActiveStretch(std::span<const float> frames, size_t begin, size_t end, size_t length) {

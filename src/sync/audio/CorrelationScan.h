@@ -71,7 +71,10 @@ class CorrelationScan {
                          size_t noiseExclusion) const;
 
   private:
-    double envelope(size_t lag) const { return std::hypot(scores_[lag], quadrature_[lag]); }
+    double envelope(size_t lag) const {
+        return std::sqrt(double(scores_[lag]) * scores_[lag] +
+                         double(quadrature_[lag]) * quadrature_[lag]);
+    }
     // Where between lags the envelope peaks near `lag`, and the polarity there.
     double refinedLag(size_t lag, double& signedPeak) const;
 

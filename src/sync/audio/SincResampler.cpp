@@ -32,16 +32,16 @@ SincResampler::SincResampler(double step, double passband)
     : step_(step),
       cutoff_(passband / std::max(step, 1.0)),
       halfWidth_(halfWidthFor(step)),
-      taps_(size_t(kPhases) * size_t(2 * halfWidth_)),
-      phaseComputed_(kPhases, false) {}
+      taps_(kPhases) {}
 
 int SincResampler::halfWidthFor(double step) {
     return int(std::ceil(kHalfWidthAtLowerRate * std::max(step, 1.0)));
 }
 
 const float* SincResampler::tapsOfPhase(int phase) {
-    float* row = &taps_[size_t(phase) * size_t(2 * halfWidth_)];
-    if (phaseComputed_[size_t(phase)]) return row;
+    std::vector<float>& row = taps_[size_t(phase)];
+    if (!row.empty()) return row.data();
+    row.resize(size_t(2 * halfWidth_));
     // Tap m weighs input sample i - halfWidth + 1 + m for a position i + fraction.
     const double fraction = double(phase) / kPhases;
     const double windowNorm = besselI0(kKaiserBeta);
@@ -56,14 +56,13 @@ const float* SincResampler::tapsOfPhase(int phase) {
             argument == 0.0 ? 1.0
                             : std::sin(std::numbers::pi * argument) / (std::numbers::pi * argument);
         const double tap = 2.0 * cutoff_ * sinc * window;
-        row[m] = float(tap);
+        row[size_t(m)] = float(tap);
         sum += tap;
     }
     // Unity gain at DC for every phase.
-    for (int m = 0; m < 2 * halfWidth_; ++m)
-        row[m] = float(row[m] / sum);
-    phaseComputed_[size_t(phase)] = true;
-    return row;
+    for (float& tap : row)
+        tap = float(tap / sum);
+    return row.data();
 }
 
 float SincResampler::valueAt(std::span<const float> input, double position) {

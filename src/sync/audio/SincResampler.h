@@ -31,8 +31,7 @@ class SincResampler {
     double step_;
     double cutoff_;  // cycles per input sample
     int halfWidth_;
-    std::vector<float> taps_;  // kPhases rows of 2 × halfWidth_ taps
-    std::vector<bool> phaseComputed_;
+    std::vector<std::vector<float>> taps_;  // per phase, 2 × halfWidth_ taps once computed
 };
 
 }  // namespace vorlane
