@@ -7,6 +7,7 @@
 #include <random>
 #include <span>
 
+#include "mediagen/AudioFileWriter.h"
 #include "platform/Process.h"
 
 namespace vorlane::test {
@@ -95,14 +96,13 @@ Sound readSound(const std::filesystem::path& path) {
 }
 
 void writeSound(const std::filesystem::path& path, std::span<const float> samples, int32_t rate) {
-    SF_INFO info{};
-    info.samplerate = rate;
-    info.channels = 1;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
-    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-    ASSERT_NE(file, nullptr) << path;
-    sf_writef_float(file, samples.data(), sf_count_t(samples.size()));
-    sf_close(file);
+    mediagen::AudioFileOptions options;
+    options.path = path;
+    options.format = mediagen::SampleFormat::Float32;
+    options.sampleRate = rate;
+    options.channels = {mediagen::Samples(samples.begin(), samples.end())};
+    std::string error;
+    EXPECT_TRUE(mediagen::writeAudioFile(options, &error)) << error;
 }
 
 double rms(std::span<const float> samples) {
