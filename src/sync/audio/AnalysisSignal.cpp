@@ -1,5 +1,6 @@
 #include "sync/audio/AnalysisSignal.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "sync/audio/BiquadFilter.h"
@@ -39,9 +40,9 @@ std::vector<float> analysisSignal(std::span<const float> samples, int32_t sample
 bool soundIsSilent(std::span<const float> samples) {
     double sum = 0.0, squares = 0.0;
     for (const float sample : samples) {
-        const double value = std::abs(sample) <= kLargestLevel ? sample : 0.0;
+        const float value = std::abs(sample) <= kLargestLevel ? sample : 0.0f;
         sum += value;
-        squares += value * value;
+        squares += double(value) * value;
     }
     const double n = double(samples.size());
     const double variance = squares / n - (sum / n) * (sum / n);

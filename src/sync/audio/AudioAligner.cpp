@@ -17,7 +17,7 @@ constexpr int32_t kMaximumSampleRate = 768000;
 constexpr double kMinimumClipSeconds = 1.0;
 // The camera window compared on the waveforms: its most active stretch of this length. A
 // check near a known offset needs less sound than a search among many places.
-constexpr double kCheckWindowSeconds = 10.0;
+constexpr double kCheckWindowSeconds = 6.0;
 constexpr double kSearchWindowSeconds = 30.0;
 // Of a long clip, the contour search uses at most this much around the compared window.
 constexpr double kContourQuerySeconds = 300.0;

@@ -47,10 +47,19 @@ void AudioEnvelopeBuilder::addDecimated(float value) {
 
 void AudioEnvelopeBuilder::append(std::span<const float> samples) {
     envelope_.sampleCount += int64_t(samples.size());
-    for (const float sample : samples) {
+    const auto usable = [](float sample) {
         // Damaged input (infinities, not-a-number, absurd levels) counts as silence.
-        if (std::abs(sample) <= kLargestLevel) boxSum_ += sample;
-        if (++boxCount_ < decimation_) continue;
+        return std::abs(sample) <= kLargestLevel ? sample : 0.0f;
+    };
+    size_t at = 0;
+    while (at < samples.size()) {
+        // The rest of the current group, all of it at once where the samples allow.
+        const size_t take = std::min(samples.size() - at, size_t(decimation_ - boxCount_));
+        for (size_t k = at; k < at + take; ++k)
+            boxSum_ += usable(samples[k]);
+        at += take;
+        boxCount_ += int(take);
+        if (boxCount_ < decimation_) break;
         addDecimated(boxSum_ / float(decimation_));
         boxSum_ = 0.0f;
         boxCount_ = 0;

@@ -13,7 +13,7 @@ constexpr double kMinimumOverlapSeconds = 1.0;
 constexpr double kMinimumOverlapFraction = 0.5;
 // The comparison covers at least this much either side of the range's centre, so that the
 // noise and the next best place are measured over enough lags.
-constexpr double kNoiseSpanSeconds = 2.0;
+constexpr double kNoiseSpanSeconds = 1.0;
 // Peaks within this of the best are its echoes and the voice's periodicity; the noise is
 // measured beyond.
 constexpr double kNoiseExclusionSeconds = 0.02;
