@@ -1,6 +1,8 @@
 // Clock drift measured on a take whose camera clock sox's speed effect slowed.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "sync/audio/AudioDrift.h"
 #include "sync/audio/SpeechCorpus.h"
 
@@ -19,6 +21,8 @@ TEST(AudioDrift, MeasuresAThousandPpmOverTenMinutes) {
     const AudioDrift drift = measureAudioDrift(camera, {take.recorder, take.recorderRate},
                                                LagRange::around(take.timecodeSeconds, 1.0));
     ASSERT_TRUE(drift.measured()) << audioSyncProblemText(drift.problem);
+    std::printf("drift %.3f ppm, %.2f frames at 25 fps over %.0f s, confidence %.3f\n", drift.ppm,
+                drift.framesOver(camera.seconds(), 25.0), camera.seconds(), drift.confidence);
     EXPECT_NEAR(drift.ppm, 1000.0, 20.0);
     EXPECT_NEAR(drift.framesOver(camera.seconds(), 25.0), 15.0, 0.3);
     // Each end where the camera's clock puts it.
