@@ -3,11 +3,11 @@
 // between samples. Either signal may have any sample rate; level differences, room tone, a
 // low-passed, delayed and reverberant camera microphone are expected.
 //
-// A narrow lag range (the sync check: a little around the offset the timecode gives) is
-// searched on the waveforms directly. A wide one (a file without timecode against a recording,
-// or against a day of them) is first searched on the loudness contours, and the best places are
-// then compared on the waveforms. A camera excerpt longer than 30 s is compared through its
-// most active 30 s.
+// A narrow lag range (the sync check: a little around the offset the timecode gives; up to a
+// minute wide) is searched on the waveforms directly, with the camera's most active 6 s. A wide
+// one (a file without timecode against a recording, or against a day of them) is first
+// searched on the loudness contours (AudioEnvelope.h), and the best places are then compared on
+// the waveforms with the camera's most active 30 s.
 //
 // Plain C++ over sample buffers: the caller reads the sound (one channel, as floats, at the
 // file's rate).

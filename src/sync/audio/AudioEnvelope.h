@@ -20,7 +20,6 @@ struct AudioEnvelope {
     int32_t sampleRate = 0;     // of the recording
     int64_t sampleCount = 0;    // of the recording
 
-    double seconds() const { return sampleRate > 0 ? double(sampleCount) / sampleRate : 0.0; }
     // No frame reaches −70 dBFS.
     bool silent() const;
 };

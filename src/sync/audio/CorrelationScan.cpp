@@ -107,7 +107,6 @@ CorrelationPeak CorrelationScan::peak(size_t searchBegin, size_t searchEnd, size
     for (size_t k = 0; k < scores_.size(); ++k) {
         const double magnitude = envelope(k);
         if (magnitude == 0.0) continue;
-        ++result.evaluatedLags;
         const size_t distance = k > best ? k - best : best - k;
         if (distance > noiseExclusion) away.push_back(magnitude);
         const bool localMaximum = (k == 0 || envelope(k - 1) <= magnitude) &&

@@ -45,13 +45,12 @@ class CorrelationQuery {
 struct CorrelationPeak {
     bool found = false;
     double lag = 0.0;    // in reference samples, refined between samples
-    double value = 0.0;  // the score at the peak (negative: inverted polarity)
-    // The highest other local maxima of |score|: near the peak (beyond the exclusion, within
-    // the noise exclusion: echoes, the voice's periodicity) and away from it.
+    double value = 0.0;  // the envelope at the peak, negative when the polarity is inverted
+    // The highest other local maxima of the envelope: near the peak (beyond the exclusion,
+    // within the noise exclusion: echoes, the voice's periodicity) and away from it.
     double nearRival = 0.0;
     double farRival = 0.0;
-    double noise = 0.0;        // robust noise level of the envelope away from the peak
-    size_t evaluatedLags = 0;  // lags with a score
+    double noise = 0.0;  // robust noise level of the envelope away from the peak
 };
 
 class CorrelationScan {

@@ -19,8 +19,7 @@ class SincResampler {
 
     std::vector<float> resample(std::span<const float> input, double firstPosition, size_t count);
 
-    // Input samples the filter reaches on either side of a position.
-    int halfWidth() const { return halfWidth_; }
+    // Input samples the filter reaches on either side of a position at that step.
     static int halfWidthFor(double step);
 
   private:
