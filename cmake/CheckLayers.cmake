@@ -1,6 +1,6 @@
 # Fails when a source file under src/ reaches above its own layer, or when a file outside
-# src/platform/ includes a library header (FFmpeg, pugixml, Qt, ...): the engine sees libraries only
-# through the platform layer.
+# src/platform/ includes a library or system header (FFmpeg, pugixml, Qt, <unistd.h>, ...): the
+# engine sees libraries and the system only through the platform layer.
 #
 #   cmake -DSOURCE_ROOT=<folder holding the layer folders> [-DSTAMP=<file>] -P CheckLayers.cmake
 #
@@ -9,9 +9,9 @@ cmake_minimum_required(VERSION 3.25)
 # The layers, lowest first; a file may include its own layer and the layers before it.
 set(layers platform timecode media formats sync export app)
 
-# Outside the platform layer only the C++ standard library (<vector>) and C and POSIX headers
-# (<unistd.h>, <sys/stat.h>) may be named in angle brackets.
-set(system_header "^(sys/)?[a-z_]+(\\.h)?$")
+# Outside the platform layer only the C++ standard library (<vector>, <cstdio>) may be named in
+# angle brackets: system calls go through the platform layer too.
+set(system_header "^[a-z_]+$")
 
 set(faults "")
 list(LENGTH layers layer_count)
