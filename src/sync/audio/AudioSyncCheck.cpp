@@ -1,0 +1,242 @@
+#include "sync/audio/AudioSyncCheck.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "media/AudioChannelSamples.h"
+#include "media/MediaFile.h"
+#include "media/MediaText.h"
+#include "sync/MediaSyncComposition.h"
+#include "sync/audio/AudioAligner.h"
+#include "timecode/TCHelper.h"
+
+namespace vorlane {
+namespace {
+
+// The recorder's sound is read this much beyond the lags searched, so the compared window
+// overlaps it whole at either end.
+constexpr double kRecorderMarginSeconds = 0.1;
+constexpr int32_t kTimescale = 192000;
+
+// One audio segment of the clip: a file's track laid in at some clip time.
+struct PlacedSound {
+    std::shared_ptr<MediaFile> file;
+    std::shared_ptr<MediaTrack> track;
+    CMTimeMapping mapping;
+
+    // The track time at clip time zero.
+    CMTime sourceAtZero() const { return mapping.source.start - mapping.target.start; }
+};
+
+std::vector<PlacedSound> placedSounds(const MediaSyncComposition& clip) {
+    std::vector<PlacedSound> placed;
+    for (const std::shared_ptr<MediaTrack>& track : clip.tracks()) {
+        if (track->type() != MediaTrackTypeAudio) continue;
+        for (const MediaSegment& segment : track->segments()) {
+            std::shared_ptr<MediaTrack> source = segment.sourceTrack();
+            if (segment.isEmpty() || !source) continue;
+            auto file = std::dynamic_pointer_cast<MediaFile>(source->mediaObject());
+            if (file) placed.push_back({std::move(file), std::move(source), segment.timeMapping()});
+        }
+    }
+    return placed;
+}
+
+CMTime overlapOf(const PlacedSound& a, const PlacedSound& b) {
+    const CMTimeRange both = CMTimeRangeGetIntersection(a.mapping.target, b.mapping.target);
+    return both.isValid() ? both.duration : kCMTimeZero;
+}
+
+bool hasNamedChannel(const PlacedSound& sound) {
+    for (const SoundChannel& channel : soundChannelsOfFile(*sound.file))
+        if (channel.track == sound.track) return channel.named;
+    return false;
+}
+
+// The sound file to compare: one whose iXML names a mix or boom channel first, then the one
+// overlapping the camera's sound longest.
+const PlacedSound* chooseRecorder(const std::vector<PlacedSound>& placed,
+                                  const PlacedSound& camera) {
+    const PlacedSound* best = nullptr;
+    bool bestNamed = false;
+    for (const PlacedSound& sound : placed) {
+        if (sound.file->type() != MediaTypeAudio || overlapOf(sound, camera) <= kCMTimeZero)
+            continue;
+        const bool named = hasNamedChannel(sound);
+        if (!best || (named && !bestNamed) ||
+            (named == bestNamed && overlapOf(sound, camera) > overlapOf(*best, camera))) {
+            best = &sound;
+            bestNamed = named;
+        }
+    }
+    return best;
+}
+
+// One channel of the sound over the track range: the first of the track's channels to compare
+// that has sound, else the last one read. Nothing when no channel can be read.
+std::optional<ChannelSamples> readSound(const PlacedSound& sound, CMTimeRange range) {
+    std::optional<ChannelSamples> read;
+    for (const SoundChannel& channel : soundChannelsOfFile(*sound.file)) {
+        if (channel.track != sound.track) continue;
+        read = readChannelSamples(channel.track, channel.channel, range);
+        if (!read) continue;
+        const AudioExcerpt excerpt{read->samples, read->sampleRate};
+        if (excerptProblem(excerpt, true) != AudioSyncProblem::SilentCameraSound) return read;
+    }
+    return read;
+}
+
+CMTime seconds(double value) {
+    return CMTimeMakeWithSeconds(value, kTimescale);
+}
+
+AudioSyncCheck cannotConfirm(AudioSyncCheck check, AudioSyncProblem problem) {
+    check.verdict = AudioSyncCheck::Verdict::CannotConfirm;
+    check.reason = audioSyncProblemText(problem);
+    return check;
+}
+
+// The recorder's range for a camera range: shifted by the timecode offset, widened by the
+// search, not before the file's start.
+CMTimeRange recorderRange(CMTimeRange cameraRange, CMTime offset, double searchSeconds) {
+    const CMTime widen = seconds(searchSeconds + kRecorderMarginSeconds);
+    const CMTime start = CMTimeMaximum(kCMTimeZero, cameraRange.start + offset - widen);
+    return CMTimeRangeFromTimeToTime(start, cameraRange.end() + offset + widen);
+}
+
+AudioExcerpt excerptOf(const std::optional<ChannelSamples>& sound) {
+    return sound ? AudioExcerpt{sound->samples, sound->sampleRate} : AudioExcerpt{};
+}
+
+// The lag alignAudio() finds when the timecode is right.
+double expectedLag(const ChannelSamples& camera, const ChannelSamples& recorder, CMTime offset) {
+    return CMTimeGetSeconds(camera.startTime + offset - recorder.startTime);
+}
+
+void measureDrift(AudioSyncCheck& check, const PlacedSound& camera, const PlacedSound& recorder,
+                  CMTimeRange overlap, CMTime offset, double searchSeconds) {
+    const CMTimeRange cameraRange{camera.sourceAtZero() + overlap.start, overlap.duration};
+    const auto cameraSound = readSound(camera, cameraRange);
+    const auto recorderSound =
+        readSound(recorder, recorderRange(cameraRange, offset, searchSeconds));
+    if (!cameraSound || !recorderSound) {
+        check.drift = AudioDrift{};
+        check.drift->problem =
+            cameraSound ? AudioSyncProblem::NoRecorderSound : AudioSyncProblem::NoCameraSound;
+        return;
+    }
+    const double lag = expectedLag(*cameraSound, *recorderSound, offset);
+    check.drift = measureAudioDrift(excerptOf(cameraSound), excerptOf(recorderSound),
+                                    LagRange::around(lag, searchSeconds));
+}
+
+}  // namespace
+
+double audioSyncAgreementSeconds(double frameRate) {
+    return frameRate > 0.0 ? 0.5 / frameRate : 0.02;
+}
+
+std::string AudioSyncCheck::differenceText() const {
+    const double frameMilliseconds = frameRate > 0.0 ? 1000.0 / frameRate : 40.0;
+    const double milliseconds = std::abs(differenceSeconds()) * 1000.0;
+    const double frames = std::floor((milliseconds + 0.5) / frameMilliseconds);
+    const double rest = std::max(0.0, std::round(milliseconds - frames * frameMilliseconds));
+    return formatMediaText("%s%.0f frames %.0f ms", differenceSeconds() < 0.0 ? "-" : "+", frames,
+                           rest);
+}
+
+std::string AudioSyncCheck::text() const {
+    switch (verdict) {
+        case Verdict::NotChecked:
+            return "";
+        case Verdict::Agrees:
+            return formatMediaText(
+                "sound agrees (\u00b1%lld samples)",
+                (long long)std::llround(std::abs(differenceSeconds()) * recorderSampleRate));
+        case Verdict::Disagrees:
+            return "sound disagrees: " + differenceText() +
+                   formatMediaText(" (confidence %.2f)", confidence);
+        case Verdict::CannotConfirm:
+            return "sound cannot confirm: " + reason;
+    }
+    return "";
+}
+
+AudioSyncCheck checkAudioSync(const MediaSyncComposition& clip,
+                              const AudioSyncCheckOptions& options) {
+    AudioSyncCheck check;
+    const std::shared_ptr<MediaFile> master = clip.masterFile();
+    if (!master || !master->hasVideo()) return check;
+    const std::shared_ptr<TCHelper> timecode = master->timecode();
+    check.frameRate = timecode ? timecode->frameRate() : master->frameRate();
+
+    const std::vector<PlacedSound> placed = placedSounds(clip);
+    // The master's longest stretch of sound in the clip.
+    auto camera = placed.end();
+    for (auto sound = placed.begin(); sound != placed.end(); ++sound)
+        if (sound->file == master &&
+            (camera == placed.end() ||
+             sound->mapping.target.duration > camera->mapping.target.duration))
+            camera = sound;
+    const PlacedSound* recorder = nullptr;
+    if (camera != placed.end()) {
+        recorder = chooseRecorder(placed, *camera);
+    } else {
+        for (const PlacedSound& sound : placed)
+            if (!recorder && sound.file->type() == MediaTypeAudio) recorder = &sound;
+    }
+    if (!recorder) return check;
+    check.recorder = recorder->file;
+    if (camera == placed.end()) return cannotConfirm(check, AudioSyncProblem::NoCameraSound);
+
+    const CMTime offset = recorder->sourceAtZero() - camera->sourceAtZero();
+    check.timecodeOffsetSeconds = CMTimeGetSeconds(offset);
+    const CMTimeRange overlap =
+        CMTimeRangeGetIntersection(camera->mapping.target, recorder->mapping.target);
+    check.takeSeconds = CMTimeGetSeconds(overlap.duration);
+    if (check.takeSeconds < 1.0) return cannotConfirm(check, AudioSyncProblem::TooShort);
+
+    const CMTime length = CMTimeMinimum(overlap.duration, seconds(options.excerptSeconds));
+    const CMTime middle = overlap.start + CMTimeMultiplyByRatio(overlap.duration, 1, 2);
+    const CMTimeRange cameraRange{
+        camera->sourceAtZero() + middle - CMTimeMultiplyByRatio(length, 1, 2), length};
+    const auto cameraSound = readSound(*camera, cameraRange);
+    if (!cameraSound) return cannotConfirm(check, AudioSyncProblem::NoCameraSound);
+    const auto recorderSound =
+        readSound(*recorder, recorderRange(cameraRange, offset, options.searchSeconds));
+    if (!recorderSound) return cannotConfirm(check, AudioSyncProblem::NoRecorderSound);
+    check.recorderSampleRate = recorderSound->sampleRate;
+
+    const AudioAlignment alignment = alignAudio(
+        excerptOf(cameraSound), excerptOf(recorderSound),
+        LagRange::around(expectedLag(*cameraSound, *recorderSound, offset), options.searchSeconds));
+    check.confidence = alignment.confidence;
+    if (!alignment.confirmed() || alignment.confidence < kAudioSyncConfidenceThreshold)
+        return cannotConfirm(
+            check, alignment.confirmed() ? AudioSyncProblem::FlatCorrelation : alignment.problem);
+    check.audioOffsetSeconds =
+        CMTimeGetSeconds(recorderSound->startTime - cameraSound->startTime) + alignment.lagSeconds;
+    check.verdict =
+        std::abs(check.differenceSeconds()) <= audioSyncAgreementSeconds(check.frameRate)
+            ? AudioSyncCheck::Verdict::Agrees
+            : AudioSyncCheck::Verdict::Disagrees;
+    if (options.measureDrift && check.takeSeconds >= kMinimumDriftTakeSeconds)
+        measureDrift(check, *camera, *recorder, overlap, offset, options.searchSeconds);
+    return check;
+}
+
+AudioSyncCheck checkAudioSyncOfFile(const std::shared_ptr<MediaFile>& file,
+                                    std::shared_ptr<const MediaSyncIndex> pool,
+                                    CompositionSettings settings,
+                                    const AudioSyncCheckOptions& options) {
+    if (!file || !file->hasVideo() || !file->timecode()) return {};
+    settings.keepOriginalAudio = true;
+    const auto clip =
+        MediaSyncComposition::syncCompositionWithMasterFile(file, std::move(pool), settings);
+    clip->setXmlMode(false);
+    clip->setForPlayback(false);
+    clip->syncMedia();
+    return checkAudioSync(*clip, options);
+}
+
+}  // namespace vorlane

@@ -1,0 +1,95 @@
+// `vorlane verify` on the demo shoot and on variants that ffmpeg makes of its files: a camera
+// whose timecode ffmpeg sets three frames late, one whose scratch sound it silences, and a
+// three-minute take whose camera sound runs 1000 ppm fast. ffprobe confirms each variant.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "export/ExportTestSupport.h"
+#include "support/TestSupport.h"
+#include "support/VorlaneCommand.h"
+
+namespace vorlane {
+namespace {
+
+using test::ScratchFolder;
+
+class VerifyCommandTest : public testing::Test {
+  protected:
+    nlohmann::json verify(const std::filesystem::path& folder, int expectedStatus) {
+        const ProcessResult result =
+            test::runVorlane(config.path(), {"verify", "--json", "--quiet", folder.string()});
+        EXPECT_EQ(result.exitStatus, expectedStatus) << result.standardError;
+        return nlohmann::json::parse(result.standardOutput, nullptr, false);
+    }
+
+    // A copy of the camera file of the demo shoot with ffmpeg's changes and the recorder's take.
+    std::filesystem::path variant(const std::filesystem::path& shoot,
+                                  const std::vector<std::string>& changes) {
+        std::filesystem::copy_file(shoot / "SC12_T01.WAV", work.path() / "SC12_T01.WAV");
+        std::vector<std::string> command = {
+            "ffmpeg", "-v",  "error", "-i", (shoot / "A001_C001.mov").string(),
+            "-map",   "0:v", "-map",  "0:a"};
+        command.insert(command.end(), changes.begin(), changes.end());
+        command.push_back((work.path() / "A001_C001.mov").string());
+        test::runTool(command);
+        return work.path();
+    }
+
+    std::string probedTimecode(const std::filesystem::path& movie) {
+        return test::runTool({"ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries",
+                              "stream_tags=timecode", "-of", "default=nw=1:nk=1", movie.string()});
+    }
+
+    ScratchFolder config;
+    ScratchFolder work;
+};
+
+TEST_F(VerifyCommandTest, EveryClipOfTheDemoShootAgreesWithinAMillisecond) {
+    VORLANE_REQUIRE_DEMO_SHOOT(shoot);
+    const nlohmann::json report = verify(shoot, 0);
+    ASSERT_EQ(report["clips"].size(), 5u) << report.dump(1);
+    for (const auto& clip : report["clips"]) {
+        EXPECT_EQ(clip["verdict"], "agrees") << clip.dump(1);
+        EXPECT_LT(std::abs(clip["differenceMilliseconds"].get<double>()), 1.0) << clip.dump(1);
+        EXPECT_GE(clip["confidence"].get<double>(), 0.5);
+    }
+    // The file list's sync information carries the verdict.
+    const ProcessResult scan = test::runVorlane(
+        config.path(), {"scan", "--json", "--sync-info", "--quiet", (shoot / "B_0001.mp4").string(),
+                        (shoot / "SC12_T01.WAV").string()});
+    const auto files = nlohmann::json::parse(scan.standardOutput, nullptr, false);
+    for (const auto& file : files["files"])
+        if (file["name"] == "B_0001.mp4") {
+            EXPECT_EQ(file["syncInfo"], "synced, sound agrees (\u00b10 samples)");
+        }
+}
+
+TEST_F(VerifyCommandTest, ACameraTimecodeThreeFramesLateDisagreesByThreeFrames) {
+    VORLANE_REQUIRE_DEMO_SHOOT(shoot);
+    const auto folder = variant(shoot, {"-c", "copy", "-timecode", "10:00:02:03"});
+    ASSERT_EQ(probedTimecode(folder / "A001_C001.mov"), "10:00:02:03\n");
+    const nlohmann::json report = verify(folder, 1);
+    ASSERT_EQ(report["clips"].size(), 1u) << report.dump(1);
+    const auto& clip = report["clips"][0];
+    EXPECT_EQ(clip["verdict"], "disagrees");
+    EXPECT_NEAR(clip["differenceFrames"].get<double>(), 3.0, 0.025);  // one millisecond at 25 fps
+    EXPECT_EQ(
+        clip["text"].get<std::string>().rfind("sound disagrees: +3 frames 0 ms (confidence 0.", 0),
+        0u)
+        << clip["text"];
+}
+
+TEST_F(VerifyCommandTest, SilentScratchSoundCannotConfirm) {
+    VORLANE_REQUIRE_DEMO_SHOOT(shoot);
+    const auto folder = variant(shoot, {"-c:v", "copy", "-c:a", "pcm_s16le", "-af", "volume=0",
+                                        "-timecode", "10:00:02:00"});
+    ASSERT_EQ(probedTimecode(folder / "A001_C001.mov"), "10:00:02:00\n");
+    const nlohmann::json report = verify(folder, 0);
+    ASSERT_EQ(report["clips"].size(), 1u) << report.dump(1);
+    EXPECT_EQ(report["clips"][0]["text"], "sound cannot confirm: the clip's sound is silent");
+    EXPECT_TRUE(report["clips"][0]["audioOffset"].is_null());
+}
+
+}  // namespace
+}  // namespace vorlane
