@@ -91,5 +91,48 @@ TEST_F(VerifyCommandTest, SilentScratchSoundCannotConfirm) {
     EXPECT_TRUE(report["clips"][0]["audioOffset"].is_null());
 }
 
+TEST_F(VerifyCommandTest, ATakeOfThreeMinutesWhoseCameraRuns1000PpmFastShowsTheDrift) {
+    VORLANE_REQUIRE_TOOL("ffmpeg");
+    // Pink noise on a recorder that starts at 10:00:00:00 (bext time reference), and the same
+    // sound played 1000 ppm fast (48048 Hz taken as 48000 Hz) on a camera that starts with it.
+    const auto recorder = work.path() / "REC.WAV";
+    test::runTool({"ffmpeg", "-v", "error", "-f", "lavfi", "-i",
+                   "anoisesrc=c=pink:r=48000:d=185:seed=11", "-c:a", "pcm_s24le", "-write_bext",
+                   "1", "-metadata", "time_reference=1728000000", recorder.string()});
+    test::runTool({"ffmpeg",
+                   "-v",
+                   "error",
+                   "-f",
+                   "lavfi",
+                   "-i",
+                   "color=s=64x36:r=25:d=180",
+                   "-i",
+                   recorder.string(),
+                   "-filter:a",
+                   "asetrate=48048,aresample=48000",
+                   "-map",
+                   "0:v",
+                   "-map",
+                   "1:a",
+                   "-t",
+                   "180",
+                   "-c:v",
+                   "mpeg4",
+                   "-c:a",
+                   "pcm_s16le",
+                   "-timecode",
+                   "10:00:00:00",
+                   (work.path() / "CAM.mov").string()});
+    const nlohmann::json report = verify(work.path(), 1);
+    ASSERT_EQ(report["clips"].size(), 1u) << report.dump(1);
+    const auto& clip = report["clips"][0];
+    ASSERT_TRUE(clip["drift"]["measured"]) << clip.dump(1);
+    EXPECT_NEAR(clip["drift"]["ppm"].get<double>(), 1000.0, 20.0);
+    EXPECT_NEAR(clip["drift"]["frames"].get<double>(), 4.5, 0.1);  // 0.18 s over 180 s at 25 fps
+    // In the middle of the take the sound lies 90 ms behind the timecode's place for it.
+    EXPECT_EQ(clip["verdict"], "disagrees");
+    EXPECT_NEAR(clip["differenceMilliseconds"].get<double>(), -90.0, 1.0);
+}
+
 }  // namespace
 }  // namespace vorlane

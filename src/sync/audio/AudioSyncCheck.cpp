@@ -113,21 +113,32 @@ double expectedLag(const ChannelSamples& camera, const ChannelSamples& recorder,
     return CMTimeGetSeconds(camera.startTime + offset - recorder.startTime);
 }
 
-void measureDrift(AudioSyncCheck& check, const PlacedSound& camera, const PlacedSound& recorder,
-                  CMTimeRange overlap, CMTime offset, double searchSeconds) {
+// Measures the drift over the whole overlap into the check; answers the recorder's offset at
+// camera time `atSeconds` on the line through the two measurements, when they were made.
+std::optional<double> measureDrift(AudioSyncCheck& check, const PlacedSound& camera,
+                                   const PlacedSound& recorder, CMTimeRange overlap, CMTime offset,
+                                   double searchSeconds, double atSeconds) {
     const CMTimeRange cameraRange{camera.sourceAtZero() + overlap.start, overlap.duration};
     const auto cameraSound = readSound(camera, cameraRange);
     const auto recorderSound =
         readSound(recorder, recorderRange(cameraRange, offset, searchSeconds));
+    check.drift = AudioDrift{};
     if (!cameraSound || !recorderSound) {
-        check.drift = AudioDrift{};
         check.drift->problem =
             cameraSound ? AudioSyncProblem::NoRecorderSound : AudioSyncProblem::NoCameraSound;
-        return;
+        return std::nullopt;
     }
     const double lag = expectedLag(*cameraSound, *recorderSound, offset);
     check.drift = measureAudioDrift(excerptOf(cameraSound), excerptOf(recorderSound),
                                     LagRange::around(lag, searchSeconds));
+    const AudioDrift& drift = *check.drift;
+    if (!drift.measured()) return std::nullopt;
+    const double cameraStart = CMTimeGetSeconds(cameraSound->startTime) + drift.startCameraSeconds;
+    const double ratio = (drift.endLagSeconds - drift.startLagSeconds) /
+                         (drift.endCameraSeconds - drift.startCameraSeconds);
+    const double recorderTime = CMTimeGetSeconds(recorderSound->startTime) + drift.startLagSeconds +
+                                (atSeconds - cameraStart) * ratio;
+    return recorderTime - atSeconds;
 }
 
 }  // namespace
@@ -210,18 +221,30 @@ AudioSyncCheck checkAudioSync(const MediaSyncComposition& clip,
     const AudioAlignment alignment = alignAudio(
         excerptOf(cameraSound), excerptOf(recorderSound),
         LagRange::around(expectedLag(*cameraSound, *recorderSound, offset), options.searchSeconds));
+    // A long take is also measured at both ends; where the clocks drift too far for the
+    // window compared to stay coherent, the line through the two ends gives the offset.
+    const double cameraMiddle =
+        CMTimeGetSeconds(cameraSound->startTime) + 0.5 * excerptOf(cameraSound).seconds();
+    std::optional<double> driftOffset;
+    if (options.measureDrift && check.takeSeconds >= kMinimumDriftTakeSeconds)
+        driftOffset = measureDrift(check, *camera, *recorder, overlap, offset,
+                                   options.searchSeconds, cameraMiddle);
     check.confidence = alignment.confidence;
-    if (!alignment.confirmed() || alignment.confidence < kAudioSyncConfidenceThreshold)
+    if (alignment.confirmed() && alignment.confidence >= kAudioSyncConfidenceThreshold) {
+        check.audioOffsetSeconds =
+            CMTimeGetSeconds(recorderSound->startTime - cameraSound->startTime) +
+            alignment.lagSeconds;
+    } else if (driftOffset) {
+        check.audioOffsetSeconds = *driftOffset;
+        check.confidence = check.drift->confidence;
+    } else {
         return cannotConfirm(
             check, alignment.confirmed() ? AudioSyncProblem::FlatCorrelation : alignment.problem);
-    check.audioOffsetSeconds =
-        CMTimeGetSeconds(recorderSound->startTime - cameraSound->startTime) + alignment.lagSeconds;
+    }
     check.verdict =
         std::abs(check.differenceSeconds()) <= audioSyncAgreementSeconds(check.frameRate)
             ? AudioSyncCheck::Verdict::Agrees
             : AudioSyncCheck::Verdict::Disagrees;
-    if (options.measureDrift && check.takeSeconds >= kMinimumDriftTakeSeconds)
-        measureDrift(check, *camera, *recorder, overlap, offset, options.searchSeconds);
     return check;
 }
 
