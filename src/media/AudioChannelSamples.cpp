@@ -44,23 +44,39 @@ bool carriesLtc(const MediaTrack& track, int64_t channel) {
 
 }  // namespace
 
+std::optional<ChannelFormat> readChannelPieces(
+    const std::shared_ptr<MediaTrack>& track, int64_t channel, CMTimeRange range,
+    const std::function<void(std::span<const float>)>& piece, std::shared_ptr<MediaAsset> asset) {
+    auto reader = AudioBufferReader::initWithMediaTrack(track, range, std::move(asset));
+    if (!reader || channel < 0 || channel >= reader->totalChannels()) return std::nullopt;
+    const ChannelFormat format{int32_t(std::lround(reader->sampleRate())), reader->startTime()};
+    std::vector<int16_t> values;
+    std::vector<float> floats;
+    for (PcmSamples samples = reader->readSamples(); samples.frameCount > 0;
+         samples = reader->readSamples()) {
+        values.resize(samples.frameCount);
+        floats.resize(samples.frameCount);
+        samples.unpackChannel(channel, 0, samples.frameCount, values.data());
+        std::transform(values.begin(), values.end(), floats.begin(),
+                       [](int16_t value) { return float(value) / kFullScale16; });
+        piece(floats);
+    }
+    return format;
+}
+
 std::optional<ChannelSamples> readChannelSamples(const std::shared_ptr<MediaTrack>& track,
                                                  int64_t channel, CMTimeRange range,
                                                  std::shared_ptr<MediaAsset> asset) {
-    auto reader = AudioBufferReader::initWithMediaTrack(track, range, std::move(asset));
-    if (!reader || channel < 0 || channel >= reader->totalChannels()) return std::nullopt;
     ChannelSamples read;
-    read.sampleRate = int32_t(std::lround(reader->sampleRate()));
-    read.startTime = reader->startTime();
-    read.samples.reserve(size_t(std::max<int64_t>(reader->totalSamples(), 0)));
-    std::vector<int16_t> piece;
-    for (PcmSamples samples = reader->readSamples(); samples.frameCount > 0;
-         samples = reader->readSamples()) {
-        piece.resize(samples.frameCount);
-        samples.unpackChannel(channel, 0, samples.frameCount, piece.data());
-        for (const int16_t value : piece)
-            read.samples.push_back(float(value) / kFullScale16);
-    }
+    const auto format = readChannelPieces(
+        track, channel, range,
+        [&](std::span<const float> piece) {
+            read.samples.insert(read.samples.end(), piece.begin(), piece.end());
+        },
+        std::move(asset));
+    if (!format) return std::nullopt;
+    read.sampleRate = format->sampleRate;
+    read.startTime = format->startTime;
     return read;
 }
 

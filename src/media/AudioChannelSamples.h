@@ -6,8 +6,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "platform/CMTime.h"
@@ -23,6 +25,19 @@ struct ChannelSamples {
     int32_t sampleRate = 0;
     CMTime startTime = kCMTimeInvalid;  // file time of the first sample
 };
+
+// What a read of one channel delivers.
+struct ChannelFormat {
+    int32_t sampleRate = 0;
+    CMTime startTime = kCMTimeInvalid;  // file time of the first sample
+};
+
+// Hands the samples of channel `channel` (from 0) of the track over `range` to `piece` as they
+// are decoded, so that hours of sound never sit in memory. Nothing as for readChannelSamples().
+std::optional<ChannelFormat> readChannelPieces(
+    const std::shared_ptr<MediaTrack>& track, int64_t channel, CMTimeRange range,
+    const std::function<void(std::span<const float>)>& piece,
+    std::shared_ptr<MediaAsset> asset = nullptr);
 
 // The samples of channel `channel` (from 0) of the track over `range`; fewer where the track
 // ends early. Nothing when the reader cannot be opened (see AudioBufferReader) or the channel

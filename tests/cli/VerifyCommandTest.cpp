@@ -134,5 +134,44 @@ TEST_F(VerifyCommandTest, ATakeOfThreeMinutesWhoseCameraRuns1000PpmFastShowsTheD
     EXPECT_NEAR(clip["differenceMilliseconds"].get<double>(), -90.0, 1.0);
 }
 
+// The phone's file of take 12/2 made anew by ffmpeg as AAC without any of its tags, so it has
+// no timecode; the recorder's take and a camera's clip beside it.
+TEST_F(VerifyCommandTest, APhoneFileWithoutTimecodeIsPlacedByItsSound) {
+    VORLANE_REQUIRE_DEMO_SHOOT(shoot);
+    for (const char* name : {"SC12_T02.WAV", "B_0002.mp4"})
+        std::filesystem::copy_file(shoot / name, work.path() / name);
+    const auto phone = work.path() / "HANDY_0001.m4a";
+    test::runTool({"ffmpeg", "-v", "error", "-i", (shoot / "HANDY_0001.mp3").string(),
+                   "-map_metadata", "-1", "-c:a", "aac", phone.string()});
+    const auto phoneTimecode = [&](const std::vector<std::string>& options) {
+        std::vector<std::string> arguments = {"scan", "--json", "--quiet", work.path().string()};
+        arguments.insert(arguments.end(), options.begin(), options.end());
+        const auto scan = nlohmann::json::parse(
+            test::runVorlane(config.path(), arguments).standardOutput, nullptr, false);
+        for (const auto& file : scan["files"])
+            if (file["name"] == "HANDY_0001.m4a") return file["timecode"];
+        return nlohmann::json();
+    };
+    EXPECT_TRUE(phoneTimecode({}).is_null());
+    const nlohmann::json placed = phoneTimecode({"--audio-sync"});
+    ASSERT_TRUE(placed.is_object());
+    EXPECT_NEAR(placed["seconds"].get<double>(), 36066.0, 0.001);  // 10:01:06:00
+    EXPECT_EQ(placed["type"], "audio");
+    EXPECT_EQ(placed["source"].get<std::string>().rfind(
+                  "sound matched to SC12_T02.WAV, confidence 0.", 0),
+              0u);
+    // The setting does the same without the option.
+    test::runVorlane(config.path(), {"settings", "set", "audioSyncWithoutTimecode", "on"});
+    EXPECT_EQ(phoneTimecode({})["text"], "10:01:06:00");
+
+    // In the FCPXML the phone is connected to the camera's clip, which starts at 10:01:04:00, two
+    // seconds in.
+    const auto document = work.path() / "day.fcpxml";
+    test::runVorlane(config.path(), {"export", "fcpxml", "-o", document.string(), "--quiet",
+                                     work.path().string()});
+    const std::string text = test::readFile(document);
+    EXPECT_NE(text.find("name=\"HANDY_0001\" offset=\"2400000/1200000s\""), std::string::npos);
+}
+
 }  // namespace
 }  // namespace vorlane
