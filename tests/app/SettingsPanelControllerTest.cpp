@@ -29,7 +29,8 @@ TEST(SettingsPanelControllerTest, StandardDefaultsOfTheGeneralSettings) {
                                   {"automaticallyApplyAVShift", true},
                                   {"automaticallySetSyncGroups", true},
                                   {"involveFileDate", false},
-                                  {"fcpxSubRolePrefix", "Trk"}}));
+                                  {"fcpxSubRolePrefix", "Trk"},
+                                  {"audioSyncWithoutTimecode", false}}));
 }
 
 TEST(SettingsPanelControllerTest, SettingsTextsAtFirstStart) {
