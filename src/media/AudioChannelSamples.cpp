@@ -6,6 +6,7 @@
 
 #include "media/AudioBufferReader.h"
 #include "media/MediaFile.h"
+#include "media/MediaTrack.h"
 #include "media/MediaTypes.h"
 #include "platform/MetadataValue.h"
 #include "platform/Text.h"
@@ -68,6 +69,9 @@ std::optional<ChannelSamples> readChannelSamples(const std::shared_ptr<MediaTrac
                                                  int64_t channel, CMTimeRange range,
                                                  std::shared_ptr<MediaAsset> asset) {
     ChannelSamples read;
+    if (track && range.isValid() && track->audioSampleRate() > 0.0)
+        read.samples.reserve(
+            size_t(std::max(0.0, CMTimeGetSeconds(range.duration) * track->audioSampleRate())) + 1);
     const auto format = readChannelPieces(
         track, channel, range,
         [&](std::span<const float> piece) {

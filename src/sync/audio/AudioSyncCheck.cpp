@@ -8,6 +8,7 @@
 #include "media/MediaText.h"
 #include "sync/MediaSyncComposition.h"
 #include "sync/audio/AudioAligner.h"
+#include "sync/audio/AudioEnvelope.h"
 #include "timecode/TCHelper.h"
 
 namespace vorlane {
@@ -72,18 +73,45 @@ const PlacedSound* chooseRecorder(const std::vector<PlacedSound>& placed,
     return best;
 }
 
-// One channel of the sound over the track range: the first of the track's channels to compare
-// that has sound, else the last one read. Nothing when no channel can be read.
+// One channel of the sound over the track range: a channel named mix or boom, else the first of
+// the track's channels to compare that has sound, else the last one read. Nothing when no
+// channel can be read.
 std::optional<ChannelSamples> readSound(const PlacedSound& sound, CMTimeRange range) {
+    std::vector<SoundChannel> channels = soundChannelsOfFile(*sound.file);
+    std::erase_if(channels,
+                  [&](const SoundChannel& channel) { return channel.track != sound.track; });
     std::optional<ChannelSamples> read;
-    for (const SoundChannel& channel : soundChannelsOfFile(*sound.file)) {
-        if (channel.track != sound.track) continue;
-        read = readChannelSamples(channel.track, channel.channel, range);
+    for (size_t index = 0; index < channels.size(); ++index) {
+        read = readChannelSamples(channels[index].track, channels[index].channel, range);
         if (!read) continue;
-        const AudioExcerpt excerpt{read->samples, read->sampleRate};
-        if (excerptProblem(excerpt, true) != AudioSyncProblem::SilentCameraSound) return read;
+        // The last choice need not be looked at: the alignment tells silence itself.
+        if (channels[index].named || index + 1 == channels.size() ||
+            excerptProblem({read->samples, read->sampleRate}, true) !=
+                AudioSyncProblem::SilentCameraSound)
+            return read;
     }
     return read;
+}
+
+// Of the camera's sound only its most active stretch of this length is compared with the
+// recorder's (what the alignment itself would choose), so only the recorder's sound around it
+// needs to be read.
+constexpr double kComparedSeconds = 6.0;
+
+void keepMostActiveStretch(ChannelSamples& sound) {
+    if (sound.sampleRate <= 0 ||
+        double(sound.samples.size()) <= kComparedSeconds * sound.sampleRate)
+        return;
+    const std::vector<float> frames = audioEnvelope(sound.samples, sound.sampleRate).frames;
+    const size_t first =
+        mostActiveStretch(frames, 0, frames.size(), size_t(kComparedSeconds * kEnvelopeFrameRate));
+    const auto firstSample = int64_t(double(first) / kEnvelopeFrameRate * sound.sampleRate);
+    const auto count = size_t(kComparedSeconds * sound.sampleRate);
+    if (size_t(firstSample) + count > sound.samples.size()) return;
+    sound.samples.erase(sound.samples.begin() + ptrdiff_t(firstSample + int64_t(count)),
+                        sound.samples.end());
+    sound.samples.erase(sound.samples.begin(), sound.samples.begin() + ptrdiff_t(firstSample));
+    sound.startTime = sound.startTime + CMTimeMake(firstSample, sound.sampleRate);
 }
 
 CMTime seconds(double value) {
@@ -211,10 +239,14 @@ AudioSyncCheck checkAudioSync(const MediaSyncComposition& clip,
     const CMTime middle = overlap.start + CMTimeMultiplyByRatio(overlap.duration, 1, 2);
     const CMTimeRange cameraRange{
         camera->sourceAtZero() + middle - CMTimeMultiplyByRatio(length, 1, 2), length};
-    const auto cameraSound = readSound(*camera, cameraRange);
+    auto cameraSound = readSound(*camera, cameraRange);
     if (!cameraSound) return cannotConfirm(check, AudioSyncProblem::NoCameraSound);
+    keepMostActiveStretch(*cameraSound);
+    const CMTimeRange compared{
+        cameraSound->startTime,
+        CMTimeMake(int64_t(cameraSound->samples.size()), std::max(cameraSound->sampleRate, 1))};
     const auto recorderSound =
-        readSound(*recorder, recorderRange(cameraRange, offset, options.searchSeconds));
+        readSound(*recorder, recorderRange(compared, offset, options.searchSeconds));
     if (!recorderSound) return cannotConfirm(check, AudioSyncProblem::NoRecorderSound);
     check.recorderSampleRate = recorderSound->sampleRate;
 
@@ -222,9 +254,9 @@ AudioSyncCheck checkAudioSync(const MediaSyncComposition& clip,
         excerptOf(cameraSound), excerptOf(recorderSound),
         LagRange::around(expectedLag(*cameraSound, *recorderSound, offset), options.searchSeconds));
     // A long take is also measured at both ends; where the clocks drift too far for the
-    // window compared to stay coherent, the line through the two ends gives the offset.
-    const double cameraMiddle =
-        CMTimeGetSeconds(cameraSound->startTime) + 0.5 * excerptOf(cameraSound).seconds();
+    // window compared to stay coherent, the line through the two ends gives the offset in the
+    // middle of the take.
+    const double cameraMiddle = CMTimeGetSeconds(camera->sourceAtZero() + middle);
     std::optional<double> driftOffset;
     if (options.measureDrift && check.takeSeconds >= kMinimumDriftTakeSeconds)
         driftOffset = measureDrift(check, *camera, *recorder, overlap, offset,
