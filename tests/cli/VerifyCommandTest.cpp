@@ -1,7 +1,7 @@
 // `vorlane verify` on the demo shoot and on variants that ffmpeg makes of its files: a camera
-// whose timecode ffmpeg sets three frames late, one whose scratch sound it silences, a phone file
-// stripped of its timecode (placed by --audio-sync), and a three-minute take whose camera sound
-// runs 1000 ppm fast.
+// whose timecode ffmpeg sets three frames late, others whose scratch sound it silences, leaves
+// out or cuts short, a phone file stripped of its timecode (placed by --audio-sync), and a
+// three-minute take whose camera sound runs 1000 ppm fast.
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
@@ -24,17 +24,20 @@ class VerifyCommandTest : public testing::Test {
         return nlohmann::json::parse(result.standardOutput, nullptr, false);
     }
 
-    // A copy of the camera file of the demo shoot with ffmpeg's changes and the recorder's take.
+    // A folder (in the work folder) with a copy of the camera file of the demo shoot with
+    // ffmpeg's changes (its picture and the maps given) and the recorder's take.
     std::filesystem::path variant(const std::filesystem::path& shoot,
-                                  const std::vector<std::string>& changes) {
-        std::filesystem::copy_file(shoot / "SC12_T01.WAV", work.path() / "SC12_T01.WAV");
+                                  const std::vector<std::string>& changes,
+                                  const std::string& name = "variant") {
+        const auto folder = work.path() / name;
+        std::filesystem::create_directories(folder);
+        std::filesystem::copy_file(shoot / "SC12_T01.WAV", folder / "SC12_T01.WAV");
         std::vector<std::string> command = {
-            "ffmpeg", "-v",  "error", "-i", (shoot / "A001_C001.mov").string(),
-            "-map",   "0:v", "-map",  "0:a"};
+            "ffmpeg", "-v", "error", "-i", (shoot / "A001_C001.mov").string(), "-map", "0:v"};
         command.insert(command.end(), changes.begin(), changes.end());
-        command.push_back((work.path() / "A001_C001.mov").string());
+        command.push_back((folder / "A001_C001.mov").string());
         test::runTool(command);
-        return work.path();
+        return folder;
     }
 
     std::string probedTimecode(const std::filesystem::path& movie) {
@@ -72,7 +75,7 @@ TEST_F(VerifyCommandTest, EveryClipOfTheDemoShootAgreesWithinAMillisecond) {
 
 TEST_F(VerifyCommandTest, ACameraTimecodeThreeFramesLateDisagreesByThreeFrames) {
     VORLANE_REQUIRE_DEMO_SHOOT(shoot);
-    const auto folder = variant(shoot, {"-c", "copy", "-timecode", "10:00:02:03"});
+    const auto folder = variant(shoot, {"-map", "0:a", "-c", "copy", "-timecode", "10:00:02:03"});
     ASSERT_EQ(probedTimecode(folder / "A001_C001.mov"), "10:00:02:03\n");
     const nlohmann::json report = verify(folder, 1);
     ASSERT_EQ(report["clips"].size(), 1u) << report.dump(1);
@@ -85,15 +88,25 @@ TEST_F(VerifyCommandTest, ACameraTimecodeThreeFramesLateDisagreesByThreeFrames) 
         << clip["text"];
 }
 
-TEST_F(VerifyCommandTest, SilentScratchSoundCannotConfirm) {
+// Silent scratch sound, none at all, and a clip of 0.6 s.
+TEST_F(VerifyCommandTest, SoundThatCannotConfirmSaysWhy) {
     VORLANE_REQUIRE_DEMO_SHOOT(shoot);
-    const auto folder = variant(shoot, {"-c:v", "copy", "-c:a", "pcm_s16le", "-af", "volume=0",
-                                        "-timecode", "10:00:02:00"});
-    ASSERT_EQ(probedTimecode(folder / "A001_C001.mov"), "10:00:02:00\n");
-    const nlohmann::json report = verify(folder, 0);
-    ASSERT_EQ(report["clips"].size(), 1u) << report.dump(1);
-    EXPECT_EQ(report["clips"][0]["text"], "sound cannot confirm: the clip's sound is silent");
-    EXPECT_TRUE(report["clips"][0]["audioOffset"].is_null());
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"-map", "0:a", "-c:v", "copy", "-c:a", "pcm_s16le", "-af", "volume=0"},
+         "the clip's sound is silent"},
+        {{"-c", "copy"}, "the clip has no sound"},
+        {{"-map", "0:a", "-t", "0.6", "-c:a", "copy"}, "shorter than one second"},
+    };
+    for (size_t index = 0; index < cases.size(); ++index) {
+        std::vector<std::string> changes = cases[index].first;
+        changes.insert(changes.end(), {"-timecode", "10:00:02:00"});
+        const auto folder = variant(shoot, changes, std::to_string(index));
+        EXPECT_EQ(probedTimecode(folder / "A001_C001.mov"), "10:00:02:00\n");
+        const nlohmann::json report = verify(folder, 0);
+        ASSERT_EQ(report["clips"].size(), 1u) << report.dump(1);
+        EXPECT_EQ(report["clips"][0]["text"], "sound cannot confirm: " + cases[index].second);
+        EXPECT_TRUE(report["clips"][0]["audioOffset"].is_null());
+    }
 }
 
 TEST_F(VerifyCommandTest, ATakeOfThreeMinutesWhoseCameraRuns1000PpmFastShowsTheDrift) {

@@ -73,6 +73,26 @@ const PlacedSound* chooseRecorder(const std::vector<PlacedSound>& placed,
     return best;
 }
 
+// The master's longest stretch of sound in the clip; none when its sound is not in it.
+const PlacedSound* cameraSoundOf(const std::vector<PlacedSound>& placed, const MediaFile& master) {
+    const PlacedSound* camera = nullptr;
+    for (const PlacedSound& sound : placed)
+        if (sound.file.get() == &master &&
+            (!camera || sound.mapping.target.duration > camera->mapping.target.duration))
+            camera = &sound;
+    return camera;
+}
+
+// The sound file compared with the camera's sound; without camera sound the first one in the
+// clip (to say which file the check could not be made against).
+const PlacedSound* recorderSoundFor(const std::vector<PlacedSound>& placed,
+                                    const PlacedSound* camera) {
+    if (camera) return chooseRecorder(placed, *camera);
+    for (const PlacedSound& sound : placed)
+        if (sound.file->type() == MediaTypeAudio) return &sound;
+    return nullptr;
+}
+
 // One channel of the sound over the track range: a channel named mix or boom, else the first of
 // the track's channels to compare that has sound, else the last one read. Nothing when no
 // channel can be read.
@@ -210,23 +230,11 @@ AudioSyncCheck checkAudioSync(const MediaSyncComposition& clip,
     check.frameRate = timecode ? timecode->frameRate() : master->frameRate();
 
     const std::vector<PlacedSound> placed = placedSounds(clip);
-    // The master's longest stretch of sound in the clip.
-    auto camera = placed.end();
-    for (auto sound = placed.begin(); sound != placed.end(); ++sound)
-        if (sound->file == master &&
-            (camera == placed.end() ||
-             sound->mapping.target.duration > camera->mapping.target.duration))
-            camera = sound;
-    const PlacedSound* recorder = nullptr;
-    if (camera != placed.end()) {
-        recorder = chooseRecorder(placed, *camera);
-    } else {
-        for (const PlacedSound& sound : placed)
-            if (!recorder && sound.file->type() == MediaTypeAudio) recorder = &sound;
-    }
+    const PlacedSound* camera = cameraSoundOf(placed, *master);
+    const PlacedSound* recorder = recorderSoundFor(placed, camera);
     if (!recorder) return check;
     check.recorder = recorder->file;
-    if (camera == placed.end()) return cannotConfirm(check, AudioSyncProblem::NoCameraSound);
+    if (!camera) return cannotConfirm(check, AudioSyncProblem::NoCameraSound);
 
     const CMTime offset = recorder->sourceAtZero() - camera->sourceAtZero();
     check.timecodeOffsetSeconds = CMTimeGetSeconds(offset);
