@@ -4,7 +4,10 @@
 #include <memory>
 
 #include "ConsoleProgress.h"
+#include "platform/DefaultsKeys.h"
 #include "platform/Log.h"
+#include "platform/UserDefaults.h"
+#include "sync/audio/SoundPlacement.h"
 
 namespace vorlane::cli {
 
@@ -13,7 +16,9 @@ std::optional<PathInput> parsePathInput(const std::vector<std::string>& argument
                                         const std::set<std::string>& valueOptions, const char* what,
                                         int& status) {
     std::string error;
-    auto parsed = parseArguments(arguments, flagOptions, valueOptions, error);
+    std::set<std::string> flags = flagOptions;
+    flags.insert("--audio-sync");
+    auto parsed = parseArguments(arguments, flags, valueOptions, error);
     if (!parsed) {
         status = usageError(error);
         return std::nullopt;
@@ -54,6 +59,11 @@ bool analyzePaths(ApplicationController& controller, const PathInput& input,
                   << ": no audio or video could be read\n";
         allRead = false;
     }
+    MediaPool& pool = controller.mediaPool();
+    if (input.arguments.has("--audio-sync") ||
+        pool.userDefaults().boolForKey(DefaultsKey::audioSyncWithoutTimecode))
+        for (const SoundPlacementResult& placed : placeFilesWithoutTimecode(pool.files()))
+            if (!quiet) std::cerr << placed.file->name() << ": " << placed.text() << "\n";
     return allRead;
 }
 

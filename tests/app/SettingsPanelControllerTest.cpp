@@ -20,6 +20,7 @@ TEST(SettingsPanelControllerTest, StandardValuesAndTheTextsThatFollowThem) {
     UserDefaults written(folder / "defaults.json");  // synchronised to the file
     EXPECT_EQ(written.boolForKey(DefaultsKey::muteAudioTimecode), true);
     EXPECT_EQ(written.stringForKey(DefaultsKey::fcpxSubRolePrefix), "Trk");
+    EXPECT_EQ(written.objectForKey(DefaultsKey::audioSyncWithoutTimecode), MetadataValue(false));
 
     StandardDefaults::createIfNeeded(defaults);
     const auto readable = [&] { return SettingsPanelController::readableUserDefaults(defaults); };
