@@ -51,8 +51,9 @@ peak_file=
 failed=0
 while IFS= read -r -d '' file; do
     count=$((count + 1))
-    report=$( { VORLANE_CONFIG_DIR="$work/config" /usr/bin/time -v \
-        timeout 60 "$vorlane" info --quiet "$file" >/dev/null 2>/dev/null; } 2>&1 || true)
+    VORLANE_CONFIG_DIR="$work/config" /usr/bin/time -v -o "$work/time.txt" \
+        timeout 60 "$vorlane" info --quiet "$file" >/dev/null 2>&1 || true
+    report=$(cat "$work/time.txt")
     kb=$(sed -n 's/.*Maximum resident set size (kbytes): //p' <<<"$report")
     status=$(sed -n 's/.*Exit status: //p' <<<"$report")
     if [[ "$status" == 124 ]]; then

@@ -14,6 +14,11 @@ inline bool isPlausibleSampleRate(double rate) {
     return rate >= kLowestSampleRate && rate <= kHighestSampleRate;
 }
 
+// A rate a file states that no recorder uses; 0 (the file does not say) is not one.
+inline bool isImplausibleStatedSampleRate(double rate) {
+    return rate != 0.0 && !isPlausibleSampleRate(rate);
+}
+
 // Why sound at the rate is not read: "sample rate 2147483647 Hz is outside 1 kHz to 768 kHz".
 inline std::string implausibleSampleRateReason(double rate) {
     char text[96];

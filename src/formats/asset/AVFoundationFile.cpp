@@ -240,7 +240,7 @@ void AVFoundationFile::analyzeAudioTracks() {
         if (audioTrackCount() >= maxAudioTrackCount_) break;
         if (!assetTrack.formatDescription) continue;
         const FormatDescription& format = *assetTrack.formatDescription;
-        if (format.audio && !isPlausibleSampleRate(format.audio->sampleRate)) {
+        if (format.audio && isImplausibleStatedSampleRate(format.audio->sampleRate)) {
             Log::writef("AVFoundationFile: An audio track of %s is left out: %s",
                         sourceURLPath().c_str(),
                         implausibleSampleRateReason(format.audio->sampleRate).c_str());

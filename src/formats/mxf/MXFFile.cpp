@@ -533,7 +533,7 @@ bool MXFFile::describeEssenceTrack(MediaTrack& track, const MXFMetadataSet& comp
         return true;
     }
     const MXFAudioFormat& format = mapping.audioStreamBasicDescription();
-    if (!isPlausibleSampleRate(format.sampleRate)) {
+    if (isImplausibleStatedSampleRate(format.sampleRate)) {
         Log::writef("MXFFile: An audio track of %s is left out: %s", sourceURLPath().c_str(),
                     implausibleSampleRateReason(format.sampleRate).c_str());
         return false;
