@@ -4,12 +4,16 @@
 //
 // Header: byte 0 bits 0-2 channels − 1, bits 3-4 bit depth (8, 16, 24, 32), bits 5-7 sample rate;
 // byte 1 bits 0-2 edge setting (5-7 find no edges), bits 3-5 the given frame rate (0 detects),
-// bits 6-7 the channel read (all, 0, 1, 7); byte 2 the frame offset; byte 3 the video rate.
+// bits 6-7 the channel read (all, 0, 1, 7); byte 2 the frame offset; byte 3 bits 0-2 the video
+// rate, bits 3-4 the window a third reading declares (the samples', 2^31 frames, the largest
+// int64_t, none) and bits 5-6 a sample rate in place of the table's (768 kHz, 2,147,483,647 Hz,
+// which no recorder uses and at which nothing may be found, and 1 kHz).
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
 
+#include "platform/SampleRateRange.h"
 #include "timecode/TCHelper.h"
 #include "timecode/ltc/LtcDecoder.h"
 
@@ -23,6 +27,8 @@ constexpr double kFrameRates[] = {0, 24, 25, 30, 29.97, 23.976, 26.5, -1};
 constexpr int64_t kChannels[] = {-1, 0, 1, 7};
 constexpr double kVideoRates[] = {0, 25, 50, 23.976, 29.97, 59.94, 24, 30};
 constexpr size_t kPieceFrames = 333;
+constexpr int64_t kDeclaredWindows[] = {-1, int64_t(1) << 31, INT64_MAX, 0};
+constexpr double kOtherSampleRates[] = {0, 768000, 2147483647, 1000};
 
 void check(bool condition) {
     if (!condition) std::abort();
@@ -34,7 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 4) return 0;
     const int64_t channels = 1 + (data[0] & 0x07);
     const uint32_t depth = kDepths[(data[0] >> 3) & 0x03];
-    const double sampleRate = kSampleRates[data[0] >> 5];
+    const double otherRate = kOtherSampleRates[(data[3] >> 5) & 0x03];
+    const double sampleRate = otherRate > 0 ? otherRate : kSampleRates[data[0] >> 5];
     const PcmSamples samples = PcmSamples::ofBytes(data + 4, size - 4, channels, depth);
     check(samples.frameCount == (size - 4) / size_t(channels * depth / 8));
     LtcDecoderSettings settings;
@@ -56,6 +63,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     const LtcDecoder::Result again = pieces.finish();
     check(again.channelMask == result.channelMask && again.abandoned == result.abandoned);
+    if (!isPlausibleSampleRate(sampleRate)) check(result.timecodes.empty());
+    // The samples as the start of a window that claims to be longer or shorter.
+    const int64_t declared = kDeclaredWindows[(data[3] >> 3) & 0x03];
+    if (declared >= 0) {
+        LtcDecoder window(settings, read, sampleRate, kCMTimeZero, declared);
+        window.decode(samples);
+        check(window.finish().channelMask < (uint64_t(1) << channels));
+    }
     for (size_t i = 0; i < result.timecodes.size(); ++i)
         check(again.timecodes[i].timecode->time() == result.timecodes[i].timecode->time());
     for (const auto& [channel, timecode] : result.timecodes) {

@@ -1,11 +1,13 @@
 #include "app/ApplicationController.h"
 
 #include <algorithm>
+#include <cctype>
 #include <set>
 #include <system_error>
 
 #include "media/MediaText.h"
 #include "platform/DefaultsKeys.h"
+#include "platform/FileAccess.h"
 #include "platform/MainQueue.h"
 #include "platform/UserDefaults.h"
 
@@ -18,28 +20,56 @@ bool isHidden(const std::filesystem::path& path) {
     return !name.empty() && name.front() == '.';
 }
 
-// The regular files below a folder in name order, hidden files and folders left out.
+// What the user reads about a file or folder that could not be examined or opened.
+std::string reasonOf(const std::error_code& error) {
+    if (error == std::errc::permission_denied || error == std::errc::operation_not_permitted)
+        return "permission denied";
+    if (error == std::errc::no_such_file_or_directory) return "no such file or folder";
+    std::string text = error.message();
+    if (!text.empty()) text.front() = char(std::tolower(static_cast<unsigned char>(text.front())));
+    return text;
+}
+
+// Takes a regular file that can be opened, else reports it as skipped.
+void takeFile(const std::filesystem::path& path, bool named,
+              std::vector<std::filesystem::path>& files,
+              std::vector<ApplicationController::SkippedPath>& skipped) {
+    if (const std::error_code error = FileAccess::readingError(path))
+        skipped.push_back({path, reasonOf(error), named});
+    else
+        files.push_back(path);
+}
+
+// The regular files below a folder in name order, hidden files and folders left out; folders
+// reached by a link are not entered. A folder or file that cannot be read is reported as
+// skipped, failed when it is the named folder itself.
 std::vector<std::filesystem::path> walkFolder(
     const std::filesystem::path& folder, std::vector<ApplicationController::SkippedPath>& skipped) {
     namespace fs = std::filesystem;
     std::vector<fs::path> found;
-    std::error_code error;
-    fs::recursive_directory_iterator entries(folder, fs::directory_options::skip_permission_denied,
-                                             error);
-    for (; !error && entries != fs::recursive_directory_iterator(); entries.increment(error)) {
-        const fs::directory_entry& entry = *entries;
-        std::error_code entryError;
-        if (isHidden(entry.path())) {
-            if (entry.is_directory(entryError)) entries.disable_recursion_pending();
-            continue;
+    std::vector<fs::path> pending{folder};
+    while (!pending.empty()) {
+        const fs::path current = std::move(pending.back());
+        pending.pop_back();
+        std::error_code error;
+        fs::directory_iterator entries(current, error);
+        for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
+            const fs::directory_entry& entry = *entries;
+            if (isHidden(entry.path())) continue;
+            std::error_code entryError;
+            const fs::file_status status = entry.status(entryError);
+            if (entryError) {
+                skipped.push_back({entry.path(), reasonOf(entryError), false});
+            } else if (fs::is_directory(status)) {
+                if (!entry.is_symlink(entryError)) pending.push_back(entry.path());
+            } else if (fs::is_regular_file(status)) {
+                takeFile(entry.path(), false, found, skipped);
+            } else {
+                skipped.push_back({entry.path(), "not a regular file", false});
+            }
         }
-        if (entry.is_regular_file(entryError))
-            found.push_back(entry.path());
-        else if (!entry.is_directory(entryError))
-            skipped.push_back({entry.path(), "not a regular file", false});
+        if (error) skipped.push_back({current, reasonOf(error), current == folder});
     }
-    if (error)
-        skipped.push_back({folder, "could not be read completely: " + error.message(), true});
     std::sort(found.begin(), found.end());
     return found;
 }
@@ -85,12 +115,14 @@ std::vector<std::filesystem::path> ApplicationController::expandPaths(
         const fs::path path = fs::absolute(given, error).lexically_normal();
         const fs::file_status status = fs::status(path, error);
         if (error || !fs::exists(status)) {
-            skipped.push_back({path, "no such file or folder", true});
+            const std::error_code why =
+                error ? error : std::make_error_code(std::errc::no_such_file_or_directory);
+            skipped.push_back({path, reasonOf(why), true});
         } else if (fs::is_directory(status)) {
             for (fs::path& file : walkFolder(path, skipped))
                 files.push_back(std::move(file));
         } else if (fs::is_regular_file(status)) {
-            files.push_back(path);
+            takeFile(path, true, files, skipped);
         } else {
             skipped.push_back({path, "not a regular file", true});
         }

@@ -84,8 +84,8 @@ class ApplicationController {
     void setProgressDisplay(ProgressDisplay* display) { progress_ = display; }
 
     // Files and folders as the pool takes them: folders walked recursively in name order,
-    // hidden files and folders left out (unless named directly); paths that do not exist or
-    // are no regular file are reported in `skipped`.
+    // hidden files and folders left out (unless named directly); paths that do not exist, are
+    // no regular file or cannot be read (permission denied) are reported in `skipped`.
     static std::vector<std::filesystem::path> expandPaths(
         const std::vector<std::filesystem::path>& paths, std::vector<SkippedPath>& skipped);
     // Adds the paths to the pool (like a drop) and starts their analysis.

@@ -6,13 +6,13 @@
 #include <cstdlib>
 #include <exception>
 #include <map>
+#include <tuple>
 
 #include "media/MediaText.h"
 #include "platform/DefaultsKeys.h"
 #include "platform/Log.h"
 #include "platform/MainQueue.h"
 #include "platform/NotificationCenter.h"
-#include "platform/Text.h"
 #include "platform/UserDefaults.h"
 #include "timecode/TCHelper.h"
 
@@ -29,11 +29,6 @@ int32_t mediaTypeOf(const MediaFile& file) {
 std::shared_ptr<MediaTrack> firstTrackOf(const MediaFile& file, int32_t kind) {
     std::lock_guard lock(file.mutex());
     return kind == MediaTrackTypeVideo ? file.firstVideoTrack() : file.firstAudioTrack();
-}
-
-// Start and duration compare equal; two invalid ranges compare equal.
-bool sameRange(CMTimeRange lhs, CMTimeRange rhs) {
-    return lhs.start == rhs.start && lhs.duration == rhs.duration;
 }
 
 bool hasVideoBit(int32_t type) {
@@ -183,8 +178,10 @@ std::shared_ptr<MediaFile> MediaPool::addMediaWithURL(const std::filesystem::pat
     }
     std::lock_guard lock(mutex_);
     if (choice.sourceFiles.empty()) choice.sourceFiles.push_back(choice.file);
-    for (auto& source : choice.sourceFiles)
+    for (auto& source : choice.sourceFiles) {
+        sourceIndex_.add(source);
         sourceFiles_.push_back({std::move(source), choice.file.get()});
+    }
     return choice.file;
 }
 
@@ -216,22 +213,8 @@ void MediaPool::analyzeItemsInBackground(const std::vector<std::shared_ptr<Media
 }
 
 std::shared_ptr<MediaFile> MediaPool::fileWithURL(const std::filesystem::path& url) const {
-    const std::filesystem::path path = url.lexically_normal();
-    const bool dngImage = upperCasedExtension(path) == "DNG";
     std::lock_guard lock(mutex_);
-    for (const SourceFile& source : sourceFiles_) {
-        const MediaFile& file = *source.file;
-        if (dngImage) {
-            if (file.fileContainerType() == MediaFileContainerCinemaDNG &&
-                file.sourceURLPath().lexically_normal().parent_path() == path.parent_path())
-                return source.file;
-            continue;
-        }
-        if (file.sourceURLPath().lexically_normal() == path ||
-            file.mediaURL().value_or(std::filesystem::path()).lexically_normal() == path)
-            return source.file;
-    }
-    return nullptr;
+    return sourceIndex_.find(url);
 }
 
 // Analysis
@@ -403,12 +386,17 @@ void MediaPool::removeCancelledMediaFiles() {
 // Removing
 
 void MediaPool::removeEntriesLocked(const std::vector<std::shared_ptr<MediaFile>>& entries) {
-    for (const auto& entry : entries) {
-        std::erase(files_, entry);
-        std::erase_if(sourceFiles_, [&](const SourceFile& source) {
-            return source.entry == entry.get() || source.file == entry;
-        });
-    }
+    if (entries.empty()) return;
+    std::set<const MediaFile*> removed;
+    for (const auto& entry : entries)
+        removed.insert(entry.get());
+    std::erase_if(files_, [&](const auto& file) { return removed.count(file.get()) != 0; });
+    std::erase_if(sourceFiles_, [&](const SourceFile& source) {
+        return removed.count(source.entry) != 0 || removed.count(source.file.get()) != 0;
+    });
+    sourceIndex_.clear();
+    for (const SourceFile& source : sourceFiles_)
+        sourceIndex_.add(source.file);
 }
 
 void MediaPool::removeMediaAtIndexes(const IndexSet& indexes) {
@@ -434,6 +422,7 @@ void MediaPool::removeAllMedia() {
             removed.insert(index);
         files_.clear();
         sourceFiles_.clear();
+        sourceIndex_.clear();
     }
     post(kRemoveIndexesNotification, removed);
 }
@@ -469,42 +458,74 @@ void MediaPool::updateLinkedAudioFiles() {
     std::vector<std::shared_ptr<MediaFile>> sounds;
     for (auto& file : sortedFiles())
         if (mediaTypeOf(*file) == MediaTypeAudio) sounds.push_back(std::move(file));
+    shareTimecodeOfTwins(sounds);
+    numberTracksOfRecordings(sounds);
+}
 
-    // A file without audio timecode takes the one of a twin of exactly its length.
-    for (const auto& a : sounds) {
-        if (a->hasAudioTimecode()) continue;
-        const double seconds = CMTimeGetSeconds(a->duration());
-        for (const auto& b : sounds) {
-            if (b == a || CMTimeGetSeconds(b->duration()) != seconds) continue;
-            const std::shared_ptr<TCHelper> shared = b->audioTimecode();
-            if (!shared) continue;
-            shared->setSource("linked");
-            {
-                std::lock_guard lock(a->mutex());
-                a->addTimecodeTrackWithTCHelper(shared);
-            }
-            a->copyAudioTimecodeUserBitsToMetadata();
-            a->updateReadableInfo();
-            break;
-        }
+// A file without audio timecode takes the one of the first file of exactly its length that
+// has one (a file linked before holds that same timecode).
+void MediaPool::shareTimecodeOfTwins(const std::vector<std::shared_ptr<MediaFile>>& sounds) {
+    std::map<double, std::shared_ptr<TCHelper>> timecodeOfLength;
+    for (const auto& file : sounds) {
+        const double seconds = CMTimeGetSeconds(file->duration());
+        if (std::isnan(seconds)) continue;
+        if (const std::shared_ptr<TCHelper> timecode = file->audioTimecode())
+            timecodeOfLength.emplace(seconds, timecode);
     }
+    for (const auto& file : sounds) {
+        const double seconds = CMTimeGetSeconds(file->duration());
+        if (file->hasAudioTimecode() || std::isnan(seconds)) continue;
+        const auto found = timecodeOfLength.find(seconds);
+        if (found == timecodeOfLength.end()) continue;
+        const std::shared_ptr<TCHelper>& shared = found->second;
+        shared->setSource("linked");
+        {
+            std::lock_guard lock(file->mutex());
+            file->addTimecodeTrackWithTCHelper(shared);
+        }
+        file->copyAudioTimecodeUserBitsToMetadata();
+        file->updateReadableInfo();
+    }
+}
 
-    // The further files of one take of one recorder become its tracks 2, 3, ...
-    for (const auto& a : sounds) {
-        const auto aTrack = firstTrackOf(*a, MediaTrackTypeAudio);
-        if (!aTrack) continue;
-        int32_t number = aTrack->trackNumber();
-        const CMTimeRange aRange = a->syncTimeRange();
-        const std::string aDevice = a->uniqueDeviceID();
-        for (const auto& b : sounds) {
-            if (b == a) continue;
-            const auto bTrack = firstTrackOf(*b, MediaTrackTypeAudio);
-            if (!bTrack || !sameRange(aRange, b->syncTimeRange()) ||
-                aTrack->trackNumber() != bTrack->trackNumber() || aDevice != b->uniqueDeviceID())
-                continue;
-            std::lock_guard lock(b->mutex());
-            bTrack->setTrackNumber(++number);
-            b->setLinkedAudioFile(true);
+// The further files of one take of one recorder (same range, same device) become its tracks
+// 2, 3, ...: in import order, each file renumbers the later-found files that share its track
+// number, counting on from it.
+void MediaPool::numberTracksOfRecordings(const std::vector<std::shared_ptr<MediaFile>>& sounds) {
+    struct Member {
+        std::shared_ptr<MediaFile> file;
+        std::shared_ptr<MediaTrack> track;
+    };
+    using TakeKey = std::tuple<CMTime, CMTime, std::string>;
+    std::map<TakeKey, std::vector<Member>> takes;
+    std::vector<std::pair<std::vector<Member>*, size_t>> order;  // each file's take and place
+    for (const auto& file : sounds) {
+        auto track = firstTrackOf(*file, MediaTrackTypeAudio);
+        if (!track) continue;
+        const CMTimeRange range = file->syncTimeRange();
+        auto& members = takes[{range.start, range.duration, file->uniqueDeviceID()}];
+        order.emplace_back(&members, members.size());
+        members.push_back({file, std::move(track)});
+    }
+    // Per take: the places of its files by their current track number.
+    std::map<const std::vector<Member>*, std::map<int32_t, std::set<size_t>>> numbering;
+    for (auto& [key, members] : takes) {
+        auto& byNumber = numbering[&members];
+        for (size_t place = 0; place < members.size(); ++place)
+            byNumber[members[place].track->trackNumber()].insert(place);
+    }
+    for (const auto& [members, place] : order) {
+        auto& byNumber = numbering[members];
+        int32_t number = (*members)[place].track->trackNumber();
+        std::set<size_t> sharing = std::move(byNumber[number]);
+        byNumber[number] = {place};
+        for (const size_t other : sharing) {
+            if (other == place) continue;
+            const Member& member = (*members)[other];
+            std::lock_guard lock(member.file->mutex());
+            member.track->setTrackNumber(++number);
+            member.file->setLinkedAudioFile(true);
+            byNumber[number].insert(other);
         }
     }
 }

@@ -31,6 +31,7 @@
 
 #include "media/MediaFile.h"
 #include "media/MediaTypes.h"
+#include "media/SourceFileIndex.h"
 #include "platform/MetadataValue.h"
 #include "platform/OperationQueue.h"
 
@@ -125,7 +126,8 @@ class MediaPool : public std::enable_shared_from_this<MediaPool> {
         const std::vector<std::filesystem::path>& urls, std::vector<SkippedURL>* skipped = nullptr);
     // Appends the files to `files` at once and queues their analysis from a background thread.
     void analyzeItemsInBackground(const std::vector<std::shared_ptr<MediaFile>>& items);
-    // The object that already represents the URL (as the entry or one of its source files).
+    // The object that already represents the URL (as the entry or one of its source files),
+    // reached by the same path or by a link to the same file.
     std::shared_ptr<MediaFile> fileWithURL(const std::filesystem::path& url) const;
 
     // Analysis options that replace the settings' for later batches ("ReadAudioTc" false for
@@ -192,7 +194,10 @@ class MediaPool : public std::enable_shared_from_this<MediaPool> {
     void announce(BatchEvent event);
     void postProgress();
     void finishBatch(bool wasCancelled);
-    // Removes the entries from `files` and their objects from `sourceFiles`; lock held.
+    void shareTimecodeOfTwins(const std::vector<std::shared_ptr<MediaFile>>& sounds);
+    void numberTracksOfRecordings(const std::vector<std::shared_ptr<MediaFile>>& sounds);
+    // Removes the entries from `files` and their objects from `sourceFiles` and the index; lock
+    // held.
     void removeEntriesLocked(const std::vector<std::shared_ptr<MediaFile>>& entries);
     void post(const std::string& name, std::any object = {});
 
@@ -203,6 +208,7 @@ class MediaPool : public std::enable_shared_from_this<MediaPool> {
     mutable std::mutex mutex_;
     std::vector<std::shared_ptr<MediaFile>> files_;
     std::vector<SourceFile> sourceFiles_;
+    SourceFileIndex sourceIndex_;  // the objects of sourceFiles_ by the URLs they stand for
     MetadataDictionary optionOverrides_;
     double importedFCPXMLVersion_ = 0.0;
     // Batch state.

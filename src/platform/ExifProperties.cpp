@@ -10,9 +10,13 @@
 #include <exiv2/exiv2.hpp>
 #include <string>
 
+#include "platform/FileReader.h"
+
 namespace vorlane::ExifProperties {
 namespace {
 
+// Image files beside media (thumbnails) are small; a larger one is not read.
+constexpr uint64_t kMaxImageFileBytes = 64ull << 20;
 // Longer values (embedded documents, tables) are no camera facts.
 constexpr long kMaxValueBytes = 1024;
 
@@ -118,8 +122,11 @@ std::optional<MetadataDictionary> propertiesOfImage(Type type, Open open) {
 }  // namespace
 
 std::optional<MetadataDictionary> propertiesOfFile(const std::filesystem::path& url) {
-    return propertiesOfImage([&] { return Exiv2::ImageFactory::getType(url.string()); },
-                             [&] { return Exiv2::ImageFactory::open(url.string(), false); });
+    const auto reader = FileReader::open(url);
+    if (!reader || reader->size() > kMaxImageFileBytes) return std::nullopt;
+    const auto bytes = reader->readBytes(0, size_t(reader->size()));
+    if (!bytes) return std::nullopt;
+    return propertiesOfImageData(*bytes);
 }
 
 std::optional<MetadataDictionary> propertiesOfImageData(std::span<const uint8_t> data) {

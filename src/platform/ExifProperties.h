@@ -21,7 +21,8 @@ inline constexpr char kGroupTIFF[] = "{TIFF}";
 inline constexpr char kGroupExif[] = "{Exif}";
 inline constexpr char kGroupExifAux[] = "{ExifAux}";
 
-// The properties of an image file; nothing when it cannot be read or holds no EXIF.
+// The properties of an image file; nothing when it cannot be read, is no regular file of at
+// most 64 MiB, or holds no EXIF.
 std::optional<MetadataDictionary> propertiesOfFile(const std::filesystem::path& url);
 // The same for an image in memory.
 std::optional<MetadataDictionary> propertiesOfImageData(std::span<const uint8_t> data);

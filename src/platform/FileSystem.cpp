@@ -14,6 +14,7 @@
 #include <map>
 #include <sstream>
 
+#include "platform/FileReader.h"
 #include "platform/Text.h"
 
 namespace vorlane::FileSystem {
@@ -189,11 +190,11 @@ std::optional<std::string> typeIdentifier(const std::filesystem::path& path) {
     if (std::filesystem::is_directory(status)) return kTypeFolder;
     if (auto byExtension = typeIdentifierForExtension(path.extension().string()))
         return byExtension;
-    std::array<uint8_t, 1024> head{};
-    std::ifstream in(path, std::ios::binary);
-    in.read(reinterpret_cast<char*>(head.data()), head.size());
-    const auto length = size_t(std::max<std::streamsize>(in.gcount(), 0));
-    return typeIdentifierForContent(std::span(head.data(), length)).value_or(kTypeData);
+    const auto reader = FileReader::open(path);
+    if (!reader) return kTypeData;
+    const auto head = reader->readBytes(0, size_t(std::min<uint64_t>(reader->size(), 1024)));
+    if (!head) return kTypeData;
+    return typeIdentifierForContent(*head).value_or(kTypeData);
 }
 
 std::optional<std::string> typeDescriptionForIdentifier(const std::string& typeIdentifier) {

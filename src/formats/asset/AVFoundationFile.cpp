@@ -11,7 +11,9 @@
 #include "media/ThumbnailPicture.h"
 #include "platform/ByteOrder.h"
 #include "platform/FileSystem.h"
+#include "platform/Log.h"
 #include "platform/NotificationCenter.h"
+#include "platform/SampleRateRange.h"
 #include "platform/Text.h"
 #include "platform/media/AssetImageGenerator.h"
 #include "platform/media/MediaAsset.h"
@@ -238,6 +240,12 @@ void AVFoundationFile::analyzeAudioTracks() {
         if (audioTrackCount() >= maxAudioTrackCount_) break;
         if (!assetTrack.formatDescription) continue;
         const FormatDescription& format = *assetTrack.formatDescription;
+        if (format.audio && isImplausibleStatedSampleRate(format.audio->sampleRate)) {
+            Log::writef("AVFoundationFile: An audio track of %s is left out: %s",
+                        sourceURLPath().c_str(),
+                        implausibleSampleRateReason(format.audio->sampleRate).c_str());
+            continue;
+        }
         const std::shared_ptr<MediaTrack> track =
             addTrackWithMediaType(MediaTrackTypeAudio, assetTrack.trackID);
         track->setFourCC(format.mediaSubType);

@@ -57,7 +57,7 @@ class XMLParser {
     static std::unique_ptr<XMLParser> initWithData(std::span<const uint8_t> data);
     // Reads the file first; documents larger than kMaxFileSize are not read.
     static std::unique_ptr<XMLParser> initWithURL(const std::filesystem::path& url);
-    static constexpr uint64_t kMaxFileSize = 64ull << 20;
+    static constexpr uint64_t kMaxFileSize = 16ull << 20;
 
     const XMLDocument& xmlDocument() const { return document_; }
     // The namespace URI of the root element; empty when it declares none.

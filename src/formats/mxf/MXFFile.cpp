@@ -14,6 +14,7 @@
 #include "platform/DefaultsKeys.h"
 #include "platform/FileReader.h"
 #include "platform/Log.h"
+#include "platform/SampleRateRange.h"
 #include "platform/Text.h"
 #include "platform/UserDefaults.h"
 #include "platform/XMLDocument.h"
@@ -532,6 +533,11 @@ bool MXFFile::describeEssenceTrack(MediaTrack& track, const MXFMetadataSet& comp
         return true;
     }
     const MXFAudioFormat& format = mapping.audioStreamBasicDescription();
+    if (isImplausibleStatedSampleRate(format.sampleRate)) {
+        Log::writef("MXFFile: An audio track of %s is left out: %s", sourceURLPath().c_str(),
+                    implausibleSampleRateReason(format.sampleRate).c_str());
+        return false;
+    }
     track.setFourCC(format.formatID);
     track.setCodecName(mapping.audioFormatName());
     track.setAudioSampleRate(format.sampleRate);

@@ -12,6 +12,7 @@
 #include "platform/ByteOrder.h"
 #include "platform/DateFields.h"
 #include "platform/Log.h"
+#include "platform/SampleRateRange.h"
 #include "platform/Text.h"
 #include "platform/XMLDocument.h"
 #include "timecode/TCHelper.h"
@@ -56,10 +57,6 @@ bool isIntegerPCM(const WaveFormat& format) {
     return format.formatTag == RiffFile::kFormatPCM ||
            (format.formatTag == RiffFile::kFormatExtensible &&
             format.subFormatTag == RiffFile::kFormatPCM);
-}
-
-bool usableSampleRate(uint32_t rate) {
-    return rate > 0 && rate <= uint32_t(std::numeric_limits<CMTimeScale>::max());
 }
 
 // Maker, model and serial number from the recorder's originator text.
@@ -133,7 +130,8 @@ std::optional<ChunkReading> readChunks(RiffFile& file) {
     ChunkReading reading;
     const std::optional<WaveFormat> format = file.waveFormat();
     const std::optional<uint64_t> frames = file.sampleFrameCount();
-    if (!format || !frames || !isReadableFormat(*format) || !usableSampleRate(format->sampleRate))
+    if (!format || !frames || !isReadableFormat(*format) ||
+        !isPlausibleSampleRate(format->sampleRate))
         return std::nullopt;
     reading.format = *format;
     reading.frames = std::min<uint64_t>(*frames, uint64_t(std::numeric_limits<int64_t>::max()));
@@ -219,6 +217,12 @@ void BWFFile::analyzeBWF() {
 }
 
 void BWFFile::analyzeRiffFile(RiffFile& file) {
+    if (const auto format = file.waveFormat();
+        format && !isPlausibleSampleRate(format->sampleRate)) {
+        Log::writef("BWFFile: The sound of %s is not read: %s", sourceURLPath().c_str(),
+                    implausibleSampleRateReason(format->sampleRate).c_str());
+        return;
+    }
     const std::optional<ChunkReading> reading = readChunks(file);
     if (!reading) {
         Log::writef("BWFFile: No linear PCM format and audio in %s", sourceURLPath().c_str());

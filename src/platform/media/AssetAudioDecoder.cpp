@@ -7,6 +7,7 @@ extern "C" {
 #include <algorithm>
 #include <cstring>
 
+#include "platform/SampleRateRange.h"
 #include "platform/ffmpeg/AssetContext.h"
 #include "platform/media/MediaAsset.h"
 
@@ -230,7 +231,7 @@ std::unique_ptr<AudioTrackReader> AudioTrackReader::open(const MediaAsset& asset
     AVFormatContext* format = context.format();
     const AVStream* stream = format->streams[index];
     const AVCodecParameters* codec = stream->codecpar;
-    if (codec->codec_type != AVMEDIA_TYPE_AUDIO || codec->sample_rate <= 0 ||
+    if (codec->codec_type != AVMEDIA_TYPE_AUDIO || !isPlausibleSampleRate(codec->sample_rate) ||
         codec->ch_layout.nb_channels <= 0) {
         return nullptr;
     }

@@ -39,8 +39,9 @@ struct DecodedAudio {
 // reader holds the asset's demuxer while it lives: other uses of the asset wait until it is gone.
 class AudioTrackReader {
   public:
-    // Nothing when the track is not a readable audio track, the range is invalid or starts
-    // before zero, or the bit depth is not 8, 16, 24 or 32.
+    // Nothing when the track is not a readable audio track (its sample rate outside 1 kHz to
+    // 768 kHz included), the range is invalid or starts before zero, or the bit depth is not
+    // 8, 16, 24 or 32.
     static std::unique_ptr<AudioTrackReader> open(const MediaAsset& asset, int32_t trackID,
                                                   CMTimeRange range, int32_t bitDepth);
     ~AudioTrackReader();

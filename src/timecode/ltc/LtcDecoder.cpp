@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "platform/SampleRateRange.h"
 #include "timecode/TCHelper.h"
 
 namespace vorlane {
@@ -85,8 +86,12 @@ LtcDecoder::LtcDecoder(const LtcDecoderSettings& settings, std::vector<int64_t> 
       startTime_(startTime),
       windowFrames_(std::max<int64_t>(windowFrames, 0)),
       blockFrames_(
-          std::clamp<int64_t>(std::llround(kBlockSeconds * sampleRate), 1, kMaxBlockFrames)) {
+          isPlausibleSampleRate(sampleRate)
+              ? std::clamp<int64_t>(std::llround(kBlockSeconds * sampleRate), 1, kMaxBlockFrames)
+              : 1) {
     blockCount_ = std::max<int64_t>(1, windowFrames_ / blockFrames_);
+    // Sound at a rate no recorder uses has no channel worth reading.
+    if (!isPlausibleSampleRate(sampleRate)) return;
     for (const int64_t channel : channels) {
         if (channel < 0 || channel >= kMaskChannels) continue;
         channels_.push_back(std::make_unique<Channel>(
@@ -97,9 +102,12 @@ LtcDecoder::LtcDecoder(const LtcDecoderSettings& settings, std::vector<int64_t> 
 LtcDecoder::~LtcDecoder() = default;
 
 int64_t LtcDecoder::blockEnd() const {
-    const int64_t planned = blockIndex_ + 1 < blockCount_
-                                ? (blockIndex_ + 1) * windowFrames_ / blockCount_
-                                : std::numeric_limits<int64_t>::max();
+    // In 128 bits: a window may span nearly all of int64_t.
+    __extension__ typedef __int128 Int128;
+    const int64_t planned =
+        blockIndex_ + 1 < blockCount_
+            ? int64_t(Int128(blockIndex_ + 1) * Int128(windowFrames_) / Int128(blockCount_))
+            : std::numeric_limits<int64_t>::max();
     return std::min(planned, blockStart_ + 2 * blockFrames_);
 }
 

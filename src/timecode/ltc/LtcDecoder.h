@@ -67,7 +67,8 @@ class LtcDecoder {
     };
 
     // Decodes `channels` (each below 64) of a window of `windowFrames` sample frames at
-    // `sampleRate` whose first frame sits at `startTime` of the file.
+    // `sampleRate` whose first frame sits at `startTime` of the file. Sound at a rate outside
+    // 1 kHz to 768 kHz is not decoded (the decoder is complete at once and finds nothing).
     LtcDecoder(const LtcDecoderSettings& settings, std::vector<int64_t> channels, double sampleRate,
                CMTime startTime, int64_t windowFrames);
     ~LtcDecoder();
