@@ -570,14 +570,17 @@ void MediaFile::analyzeWithOptions(const MetadataDictionary&) {
     const std::optional<MetadataDate> created = FileSystem::creationDate(sourceURL_);
     const std::optional<uint64_t> size = FileSystem::fileSize(sourceURL_);
     std::lock_guard lock(mutex_);
-    // Analysing again reads the file afresh: the tracks of the earlier analysis go, and with
-    // them the AV shift their timecodes carried ("ApplyAVShift" applies it again).
-    if (analysisStarted_) {
+    // Analysing again reads the file afresh: the tracks the earlier analysis added go, and with
+    // them the AV shift their timecodes carried ("ApplyAVShift" applies it again). Tracks the
+    // file had before its first analysis stay.
+    if (!tracksBeforeAnalysis_) {
+        tracksBeforeAnalysis_ = tracks();
+    } else {
+        setAvShift(kCMTimeZero);
         removeAllTracks();
-        shiftTime_ = kCMTimeZero;
-        metaData_.erase(kAVShifted);
+        for (const std::shared_ptr<MediaTrack>& track : *tracksBeforeAnalysis_)
+            addSharedTrack(track);
     }
-    analysisStarted_ = true;
     if (uti) fileUTI_ = *uti;
     fileTypeDescription_ = description.value_or("unkown");
     if (created) metaData_[kFileCreationDate] = *created;

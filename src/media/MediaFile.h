@@ -215,7 +215,7 @@ class MediaFile : public MediaObject {
 
     // Analysis. Readers override and call the inherited operation first. Options are the
     // analysis option keys above. Analysing a file again gives the same tracks, not a second
-    // set: the inherited operation removes the tracks of the earlier analysis.
+    // set: the inherited operation removes the tracks that the earlier analysis added.
     virtual void analyzeWithOptions(const MetadataDictionary& options);
     virtual void setAnalyzingFinished();
     void updateReadableInfo();
@@ -250,7 +250,8 @@ class MediaFile : public MediaObject {
     uint32_t syncGroup_ = 0;
     bool linkedAudioFile_ = false;
     bool hasBeenAnalyzed_ = false;
-    bool analysisStarted_ = false;
+    // The tracks when the first analysis began; none before it.
+    std::optional<std::vector<std::shared_ptr<MediaTrack>>> tracksBeforeAnalysis_;
     bool audioTimecodeFirst_ = true;
     bool audioTimecodeHasBeenRead_ = false;
     CMTime offset_ = kCMTimeZero;
