@@ -572,11 +572,11 @@ void MediaFile::analyzeWithOptions(const MetadataDictionary&) {
     std::lock_guard lock(mutex_);
     // Analysing again reads the file afresh: the tracks the earlier analysis added go, and with
     // them the AV shift their timecodes carried ("ApplyAVShift" applies it again). Tracks the
-    // file had before its first analysis stay.
+    // file had before its first analysis stay, and keep their shift.
     if (!tracksBeforeAnalysis_) {
         tracksBeforeAnalysis_ = tracks();
     } else {
-        setAvShift(kCMTimeZero);
+        if (tracksBeforeAnalysis_->empty()) setAvShift(kCMTimeZero);
         removeAllTracks();
         for (const std::shared_ptr<MediaTrack>& track : *tracksBeforeAnalysis_)
             addSharedTrack(track);
