@@ -54,7 +54,8 @@ bool analyzePaths(ApplicationController& controller, const PathInput& input,
         allRead = false;
     }
     for (const auto& file : controller.mediaPool().files()) {
-        if (file->type() != MediaTypeUnknown) continue;
+        // A movie of timecode alone is read when its timecode is.
+        if (file->type() != MediaTypeUnknown || file->timecode()) continue;
         std::cerr << "vorlane: " << file->sourceURLPath().string()
                   << ": no audio or video could be read\n";
         allRead = false;

@@ -546,7 +546,14 @@ CMTime MediaFile::duration() const {
     std::lock_guard lock(mutex_);
     if (const std::shared_ptr<MediaTrack> video = firstVideoTrack())
         return video->timeRange().duration;
-    return MediaObject::duration();
+    if (hasAudio()) return MediaObject::duration();
+    // A file of timecode alone lasts as long as its longest timecode track.
+    CMTime latest = kCMTimeZero;
+    for (const std::shared_ptr<MediaTrack>& track : tracksWithType(MediaTrackTypeTimecode)) {
+        const CMTime end = track->timeRange().end();
+        if (end.isValid() && end > latest) latest = end;
+    }
+    return latest;
 }
 
 double MediaFile::frameRate() const {
@@ -563,6 +570,17 @@ void MediaFile::analyzeWithOptions(const MetadataDictionary&) {
     const std::optional<MetadataDate> created = FileSystem::creationDate(sourceURL_);
     const std::optional<uint64_t> size = FileSystem::fileSize(sourceURL_);
     std::lock_guard lock(mutex_);
+    // Analysing again reads the file afresh: the tracks the earlier analysis added go, and with
+    // them the AV shift their timecodes carried ("ApplyAVShift" applies it again). Tracks the
+    // file had before its first analysis stay, and keep their shift.
+    if (!tracksBeforeAnalysis_) {
+        tracksBeforeAnalysis_ = tracks();
+    } else {
+        if (tracksBeforeAnalysis_->empty()) setAvShift(kCMTimeZero);
+        removeAllTracks();
+        for (const std::shared_ptr<MediaTrack>& track : *tracksBeforeAnalysis_)
+            addSharedTrack(track);
+    }
     if (uti) fileUTI_ = *uti;
     fileTypeDescription_ = description.value_or("unkown");
     if (created) metaData_[kFileCreationDate] = *created;

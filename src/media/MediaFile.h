@@ -208,11 +208,14 @@ class MediaFile : public MediaObject {
 
     void setName(std::string name);
     std::string name() const override;
+    // The first video track's duration, else the latest end of a sound track, else (a file of
+    // timecode alone) of a timecode track.
     CMTime duration() const override;
     double frameRate() const override;
 
     // Analysis. Readers override and call the inherited operation first. Options are the
-    // analysis option keys above.
+    // analysis option keys above. Analysing a file again gives the same tracks, not a second
+    // set: the inherited operation removes the tracks that the earlier analysis added.
     virtual void analyzeWithOptions(const MetadataDictionary& options);
     virtual void setAnalyzingFinished();
     void updateReadableInfo();
@@ -247,6 +250,8 @@ class MediaFile : public MediaObject {
     uint32_t syncGroup_ = 0;
     bool linkedAudioFile_ = false;
     bool hasBeenAnalyzed_ = false;
+    // The tracks when the first analysis began; none before it.
+    std::optional<std::vector<std::shared_ptr<MediaTrack>>> tracksBeforeAnalysis_;
     bool audioTimecodeFirst_ = true;
     bool audioTimecodeHasBeenRead_ = false;
     CMTime offset_ = kCMTimeZero;

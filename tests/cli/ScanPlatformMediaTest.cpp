@@ -73,5 +73,37 @@ TEST(ScanPlatformMedia, TimecodesAndThumbnails) {
               2);
 }
 
+// A movie of a timecode track alone is read like any file: its timecode and its length as
+// ffprobe reports them, exit status 0.
+TEST(ScanPlatformMedia, MovieOfTimecodeAlone) {
+    VORLANE_REQUIRE_TOOL("ffmpeg");
+    VORLANE_REQUIRE_TOOL("ffprobe");
+    test::ScratchFolder config;
+    test::ScratchFolder media;
+    mediagen::MovieOptions movie;
+    movie.path = media / "picture.mov";
+    movie.frameCount = 10;
+    movie.timecode = mediagen::Timecode{11, 22, 33, 4};
+    ASSERT_TRUE(mediagen::writeMovie(movie));
+    const auto timecodeOnly = media / "timecode.mov";
+    test::runTool({"ffmpeg", "-v", "error", "-i", movie.path.string(), "-map", "0:d", "-c", "copy",
+                   timecodeOnly.string()});
+    std::filesystem::remove(movie.path);
+    const auto probe = nlohmann::json::parse(test::runTool(
+        {"ffprobe", "-v", "error", "-of", "json", "-show_streams", timecodeOnly.string()}));
+    ASSERT_EQ(probe["streams"].size(), 1u);
+    ASSERT_EQ(probe["streams"][0]["codec_type"], "data");
+
+    const auto scan = test::runVorlane(
+        config.path(), {"scan", "--json", "--quiet", "--no-ltc", timecodeOnly.string()});
+    EXPECT_EQ(scan.exitStatus, 0) << scan.standardError;
+    const auto file = nlohmann::json::parse(scan.standardOutput)["files"][0];
+    EXPECT_EQ(file["fileTimecode"]["text"], test::ffprobeTimecode(timecodeOnly));
+    EXPECT_EQ(file["fileTimecode"]["text"], "11:22:33:04");
+    EXPECT_DOUBLE_EQ(file["duration"].get<double>(),
+                     std::stod(probe["streams"][0]["duration"].get<std::string>()));
+    EXPECT_EQ(test::runVorlane(config.path(), {"info", timecodeOnly.string()}).exitStatus, 0);
+}
+
 }  // namespace
 }  // namespace vorlane

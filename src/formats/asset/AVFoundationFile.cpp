@@ -60,6 +60,18 @@ std::optional<uint8_t> describeH264Track(const FormatDescription& format,
     return profile;
 }
 
+// The frames per second a timecode description counts. Quanta 0 would divide by zero; such a
+// description counts whole frames. Some cameras write the rate rounded down (29 for 29.97)
+// while their counter runs at the rounded rate, 30: taken as written, the start would be
+// 30/29 too late, tens of minutes in the day. Quanta below the rate on purpose (30 for 60 fps
+// material, whose counter is scaled up) are kept.
+double frameQuantaOf(const TimecodeFormatDescription& description, double fps) {
+    const double roundedFps = std::round(fps);
+    if (description.frameQuanta == 0 || double(description.frameQuanta) == std::floor(fps))
+        return roundedFps;
+    return double(description.frameQuanta);
+}
+
 // The first bytes of a data value as text, or in hexadecimal when one of them is not printable.
 std::string dataPreview(const std::vector<uint8_t>& data) {
     const size_t shown = std::min(data.size(), kDataPreviewBytes);
@@ -282,9 +294,7 @@ void AVFoundationFile::analyzeTimecodeTracks() {
         if (!frameDuration.isValid() || frameDuration.value <= 0) continue;
         const double fps = double(frameDuration.timescale) / double(frameDuration.value);
         const double roundedFps = std::round(fps);
-        // Frame quanta 0 would divide by zero; such a description counts whole frames per second.
-        const double quanta =
-            description.frameQuanta ? double(description.frameQuanta) : roundedFps;
+        const double quanta = frameQuantaOf(description, fps);
         if (quanta <= 0) continue;
         const double count = std::trunc(roundedFps * double(*counter) / quanta);
         if (!(std::fabs(count) < 9.2e18)) continue;
@@ -297,6 +307,7 @@ void AVFoundationFile::analyzeTimecodeTracks() {
         value->setFrameCount(int64_t(count));
         std::lock_guard lock(mutex());
         const std::shared_ptr<MediaTrack> track = addTimecodeTrackWithTCHelper(value);
+        track->setTimeRange(timeRangeOfTrack(assetTrack, *asset));
         track->setMediaTrackID(assetTrack.trackID);
         track->setSourceTrackID(assetTrack.trackID);
     }

@@ -119,6 +119,22 @@ CMTime durationOfEditUnits(int64_t editUnits, MXFRational editRate) {
     return CMTimeMake(editUnits * editRate.denominator, editRate.numerator);
 }
 
+std::optional<int64_t> checkedSum(int64_t a, int64_t b) {
+    int64_t sum = 0;
+    if (__builtin_add_overflow(a, b, &sum)) return std::nullopt;
+    return sum;
+}
+
+// A position in edit units of one rate as whole edit units of another, rounded to the nearest;
+// nothing when it does not fit.
+std::optional<int64_t> convertedPosition(int64_t position, MXFRational from, MXFRational to) {
+    const long double converted = static_cast<long double>(position) * to.numerator *
+                                  from.denominator /
+                                  (static_cast<long double>(to.denominator) * from.numerator);
+    if (!(std::fabs(converted) < 9.2e18L)) return std::nullopt;
+    return int64_t(std::llround(converted));
+}
+
 // The rate of a timecode component: drop frame counts 29.97 or 59.94 frames a second; without
 // it the track's edit rate when it rounds to the timecode base (23.976 and 29.97 counted
 // without dropping), else the base.
@@ -131,10 +147,11 @@ double timecodeRate(int64_t base, bool dropFrame, std::optional<MXFRational> edi
     return double(base);
 }
 
-// The start timecode of a Timecode component; nothing when it lacks one.
+// The start timecode of a Timecode component, `offset` frames on; nothing when it lacks one.
 std::shared_ptr<TCHelper> startTimecode(const MXFMetadataSet& component,
-                                        std::optional<MXFRational> editRate) {
-    const std::optional<int64_t> start = integerValue(component, "StartTimecode");
+                                        std::optional<MXFRational> editRate, int64_t offset = 0) {
+    std::optional<int64_t> start = integerValue(component, "StartTimecode");
+    if (start && offset != 0) start = checkedSum(*start, offset);
     std::optional<int64_t> base = integerValue(component, "RoundedTimecodeBase");
     if (!start) return nullptr;
     if ((!base || *base == 0) && editRate) base = std::llround(editRate->doubleValue());
@@ -441,31 +458,101 @@ void MXFFile::loadTracks() {
     std::lock_guard lock(mutex());
     // Next track number per track type (video, audio, timecode).
     int32_t counters[4] = {0, 1, 1, 1};
+    std::vector<std::shared_ptr<MXFMetadataSet>> tracks;
     for (const MXFIdentifier* reference : identifierList(*material, "Tracks")) {
         const auto track = findMetadataSetWithIdentifier(*reference);
-        if (track && track->kind() == MXFSetKindTrack) addMaterialTrack(*track, counters);
+        if (!track || track->kind() != MXFSetKindTrack) continue;
+        addMaterialTrack(*track, counters);
+        tracks.push_back(track);
+    }
+    if (hasFileTimecode()) return;
+    for (const auto& track : tracks) {
+        if (std::shared_ptr<TCHelper> timecode = physicalSourceTimecode(*track)) {
+            addTimecodeTrackWithTCHelper(std::move(timecode));
+            return;
+        }
     }
 }
 
-void MXFFile::addMaterialTrack(const MXFMetadataSet& track, int32_t (&counters)[4]) {
+// Some Avid files name the data definition by a reference to a DataDefinition set of their
+// dictionary instead of its label; the set's Identification is the label then.
+int32_t MXFFile::trackTypeOfComponent(const MXFMetadataSet& component) const {
+    const MXFIdentifier* definition = identifierValue(component, "DataDefinition");
+    if (!definition) return 0;
+    if (const int32_t type = trackTypeOfDataDefinition(*definition)) return type;
+    const auto dictionaryEntry = findMetadataSetWithIdentifier(*definition);
+    const MXFIdentifier* label =
+        dictionaryEntry ? identifierValue(*dictionaryEntry, "Identification") : nullptr;
+    return label ? trackTypeOfDataDefinition(*label) : 0;
+}
+
+MXFFile::TrackSegment MXFFile::segmentOfTrack(const MXFMetadataSet& track) const {
     const MXFIdentifier* sequenceReference = identifierValue(track, "Sequence");
-    const auto sequence =
+    TrackSegment segment;
+    segment.sequence =
         sequenceReference ? findMetadataSetWithIdentifier(*sequenceReference) : nullptr;
-    const MXFIdentifier* dataDefinition =
-        sequence ? identifierValue(*sequence, "DataDefinition") : nullptr;
-    const int32_t type = dataDefinition ? trackTypeOfDataDefinition(*dataDefinition) : 0;
+    if (!segment.sequence) return segment;
+    // A sequence of components, or (as some writers have it) a single component.
+    if (segment.sequence->kind() != MXFSetKindSequence) {
+        segment.component = segment.sequence;
+        return segment;
+    }
+    const auto components = identifierList(*segment.sequence, "StructuralComponents");
+    if (!components.empty()) segment.component = findMetadataSetWithIdentifier(*components[0]);
+    if (segment.component == segment.sequence) segment.component = nullptr;  // a loop
+    return segment;
+}
+
+std::shared_ptr<MXFMetadataSet> MXFFile::referencedSourceTrack(
+    const MXFMetadataSet& sourceClip, std::shared_ptr<MXFMetadataSet>* package) const {
+    const MXFIdentifier* packageID = identifierValue(sourceClip, "SourcePackageID");
+    auto found = packageID ? findPackageWithIdentifier(*packageID) : nullptr;
+    if (!found || found->kind() != MXFSetKindSourcePackage) return nullptr;
+    if (package) *package = found;
+    const std::optional<uint32_t> trackID = uint32Value(sourceClip, "SourceTrackID");
+    if (!trackID) return nullptr;
+    for (const MXFIdentifier* reference : identifierList(*found, "Tracks")) {
+        const auto candidate = findMetadataSetWithIdentifier(*reference);
+        if (candidate && uint32Value(*candidate, "TrackID") == trackID) return candidate;
+    }
+    return nullptr;
+}
+
+// Avid-style files keep the start timecode on the tape (physical) source package: its
+// timecode component plus the position at which the file package's clip starts on the tape.
+std::shared_ptr<TCHelper> MXFFile::physicalSourceTimecode(const MXFMetadataSet& track) const {
+    const std::shared_ptr<MXFMetadataSet> clip = segmentOfTrack(track).component;
+    if (!clip || clip->kind() != MXFSetKindSourceClip) return nullptr;
+    const std::shared_ptr<MXFMetadataSet> fileTrack = referencedSourceTrack(*clip, nullptr);
+    const std::shared_ptr<MXFMetadataSet> fileClip =
+        fileTrack ? segmentOfTrack(*fileTrack).component : nullptr;
+    if (!fileClip || fileClip->kind() != MXFSetKindSourceClip) return nullptr;
+    const MXFIdentifier* tapeID = identifierValue(*fileClip, "SourcePackageID");
+    const auto tape = tapeID ? findPackageWithIdentifier(*tapeID) : nullptr;
+    if (!tape || tape->kind() != MXFSetKindSourcePackage) return nullptr;
+    const int64_t position = integerValue(*fileClip, "StartPosition").value_or(0);
+    const std::optional<MXFRational> fileRate = positiveRational(*fileTrack, "EditRate");
+    for (const MXFIdentifier* reference : identifierList(*tape, "Tracks")) {
+        const auto tapeTrack = findMetadataSetWithIdentifier(*reference);
+        const auto component = tapeTrack ? segmentOfTrack(*tapeTrack).component : nullptr;
+        if (!component || component->kind() != MXFSetKindTimecode) continue;
+        const std::optional<MXFRational> rate = positiveRational(*tapeTrack, "EditRate");
+        const std::optional<int64_t> offset =
+            fileRate && rate ? convertedPosition(position, *fileRate, *rate) : position;
+        if (!offset) continue;
+        if (auto timecode = startTimecode(*component, rate, *offset)) return timecode;
+    }
+    return nullptr;
+}
+
+void MXFFile::addMaterialTrack(const MXFMetadataSet& track, int32_t (&counters)[4]) {
+    const auto [sequence, component] = segmentOfTrack(track);
+    const int32_t type = sequence ? trackTypeOfComponent(*sequence) : 0;
     if (type == 0) return;
     const int32_t number = counters[type]++;
     if (type == MediaTrackTypeAudio && number > maxAudioTrackCount_) return;
-
-    // The track's segment is a sequence of components, or (as some writers have it) a single
-    // component; its first component tells the start timecode or the essence.
-    std::shared_ptr<MXFMetadataSet> component = sequence;
-    if (sequence->kind() == MXFSetKindSequence) {
-        const auto components = identifierList(*sequence, "StructuralComponents");
-        component = components.empty() ? nullptr : findMetadataSetWithIdentifier(*components[0]);
-    }
-    if (!component || (component == sequence && component->kind() == MXFSetKindSequence)) return;
+    // The first component tells the start timecode or the essence.
+    if (!component) return;
 
     const std::optional<MXFRational> editRate = positiveRational(track, "EditRate");
     std::shared_ptr<TCHelper> timecode;
@@ -498,18 +585,10 @@ void MXFFile::addMaterialTrack(const MXFMetadataSet& track, int32_t (&counters)[
 
 bool MXFFile::describeEssenceTrack(MediaTrack& track, const MXFMetadataSet& component) const {
     // The essence must lie in this file: a source package of it holds the clip's track.
-    const MXFIdentifier* packageID = identifierValue(component, "SourcePackageID");
-    const auto package = packageID ? findPackageWithIdentifier(*packageID) : nullptr;
-    if (!package || package->kind() != MXFSetKindSourcePackage) return false;
+    std::shared_ptr<MXFMetadataSet> package;
+    const std::shared_ptr<MXFMetadataSet> sourceTrack = referencedSourceTrack(component, &package);
+    if (!package) return false;
     const std::optional<uint32_t> sourceTrackID = uint32Value(component, "SourceTrackID");
-    std::shared_ptr<MXFMetadataSet> sourceTrack;
-    for (const MXFIdentifier* reference : identifierList(*package, "Tracks")) {
-        const auto candidate = findMetadataSetWithIdentifier(*reference);
-        if (candidate && sourceTrackID && uint32Value(*candidate, "TrackID") == sourceTrackID) {
-            sourceTrack = candidate;
-            break;
-        }
-    }
     const uint32_t trackNumber =
         sourceTrack ? uint32Value(*sourceTrack, "TrackNumber").value_or(0) : 0;
     track.metaData()[kMXFTrackNumber] = int64_t(trackNumber);

@@ -25,6 +25,7 @@
 namespace vorlane {
 
 class FileReader;
+class TCHelper;
 class UserDefaults;
 
 class MXFFile : public MediaFile {
@@ -123,6 +124,23 @@ class MXFFile : public MediaFile {
     void readCameraClipXML(const std::string& maker);
     void readSonyClipXML();
     void indexMetadataSets();
+    // A track's sequence (or the single component some writers put in its place) and the
+    // first component of it; nullptr for what the track lacks.
+    struct TrackSegment {
+        std::shared_ptr<MXFMetadataSet> sequence;
+        std::shared_ptr<MXFMetadataSet> component;
+    };
+    TrackSegment segmentOfTrack(const MXFMetadataSet& track) const;
+    // Picture, sound or timecode by a component's data definition; 0 for anything else.
+    int32_t trackTypeOfComponent(const MXFMetadataSet& component) const;
+    // The track a source clip refers to in a source package of this file; the package is
+    // handed out through `package` when it is one, even without the track.
+    std::shared_ptr<MXFMetadataSet> referencedSourceTrack(
+        const MXFMetadataSet& sourceClip, std::shared_ptr<MXFMetadataSet>* package) const;
+    // The start timecode of a material track through the package chain: material clip, file
+    // package track, its clip's tape package, that package's timecode component plus the
+    // clip's start position. nullptr when the chain breaks.
+    std::shared_ptr<TCHelper> physicalSourceTimecode(const MXFMetadataSet& track) const;
     void addMaterialTrack(const MXFMetadataSet& track, int32_t (&counters)[4]);
     bool describeEssenceTrack(MediaTrack& track, const MXFMetadataSet& component) const;
 

@@ -10,6 +10,7 @@ namespace {
 
 constexpr uint64_t kDeltaEntryBytes = 6;
 constexpr uint64_t kIndexEntryFixedBytes = 11;
+constexpr uint16_t kIndexEntryArrayTag = 0x3F0A;
 
 // Reads a batch header and checks that `count` entries of at least `entryBytes` each fit.
 uint32_t batchCount(MXFDataReader& item, uint64_t entryBytes, uint32_t& entrySize) {
@@ -31,7 +32,10 @@ MXFIndexTable::MXFIndexTable(MXFIdentifier identifier, MXFData valueData)
     : MXFKeyLengthValue(std::move(identifier), std::move(valueData)) {
     while (!reachedEnd()) {
         const uint16_t tag = uint16Value();
-        const uint16_t length = uint16Value();
+        uint64_t length = uint16Value();
+        // Avid writes 0xFFFF as the length of an entry array too long for 16 bits and relies on
+        // the array's own header: the array runs to the end of the segment then.
+        if (tag == kIndexEntryArrayTag && length == 0xFFFF) length = remainingLength();
         MXFDataReader item = subReader(length);
         readItem(tag, item);
     }
@@ -58,7 +62,7 @@ void MXFIndexTable::readItem(uint16_t tag, MXFDataReader& item) {
         case 0x3F09:
             readDeltaEntries(item);
             break;
-        case 0x3F0A:
+        case kIndexEntryArrayTag:
             readIndexEntries(item);
             break;
         case 0x3F0B:

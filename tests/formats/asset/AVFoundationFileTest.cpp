@@ -127,6 +127,36 @@ TEST(AVFoundationFile, TimecodeTrackIsSkippedWhenTheFileHasOne) {
     EXPECT_EQ(file.fileTimecode(), earlier);
 }
 
+// An action camera writes 29 frames per second into the 'tmcd' description of 29.97 material
+// while its counter runs at 30: the start is the one ffprobe reads, not 30/29 of it (20 minutes
+// late at ten o'clock).
+TEST(AVFoundationFile, TimecodeDescriptionWithRateRoundedDown) {
+    VORLANE_REQUIRE_TOOL("ffmpeg");
+    VORLANE_REQUIRE_TOOL("ffprobe");
+    test::ScratchFolder folder;
+    MovieOptions options;
+    options.path = folder / "written.mov";
+    options.rate = Rate::fps2997(false);
+    options.frameCount = 6;
+    options.width = 160;
+    options.height = 90;
+    options.timecode = Timecode{10, 0, 0, 0};
+    std::string bytes = test::readFile(movie(options));
+    // Time scale 30000, frame duration 1001, number of frames 30 (only the 'tmcd' entry).
+    const std::string counted30("\x00\x00\x75\x30\x00\x00\x03\xE9\x1E", 9);
+    const size_t at = bytes.find(counted30);
+    ASSERT_NE(at, std::string::npos);
+    ASSERT_EQ(bytes.find(counted30, at + 1), std::string::npos);
+    bytes[at + 8] = 29;
+    test::writeFile(folder / "camera.mov", bytes);
+
+    const auto timecode = analyzed(folder / "camera.mov")->fileTimecode();
+    ASSERT_TRUE(timecode);
+    EXPECT_EQ(test::ffprobeTimecode(folder / "camera.mov"), "10:00:00:00");
+    EXPECT_EQ(timecode->timecodeString(TCOptionWrap24h), "10:00:00:00");
+    EXPECT_DOUBLE_EQ(timecode->frameRate(), 30000.0 / 1001.0);
+}
+
 // A 29.97 video track reports the exact rate of its shortest frame duration, 1001/30000; AAC
 // reports 16 bits and, in stereo, 4 bytes per frame.
 TEST(AVFoundationFile, FrameRateFromShortestFrameAndCompressedSoundLayout) {

@@ -38,6 +38,8 @@ const std::string kPicture = "06.0E.2B.34.04.01.01.01.01.03.02.02.01.00.00.00";
 const std::string kSound = "06.0E.2B.34.04.01.01.01.01.03.02.02.02.00.00.00";
 const std::string kTimecode = "06.0E.2B.34.04.01.01.01.01.03.02.01.01.00.00.00";
 const std::string kLegacyPicture = "80.7D.00.60.08.14.3E.6F.6F.3C.8C.E1.6C.EF.11.D2";
+const std::string kLegacySound = "80.7D.00.60.08.14.3E.6F.78.E1.EB.E1.6C.EF.11.D2";
+const std::string kDNxHD = "06.0E.2B.34.04.01.01.0A.04.01.02.02.71.01.00.00";
 const std::string kMPEG2422 = "06.0E.2B.34.04.01.01.03.04.01.02.02.01.02.03.00";
 const std::string kAVCIntra100 = "06.0E.2B.34.04.01.01.0A.04.01.02.02.01.32.31.08";
 
@@ -248,6 +250,64 @@ TEST(MXFFileTest, StartTimecodeAtTheExactRate) {
         EXPECT_EQ(timecode->dropFrame(), c.expectedDrop);
         EXPECT_EQ(timecode->time(), c.time);
     }
+}
+
+// An identifier as the text keyBytes() reads.
+std::string idText(const Bytes& bytes) {
+    std::string text;
+    for (const uint8_t byte : bytes) {
+        char cell[4];
+        std::snprintf(cell, sizeof cell, "%02X.", byte);
+        text += cell;
+    }
+    text.pop_back();
+    return text;
+}
+
+// Avid-style OP-Atom media of one picture or sound track: the material package names the data
+// definition through the dictionary and has no timecode track. The file package's clip starts
+// `position` edit units into a tape package whose timecode track starts at `tapeStart` (25 fps).
+Bytes avidStyleAtom(bool picture, Bytes editRate, int64_t position, int64_t tapeStart) {
+    Header header;
+    header.identification("Avid Technology, Inc.", "Avid Media Composer");
+    const std::string label = picture ? kLegacyPicture : kLegacySound;
+    const std::string reference = idText(header.add(0x1B, {localItem(0x1B01, keyBytes(label))}));
+    const Bytes tape = umid(0xA0), filePackage = umid(0xA1);
+    const Bytes nothing =
+        header.add(0x11, {localItem(0x0201, keyBytes(label)), localItem(0x1101, Bytes(32, 0))});
+    header.package(0x37, tape,
+                   {header.track(1, 1, reference, rational(25, 1), 2160000, nothing),
+                    header.timecodeTrack(2, rational(25, 1), tapeStart, 25, false)},
+                   header.add(0x2E, {}));
+    const Bytes clip =
+        header.add(0x11, {localItem(0x0201, keyBytes(reference)), localItem(0x0202, be64(50)),
+                          localItem(0x1201, be64(uint64_t(position))), localItem(0x1101, tape),
+                          localItem(0x1102, be32(1))});
+    header.package(
+        0x37, filePackage,
+        {header.track(1, picture ? 0x15010601 : 0x16010101, reference, editRate, 50, clip)},
+        picture ? header.picture(1920, 1080, 0, kDNxHD, editRate, 1) : header.sound(1, 24, 1));
+    header.package(0x36, umid(0xA2),
+                   {header.clipTrack(1, reference, editRate, 50, filePackage, 1)});
+    return fileWithHeader(header);
+}
+
+TEST(MXFFileTest, AvidStyleAtomTakesItsStartFromTheTapePackage) {
+    // 10:00:00:12 on a tape whose timecode starts at midnight, as Avid writes it.
+    const auto video = analyzed(avidStyleAtom(true, rational(25, 1), 900012, 0));
+    ASSERT_EQ(video->videoTrackCount(), 1);
+    EXPECT_EQ(video->firstVideoTrack()->codecName(), "DNxHD");
+    ASSERT_TRUE(video->fileTimecode());
+    EXPECT_EQ(video->fileTimecode()->timecodeString(TCOptionWrap24h), "10:00:00:12");
+    EXPECT_EQ(video->fileTimecode()->frameRate(), 25.0);
+
+    // One second of 48 kHz samples into a tape starting at 01:00:00:00.
+    const auto sound = analyzed(avidStyleAtom(false, rational(48000, 1), 48000, 90000));
+    ASSERT_EQ(sound->audioTrackCount(), 1);
+    EXPECT_EQ(sound->firstAudioTrack()->audioBitDepth(), 24u);
+    ASSERT_TRUE(sound->fileTimecode());
+    EXPECT_EQ(sound->fileTimecode()->timecodeString(TCOptionWrap24h), "01:00:01:00");
+    EXPECT_EQ(sound->fileTimecodeCount(), 1);
 }
 
 TEST(MXFFileTest, AudioOptionLimitsTheAudioTracks) {

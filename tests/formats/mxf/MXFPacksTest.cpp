@@ -169,6 +169,20 @@ TEST(MXFPacksTest, IndexEntriesBeyondTheirItemAreRefused) {
     EXPECT_THROW(MXFIndexTable(key(test::kIndexSegmentKey), data(cut)), MXFError);
 }
 
+// Avid gives an entry array longer than 16 bits can say the length 0xFFFF; its header counts.
+TEST(MXFPacksTest, AvidEntryArrayPastTheItemLength) {
+    Bytes entries = concat({be32(6000), be32(11)});
+    for (uint64_t i = 0; i < 6000; ++i) {
+        const Bytes entry = concat({Bytes{0, 0, 0x80}, be64(i * 1000)});
+        entries.insert(entries.end(), entry.begin(), entry.end());
+    }
+    const Bytes value = concat({localItem(0x3F06, be32(2)), be16(0x3F0A), be16(0xFFFF), entries});
+    const MXFIndexTable segment(key(test::kIndexSegmentKey), data(value));
+    EXPECT_EQ(segment.indexSID(), 2u);
+    ASSERT_EQ(segment.indexEntryArray().size(), 6000u);
+    EXPECT_EQ(segment.indexEntryArray().back().streamOffset, 5999000u);
+}
+
 TEST(MXFPacksTest, EssenceElementKeysTellTheTrack) {
     const MXFEssenceElement sound(key("06.0E.2B.34.01.02.01.01.0D.01.03.01.16.02.01.01"), 4000);
     EXPECT_EQ(sound.trackNumber(), 0x16020101u);
