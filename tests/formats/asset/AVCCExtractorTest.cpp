@@ -168,8 +168,6 @@ TEST(AVCCExtractor, CroppingFollowsTheChromaFormat) {
     interlaced.frameMbsOnly = false;
     interlaced.heightMapUnits = 34;
     interlaced.cropBottom = 2;
-    SpsFields progressive;
-    progressive.cropBottom = 4;
     SpsFields tenBit422;
     tenBit422.profile = 122;
     tenBit422.chromaFormat = 2;
@@ -180,8 +178,9 @@ TEST(AVCCExtractor, CroppingFollowsTheChromaFormat) {
     full444.chromaFormat = 3;
     full444.scalingLists = true;  // twelve lists, the last one present
     full444.cropBottom = 8;
-    const Case cases[] = {{"4:2:0 progressive", progressive, 1920, 1080},
-                          {"4:2:0 interlaced", interlaced, 1920, 1080},
+    // Cropping of progressive 4:2:0, 4:2:2 and 4:4:4 pictures without scaling lists is checked on
+    // the libx264 streams below.
+    const Case cases[] = {{"4:2:0 interlaced", interlaced, 1920, 1080},
                           {"4:2:2 10-bit", tenBit422, 1920, 1080},
                           {"4:4:4", full444, 1920, 1080}};
     for (const Case& c : cases) {

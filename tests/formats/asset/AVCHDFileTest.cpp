@@ -1,5 +1,5 @@
 // AVCHD streams: the camera metadata in the stream's SEI messages, the parameter sets of the
-// video, and streams cut short or overwritten.
+// video. (Streams cut short or overwritten are seeds of the mts_payload fuzz target.)
 #include <gtest/gtest.h>
 
 #include <ctime>
@@ -39,6 +39,7 @@ std::string localDateText(const std::optional<MetadataValue>& date) {
     return text;
 }
 
+// User bits and the tag list, which the stream made by ffmpeg and the exiftool sample do not carry.
 TEST(AVCHDFile, CameraMetadataTags) {
     const auto file = clipAt25();
     file->h264SEIExtractionWithData(tags({{0x13, 0x05, 0x04, 0x03, 0x02},
@@ -48,14 +49,8 @@ TEST(AVCHDFile, CameraMetadataTags) {
                                           {0xe0, 0x10, 0x11, 0x00, 0x00}}));
     const auto timecode = file->fileTimecode();
     ASSERT_TRUE(timecode);
-    EXPECT_EQ(timecode->timecodeString(TCOptionWrap24h), "02:03:04:05");
-    EXPECT_EQ(timecode->frameRate(), 25.0);
-    EXPECT_FALSE(timecode->dropFrame());
     EXPECT_EQ(timecode->source(), "SEI Metadata");
-    EXPECT_EQ(timecode->index(), 0);
     EXPECT_EQ(timecode->rawUserBits(), 0x12345678u);
-    EXPECT_EQ(localDateText(file->metaDataValue(kOriginalCreationDate)), "2024-05-17 10:00:02");
-    EXPECT_EQ(file->manufacturer(), "Canon");
     const auto dictionary = file->metaDataValue(kMFSEIData);
     ASSERT_TRUE(dictionary && dictionary->dictionary());
     EXPECT_EQ(dictionary->dictionary()->size(), 5u);
@@ -243,28 +238,6 @@ TEST(AVCHDFile, CameraMetadataWithEmulationPrevention) {
     ASSERT_TRUE(file->fileTimecode());
     EXPECT_EQ(file->fileTimecode()->timecodeString(TCOptionWrap24h), "10:00:00:00");
     EXPECT_FALSE(AVCHDFile::seiDataWithPayload(std::vector<uint8_t>{0x9a, 0x66, 0x4d}));
-}
-
-TEST(AVCHDFile, DamagedStreamsEndAnalysisCleanly) {
-    VORLANE_REQUIRE_TOOL("ffmpeg");
-    test::ScratchFolder folder;
-    const auto whole = writeCameraStream(folder / "whole.MTS");
-    const size_t size = std::filesystem::file_size(whole);
-    for (const size_t cut : {size_t(0), size_t(100), size_t(960), size_t(2000), size / 2}) {
-        SCOPED_TRACE(cut);
-        test::copyPrefix(whole, folder / "cut.MTS", cut);
-        auto file = std::make_shared<AVCHDFile>(folder / "cut.MTS");
-        file->analyzeWithOptions({{kAnalyzeCreateThumbnail, true}});
-        file->setAnalyzingFinished();
-        EXPECT_TRUE(file->hasBeenAnalyzed());
-    }
-    std::string bytes = test::readFile(whole);
-    for (size_t at = 5; at < bytes.size(); at += 13)
-        bytes[at] = char(bytes[at] * 7 + 1);
-    test::writeFile(folder / "garbled.MTS", bytes);
-    auto garbled = std::make_shared<AVCHDFile>(folder / "garbled.MTS");
-    garbled->analyzeWithOptions({{kAnalyzeCreateThumbnail, true}});
-    garbled->metaDescription(1);
 }
 
 }  // namespace

@@ -148,11 +148,9 @@ TEST(MP3File, UnreadableTimecodeTextGivesZero) {
     EXPECT_EQ(timecode->frameRate(), 0.0);
 }
 
+// Word forms the recorder files above do not show.
 TEST(MP3File, FindArgument) {
-    EXPECT_EQ(MP3File::findArgument("TC=", "A TC=01:00:00:00 B"), "01:00:00:00");
-    EXPECT_EQ(MP3File::findArgument("FR=", "FR=25"), "25");
     EXPECT_EQ(MP3File::findArgument("SC=", "SC= x"), "");
-    EXPECT_EQ(MP3File::findArgument("TC=", "no words here "), std::nullopt);
     EXPECT_EQ(MP3File::findArgument("TC=", ""), std::nullopt);
     // Split at single spaces: the word after two spaces is found all the same.
     EXPECT_EQ(MP3File::findArgument("TK=", "a  TK=2"), "2");
@@ -237,10 +235,6 @@ TEST(ID3Tag, Version23WholeTagUnsynchronisationAndExtendedHeader) {
 }
 
 TEST(ID3Tag, DamagedTags) {
-    EXPECT_FALSE(readV2(""));
-    EXPECT_FALSE(readV2("ID3"));
-    EXPECT_FALSE(readV2(std::string("ID3\xff\0\0\0\0\0\0", 10)));    // version byte 0xFF
-    EXPECT_FALSE(readV2(std::string("ID3\x03\0\0\0\0\x80\0", 10)));  // size byte above 0x7F
     // A tag claiming more than the file holds, with a frame cut short: what is whole counts.
     const std::string body = frame24("TIT2", std::string("\x00one", 4)) +
                              frame24("TALB", std::string("\x00two-cut-off", 12));
@@ -254,25 +248,14 @@ TEST(ID3Tag, DamagedTags) {
     const auto future = readV2(id3v2(9, 0, body));
     ASSERT_TRUE(future);
     EXPECT_TRUE(future->textFrames.empty());
-
-    const auto shortFile = bytesOf("TAG short");
-    auto reader = FileReader::fromBuffer(shortFile);
-    EXPECT_FALSE(readID3v1Tag(*reader));
 }
 
-// MP3 files cut inside their tag or their frames, or overwritten, end analysis cleanly.
-TEST(MP3File, DamagedFilesEndAnalysisCleanly) {
+// A tag claiming far more than the file holds still gives the frames it has; a missing file
+// gives nothing. (Files cut inside their tag or frames are seeds of the id3_tags fuzz target.)
+TEST(MP3File, DamagedFilesKeepWhatIsWhole) {
     VORLANE_REQUIRE_TOOL("ffmpeg");
     test::ScratchFolder folder;
     const auto whole = writeMp3(folder, "whole.mp3", {{"album", "TC=01:00:00:00 FR=25"}}, true);
-    const size_t size = std::filesystem::file_size(whole);
-    for (const size_t cut : {size_t(0), size_t(5), size_t(12), size_t(40), size / 2}) {
-        SCOPED_TRACE(cut);
-        test::copyPrefix(whole, folder / "cut.mp3", cut);
-        const auto file = analyzed(folder / "cut.mp3");
-        file->setAnalyzingFinished();
-        EXPECT_TRUE(file->hasBeenAnalyzed());
-    }
     std::string bytes = test::readFile(whole);
     bytes[6] = 0x7f;  // the tag now claims about 260 MB; its frames are still whole
     test::writeFile(folder / "huge.mp3", bytes);

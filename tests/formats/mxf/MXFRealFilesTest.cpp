@@ -1,5 +1,7 @@
-// MXF files written by other people's software, checked against what mediainfo and ffprobe report
-// for them: the sample from the shared test data and files ffmpeg writes here.
+// MXF files written by other people's software (the shared D-10 sample, files ffmpeg writes here),
+// checked against what mediainfo and ffprobe report for them: the file structure, and the start
+// timecode, rate, picture, sound and duration the reader gives; the reader choice and `vorlane
+// scan` on such files; damaged copies of the sample.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,18 +9,29 @@
 #include <cstdio>
 #include <fstream>
 #include <map>
+#include <nlohmann/json.hpp>
 
+#include "TestPaths.h"
+#include "formats/ReaderChoice.h"
 #include "formats/mxf/FFmpegMXFFiles.h"
 #include "formats/mxf/MXFEssenceContainerItems.h"
+#include "formats/mxf/MXFFile.h"
 #include "formats/mxf/MXFFileStructure.h"
 #include "formats/mxf/MXFMediaInfo.h"
 #include "formats/mxf/MXFRandomIndexPack.h"
+#include "media/MediaTrack.h"
+#include "platform/ByteOrder.h"
+#include "platform/DefaultsKeys.h"
 #include "platform/Log.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
 #include "support/TestSupport.h"
+#include "timecode/TCHelper.h"
 
 namespace vorlane {
 namespace {
 
+using nlohmann::json;
 using test::MediaInfoItem;
 
 struct LoadedFile {
@@ -153,11 +166,121 @@ int64_t expectIndexedEditUnitsOnEssence(MXFFileStructure& structure) {
     return checked;
 }
 
+json mediaInfo(const std::filesystem::path& path) {
+    return json::parse(test::runTool({"mediainfo", "--Output=JSON", path.string()}))["media"];
+}
+
+json ffprobe(const std::filesystem::path& path) {
+    return json::parse(test::runTool({"ffprobe", "-v", "error", "-print_format", "json",
+                                      "-show_streams", "-show_format", path.string()}));
+}
+
+std::vector<json> mediaInfoTracks(const json& media, const std::string& type) {
+    std::vector<json> tracks;
+    for (const json& track : media["track"])
+        if (track["@type"] == type) tracks.push_back(track);
+    return tracks;
+}
+
+std::vector<json> ffprobeStreams(const json& probe, const std::string& type) {
+    std::vector<json> streams;
+    for (const json& stream : probe["streams"])
+        if (stream["codec_type"] == type) streams.push_back(stream);
+    return streams;
+}
+
+double number(const json& value) {
+    return value.is_string() ? std::stod(value.get<std::string>()) : value.get<double>();
+}
+
+// The analysed file with every value mediainfo and ffprobe report checked against it.
+std::shared_ptr<MXFFile> expectAgreement(const std::filesystem::path& path) {
+    SCOPED_TRACE(path.filename().string());
+    auto file = MXFFile::initWithURL(path);
+    EXPECT_NE(file, nullptr);
+    if (!file || !file->analyzeMXF()) {
+        ADD_FAILURE() << "not analysed";
+        return file;
+    }
+    const json media = mediaInfo(path);
+    const json probe = ffprobe(path);
+
+    // The material package's start timecode, its exact rate and drop frame.
+    const auto timecode = file->fileTimecode();
+    json material;
+    for (const json& other : mediaInfoTracks(media, "Other"))
+        if (other.value("TimeCode_Settings", "") == "Material Package") material = other;
+    EXPECT_FALSE(material.is_null());
+    EXPECT_NE(timecode, nullptr);
+    if (!timecode || material.is_null()) return file;
+    const std::string text = timecode->timecodeString(TCOptionWrap24h);
+    EXPECT_EQ(text, material["TimeCode_FirstFrame"]);
+    EXPECT_EQ(text, probe["format"]["tags"]["timecode"]);
+    EXPECT_EQ(timecode->dropFrame(), text.find(';') != std::string::npos);
+    EXPECT_DOUBLE_EQ(timecode->frameRate(),
+                     number(material["FrameRate_Num"]) / number(material["FrameRate_Den"]));
+    const std::vector<json> essence = mediaInfoTracks(media, file->hasVideo() ? "Video" : "Audio");
+    if (!essence.empty() && essence[0].contains("Delay")) {
+        // Where the start lies in seconds: the frame count at the exact rate.
+        EXPECT_NEAR(CMTimeGetSeconds(timecode->time()), number(essence[0]["Delay"]), 0.0005);
+    }
+
+    // Pictures: mediainfo shows the displayed size, ffprobe the coded one (the same except for
+    // pictures coded with extra lines, whose coded height mediainfo reports as the original).
+    const std::vector<json> videos = mediaInfoTracks(media, "Video");
+    const std::vector<json> videoStreams = ffprobeStreams(probe, "video");
+    EXPECT_EQ(size_t(file->videoTrackCount()), videos.size());
+    EXPECT_EQ(videoStreams.size(), videos.size());
+    for (size_t i = 0; i < videos.size() && i < size_t(file->videoTrackCount()); ++i) {
+        const auto track = file->videoTracks()[i];
+        EXPECT_EQ(track->videoSize().width, number(videos[i]["Width"]));
+        EXPECT_EQ(track->videoSize().height, number(videos[i]["Height"]));
+        EXPECT_EQ(track->videoSize().width, number(videoStreams[i]["width"]));
+        EXPECT_EQ(number(videoStreams[i]["height"]), videos[i].contains("Height_Original")
+                                                         ? number(videos[i]["Height_Original"])
+                                                         : track->videoSize().height);
+        EXPECT_DOUBLE_EQ(track->videoFrameRate(),
+                         number(videos[i]["FrameRate_Num"]) / number(videos[i]["FrameRate_Den"]));
+        const double frames =
+            CMTimeGetSeconds(track->timeRange().duration) * track->videoFrameRate();
+        EXPECT_NEAR(frames, number(videos[i]["FrameCount"]), 1e-9);
+        EXPECT_NEAR(frames, number(videoStreams[i]["duration_ts"]), 1e-9);
+    }
+
+    // Sound: tracks, channels, rate and depth.
+    const std::vector<json> audios = mediaInfoTracks(media, "Audio");
+    const std::vector<json> audioStreams = ffprobeStreams(probe, "audio");
+    EXPECT_EQ(size_t(file->audioTrackCount()), audios.size());
+    EXPECT_EQ(audioStreams.size(), audios.size());
+    for (size_t i = 0; i < audios.size() && i < size_t(file->audioTrackCount()); ++i) {
+        const auto track = file->audioTracks()[i];
+        EXPECT_EQ(track->audioChannelCount(), number(audios[i]["Channels"]));
+        EXPECT_EQ(track->audioChannelCount(), number(audioStreams[i]["channels"]));
+        EXPECT_EQ(track->audioSampleRate(), number(audios[i]["SamplingRate"]));
+        EXPECT_EQ(track->audioSampleRate(), number(audioStreams[i]["sample_rate"]));
+        EXPECT_EQ(track->audioBitDepth(), number(audios[i]["BitDepth"]));
+        EXPECT_EQ(track->audioBitDepth(), number(audioStreams[i]["bits_per_sample"]));
+    }
+
+    // Duration: ffprobe to the microsecond, mediainfo to the millisecond.
+    const double seconds = CMTimeGetSeconds(file->duration());
+    EXPECT_NEAR(seconds, number(probe["format"]["duration"]), 0.0000005);
+    EXPECT_NEAR(seconds, number(mediaInfoTracks(media, "General")[0]["Duration"]), 0.0005001);
+    return file;
+}
+
 TEST(MXFRealFilesTest, SharedSampleAsMediaInfoAndFFprobeSeeIt) {
     VORLANE_REQUIRE_TESTDATA(testdata);
     VORLANE_REQUIRE_TOOL("mediainfo");
     VORLANE_REQUIRE_TOOL("ffprobe");
     const auto path = testdata / "mxf" / "bmx_d10_sample.mxf";
+    const auto reader = expectAgreement(path);
+    ASSERT_NE(reader, nullptr);
+    EXPECT_EQ(reader->firstVideoTrack()->fourCC(), fourCC("mp2v"));
+    EXPECT_EQ(reader->firstVideoTrack()->videoFieldCount(), 2);
+    EXPECT_EQ(reader->manufacturer(), "FFmpeg");
+    EXPECT_EQ(reader->modelname(), "OP1a Muxer");
+
     LoadedFile file = load(path);
     ASSERT_NE(file.structure, nullptr);
     MXFFileStructure& structure = *file.structure;
@@ -248,11 +371,13 @@ class MXFFFmpegFilesTest : public ::testing::Test {
     void SetUp() override {
         VORLANE_REQUIRE_TOOL("ffmpeg");
         VORLANE_REQUIRE_TOOL("mediainfo");
+        VORLANE_REQUIRE_TOOL("ffprobe");
     }
     static std::filesystem::path path(const std::string& name) { return test::ffmpegMXFFile(name); }
 };
 
 TEST_F(MXFFFmpegFilesTest, OP1aMPEG2WithIndexInBodyPartitions) {
+    expectAgreement(path("op1a_mpeg2.mxf"));
     LoadedFile file = load(path("op1a_mpeg2.mxf"));
     ASSERT_NE(file.structure, nullptr);
     expectStructureAsMediaInfo(path("op1a_mpeg2.mxf"), *file.structure);
@@ -272,6 +397,19 @@ TEST_F(MXFFFmpegFilesTest, OP1aMPEG2WithIndexInBodyPartitions) {
 }
 
 TEST_F(MXFFFmpegFilesTest, DNxHDDropFrameWithIndexInTheHeaderPartition) {
+    const auto dnxhd = expectAgreement(path("dnxhd_2997.mxf"));
+    ASSERT_NE(dnxhd, nullptr);
+    const auto picture = dnxhd->firstVideoTrack();
+    ASSERT_NE(picture, nullptr);
+    EXPECT_EQ(picture->codecName(), "DNxHD");
+    EXPECT_EQ(picture->fourCC(), fourCC("AVdn"));
+    // The compression ID the encoder wrote into each frame's header.
+    const std::string bytes = test::readFile(path("dnxhd_2997.mxf"));
+    const size_t frame = bytes.find(std::string("\x00\x00\x02\x80\x01", 5));
+    ASSERT_NE(frame, std::string::npos);
+    const auto cid = readBE32(reinterpret_cast<const uint8_t*>(bytes.data() + frame + 0x28));
+    EXPECT_EQ(picture->metaData().at(kVideoAvidResolutionID), MetadataValue(int64_t(cid)));
+
     LoadedFile file = load(path("dnxhd_2997.mxf"));
     ASSERT_NE(file.structure, nullptr);
     expectStructureAsMediaInfo(path("dnxhd_2997.mxf"), *file.structure);
@@ -288,8 +426,12 @@ TEST_F(MXFFFmpegFilesTest, DNxHDDropFrameWithIndexInTheHeaderPartition) {
 }
 
 TEST_F(MXFFFmpegFilesTest, OPAtomVideoAndAudio) {
-    for (const char* name : {"atom_video.mxf", "atom_audio.mxf"}) {
+    for (const auto& [name, type] : {std::pair{"atom_video.mxf", MediaTypeVideo},
+                                     std::pair{"atom_audio.mxf", MediaTypeAudio}}) {
         SCOPED_TRACE(name);
+        const auto reader = expectAgreement(path(name));
+        ASSERT_NE(reader, nullptr);
+        EXPECT_EQ(reader->type(), type);
         LoadedFile file = load(path(name));
         ASSERT_NE(file.structure, nullptr);
         expectStructureAsMediaInfo(path(name), *file.structure);
@@ -376,6 +518,52 @@ TEST(MXFMalformedFilesTest, LengthsPastTheEndInsideTheSample) {
     ASSERT_TRUE(links.loadPartitions());
     EXPECT_EQ(links.partitions().size(), 1u);
     Log::setStandardErrorEnabled(true);
+}
+
+TEST(MXFReaderChoiceTest, MXFFilesAreReadByTheOwnReaderWhateverTheImporterSetting) {
+    VORLANE_REQUIRE_TESTDATA(testdata);
+    test::ScratchFolder folder;
+    UserDefaults defaults(folder / "defaults.json");
+    NotificationCenter center;
+    auto pool = MediaPool::create(chooseMediaReader, defaults, center);
+    const auto sample = testdata / "mxf" / "bmx_d10_sample.mxf";
+    EXPECT_TRUE(isSupportedMediaURL(sample));
+    for (int64_t importer : {0, 1, 2}) {
+        defaults.setInteger(importer, DefaultsKey::mxfImporter);
+        defaults.setInteger(2, DefaultsKey::mxfAudioOptions);
+        const MediaReaderChoice choice = chooseMediaReader(sample, *pool);
+        const auto file = std::dynamic_pointer_cast<MXFFile>(choice.file);
+        ASSERT_NE(file, nullptr) << importer;
+        EXPECT_EQ(file->maxAudioTrackCount(), 2);
+        EXPECT_EQ(defaults.integerForKey(DefaultsKey::mxfImporter), importer);
+    }
+}
+
+TEST(MXFScanTest, ScanShowsTheStartTimecode) {
+    VORLANE_REQUIRE_TESTDATA(testdata);
+    test::ScratchFolder config;
+    const auto sample = (testdata / "mxf" / "bmx_d10_sample.mxf").string();
+    const std::vector<std::string> command = {"env",
+                                              "VORLANE_CONFIG_DIR=" + config.path().string(),
+                                              VORLANE_BINARY_DIR "/vorlane",
+                                              "scan",
+                                              "--no-ltc",
+                                              "--quiet"};
+    auto arguments = command;
+    arguments.insert(arguments.end(), {"--json", sample});
+    const json scan = json::parse(test::runTool(arguments));
+    ASSERT_EQ(scan["files"].size(), 1u);
+    const json& entry = scan["files"][0];
+    EXPECT_EQ(entry["container"], "MXF");
+    EXPECT_EQ(entry["mediaType"], "movie");
+    EXPECT_EQ(entry["timecode"]["text"], "23:58:30:00");
+    EXPECT_EQ(entry["timecode"]["frameRate"], 25.0);
+    EXPECT_EQ(entry["timecode"]["dropFrame"], false);
+    EXPECT_EQ(entry["timecode"]["seconds"], 86310.0);
+
+    arguments = command;
+    arguments.push_back(sample);
+    EXPECT_NE(test::runTool(arguments).find("23:58:30:00"), std::string::npos);
 }
 
 }  // namespace

@@ -48,36 +48,6 @@ const std::string kFtyp = atom("ftyp", "qt  " + be32(0) + "qt  ");
 const std::string kMoov = atom("moov", atom("mvhd", std::string(100, '\0')) +
                                            atom("trak", atom("tkhd", std::string(84, '\0'))));
 
-TEST(QtAtomReaderTest, IndexesTopLevelAtoms) {
-    // An atom with a 64-bit size: loaded from 16 bytes past its start.
-    const std::string wide = be32(1) + "wide" + be64(16 + 5) + "12345";
-    auto reader = readerFor(kFtyp + wide + kMoov + atom("free", ""));
-    ASSERT_TRUE(reader);
-    EXPECT_EQ(types(reader->atomHeaders()), "ftyp,wide,moov,free");
-    const auto& h = reader->atomHeaders();
-    EXPECT_EQ(h[1].absoluteFilePosition(), kFtyp.size());
-    EXPECT_TRUE(h[1].hasExtendedSize());
-    EXPECT_EQ(h[1].size(), 21u);
-    EXPECT_EQ(h[2].absoluteFilePosition(), kFtyp.size() + wide.size());
-    const auto loaded = reader->loadAtomForHeader(h[1]);
-    ASSERT_TRUE(loaded);
-    EXPECT_EQ(std::string(loaded->data().begin(), loaded->data().end()), "12345");
-    EXPECT_EQ(reader->atomHeadersWithType(fourCC("moov")).size(), 1u);
-    EXPECT_TRUE(reader->atomHeadersWithType(fourCC("mdat")).empty());
-    EXPECT_FALSE(reader->loadAtomWithType(fourCC("mdat")));
-    // An empty payload loads as nothing.
-    EXPECT_FALSE(reader->loadAtomWithType(fourCC("free")));
-    auto moov = reader->loadAtomWithType(fourCC("moov"));
-    ASSERT_TRUE(moov);
-    EXPECT_EQ(moov->size(), kMoov.size() - 8);
-    EXPECT_EQ(moov->subAtomsWithType(fourCC("trak")).size(), 1u);
-
-    reader->close();
-    reader->close();
-    EXPECT_FALSE(reader->loadAtomWithType(fourCC("moov")));
-    EXPECT_EQ(reader->fileHandle(), nullptr);
-}
-
 TEST(QtAtomReaderTest, SizeClaimsAreNotTrusted) {
     // Size 0: the atom runs to the end of the file and ends the index.
     auto toEnd = readerFor(kFtyp + be32(0) + "mdat" + "payload" + kMoov);
@@ -138,18 +108,6 @@ TEST(QtAtomReaderTest, TreeWalkEndsCleanlyOnDamage) {
     const auto deepTree = deep->atomTree();
     EXPECT_FALSE(deepTree.complete);
     EXPECT_EQ(deepTree.entries.size(), size_t(QtAtomReader::kMaxAtomDepth + 1));
-}
-
-TEST(QtAtomReaderTest, MetaWithAndWithoutVersionAndFlags) {
-    const std::string children = atom("hdlr", std::string(25, '\0')) + atom("ilst", "");
-    Atom quickTime(std::vector<uint8_t>(children.begin(), children.end()), fourCC("meta"));
-    EXPECT_EQ(QtAtomReader::childrenOffset(quickTime), 0u);
-    const std::string full = be32(0) + children;
-    Atom mpeg4(std::vector<uint8_t>(full.begin(), full.end()), fourCC("meta"));
-    EXPECT_EQ(QtAtomReader::childrenOffset(mpeg4), 4u);
-    EXPECT_EQ(mpeg4.subAtomsWithType(0, 4).size(), 2u);
-    Atom mvhd(std::vector<uint8_t>(8, 0), fourCC("mvhd"));
-    EXPECT_FALSE(QtAtomReader::childrenOffset(mvhd));
 }
 
 // The atom tree as `exiftool -v3` shows it, restricted to the children of plain containers
@@ -300,6 +258,12 @@ TEST(QtAtomReaderTest, IndexingALargeFileReadsOnlyHeaders) {
     ASSERT_TRUE(moov);
     EXPECT_EQ(reader->fileHandle()->bytesRead(), indexBytes + moov->size());
     EXPECT_EQ(moov->subAtomsWithType(0).size(), 2u);
+    EXPECT_EQ(reader->atomHeadersWithType(fourCC("moov")).size(), 1u);
+    EXPECT_FALSE(reader->loadAtomWithType(fourCC("wide")));  // an empty payload loads as nothing
+    reader->close();
+    reader->close();
+    EXPECT_FALSE(reader->loadAtomWithType(fourCC("moov")));
+    EXPECT_EQ(reader->fileHandle(), nullptr);
 }
 
 }  // namespace

@@ -430,7 +430,7 @@ TEST(QuicktimeFileTest, CameraMetadataKeys) {
     EXPECT_EQ(originalDate(*file), sys_days(2022y / 1 / 2) + 3h + 4min + 5s);
 }
 
-TEST(QuicktimeFileTest, DamagedMetadataEndsCleanly) {
+TEST(QuicktimeFileTest, DamagedMetadataKeepsWhatIsWhole) {
     VORLANE_REQUIRE_TOOL("ffmpeg");
     LogCapture log;
     test::ScratchFolder folder;
@@ -444,16 +444,7 @@ TEST(QuicktimeFileTest, DamagedMetadataEndsCleanly) {
     EXPECT_EQ(file->manufacturer(), "Canon");
     EXPECT_FALSE(file->modelname());
     EXPECT_TRUE(log.contains("AtomSeekError Index beyond bounds"));
-
-    // Files cut short, and bytes that are no movie at all.
-    const std::string bytes = test::readFile(path);
-    for (const size_t length : {bytes.size() - 30, bytes.size() / 2, size_t(40), size_t(3)}) {
-        test::writeFile(folder / "cut.mov", bytes.substr(0, length));
-        analyzed(folder / "cut.mov");
-    }
-    test::writeFile(folder / "noise.mp4", std::string(5000, '\xA9'));
-    file = analyzed(folder / "noise.mp4");
-    EXPECT_FALSE(file->hasVideo());
+    // Movies cut short and bytes that are no movie are seeds of the quicktime_metadata fuzz target.
 }
 
 // A 4 GiB XAVC S clip whose media data is a hole in a sparse file: the clip's metadata and

@@ -2,12 +2,9 @@
 
 #include "formats/asset/MediaTools.h"
 #include "formats/dng/RawClipFiles.h"
-#include "formats/quicktime/AtomBytes.h"
-#include "formats/quicktime/QtAtomReader.h"
 #include "formats/raw/CRMFile.h"
 #include "platform/ByteOrder.h"
 #include "platform/DateFields.h"
-#include "platform/FileReader.h"
 #include "support/TestSupport.h"
 #include "timecode/TCHelper.h"
 
@@ -62,23 +59,6 @@ TEST(CRMFileTest, AClipGivesGeometryTimingSoundTimecodeAndCameraMetadata) {
     EXPECT_EQ(file->serialnumber(), written.serial);
     EXPECT_EQ(*file->metaDataValue(kOriginalCreationDate)->date(),
               (DateFields{2024, 5, 17, 10, 11, 12}.localDate()));
-}
-
-TEST(CRMFileTest, DamagedMovieAtomsGiveNoTracksAndNoCrash) {
-    // A `vide` track whose header is cut short, and a `uuid` atom without TIFF blocks.
-    using test::atom;
-    using test::be32;
-    const std::string handler = atom("hdlr", be32(0) + be32(0) + "vide");
-    const std::string track = atom(
-        "trak", atom("tkhd", be32(0) + be32(0)) + atom("mdia", atom("mdhd", be32(0)) + handler));
-    const std::string movie = atom("moov", track + atom("uuid", std::string(16, 'u')));
-    const std::string bytes = atom("ftyp", "crx ") + movie;
-    auto reader = QtAtomReader::initWithReader(
-        FileReader::fromBuffer({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}));
-    auto file = std::make_shared<CRMFile>("damaged.crm");
-    EXPECT_TRUE(file->analyzeAtoms(*reader));
-    EXPECT_EQ(file->videoTrackCount(), 0);
-    EXPECT_FALSE(file->modelname());
 }
 
 }  // namespace

@@ -219,25 +219,14 @@ TEST(LtcDecoder, NoTimecodeFromSignalsThatAreNotLtc) {
     }
 }
 
-// Bit n of the mask is set exactly when channel n carries LTC; only the channels asked are read.
-TEST(LtcDecoder, ChannelMaskMarksTheChannelsWithLtc) {
+// Channels the sound lacks are not read. (Which channels carry LTC, and reading only the ones
+// asked, is checked on files in the reader's tests.)
+TEST(LtcDecoder, ChannelsTheSoundLacksAreNotRead) {
     mediagen::LtcOptions options;
-    options.start = {3, 0, 0, 0};
     options.durationSeconds = 1.0;
-    const Samples code = ltc(options).samples;
-    const auto bytes = pcm16(
-        {mediagen::chords(code.size(), 48000, -6.0), code, mediagen::silence(code.size()), code});
     Decoding decoding;
-    decoding.channels = {0, 1, 2, 3};
-    const auto found = decoding.of(bytes, 4);
-    EXPECT_EQ(found.channelMask, 0b1010u);
-    ASSERT_EQ(found.timecodes.size(), 2u);
-    EXPECT_EQ(found.timecodes[0].channel, 1);
-    EXPECT_EQ(found.timecodes[1].channel, 3);
-    decoding.channels = {3};
-    EXPECT_EQ(decoding.of(bytes, 4).channelMask, 0b1000u);
     decoding.channels = {4, 64};
-    EXPECT_TRUE(decoding.of(bytes, 4).timecodes.empty());
+    EXPECT_TRUE(decoding.of(pcm16({ltc(options).samples}), 1).timecodes.empty());
 }
 
 // A rate that is not a usable frame rate abandons the decoding.
