@@ -13,6 +13,7 @@
 #include "SettingsCommand.h"
 #include "SyncCommand.h"
 #include "app/StandardDefaults.h"
+#include "platform/RemovalOnSignal.h"
 #include "platform/UserDefaults.h"
 #include "platform/Version.h"
 
@@ -57,6 +58,8 @@ const std::map<std::string, Command>& commands() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // An interrupted export leaves no temporary file behind.
+    vorlane::RemovalOnSignal::installHandlers();
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     if (arguments.empty()) {
         std::cerr << kUsage;
