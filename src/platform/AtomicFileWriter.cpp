@@ -55,12 +55,15 @@ std::optional<fs::path> replacedPath(const fs::path& destination) {
     return std::nullopt;
 }
 
-// ".NAME.", with NAME cut (at a character boundary) so that the temporary name fits the folder's
-// name limit.
-std::string temporaryPrefix(const std::string& name, const fs::path& folder) {
+// The longest file name the folder takes.
+size_t nameLimit(const fs::path& folder) {
     const long limit = ::pathconf(folder.c_str(), _PC_NAME_MAX);
-    const size_t longest = limit > long(kLongestSuffix) + 8 ? size_t(limit) : NAME_MAX;
-    size_t length = std::min(name.size(), longest - kLongestSuffix - 2);
+    return limit > long(kLongestSuffix) + 8 ? size_t(limit) : NAME_MAX;
+}
+
+// ".NAME.", with NAME cut (at a character boundary) so that the temporary name fits the limit.
+std::string temporaryPrefix(const std::string& name, size_t limit) {
+    size_t length = std::min(name.size(), limit - kLongestSuffix - 2);
     while (length > 1 && length < name.size() && (uint8_t(name[length]) & 0xC0) == 0x80)
         --length;
     return "." + name.substr(0, length) + ".";
@@ -144,14 +147,21 @@ std::unique_ptr<AtomicFileWriter> AtomicFileWriter::create(const fs::path& desti
         failure = "no such folder " + folder.string();
         return nullptr;
     }
-    const std::string prefix = temporaryPrefix(target->filename().string(), folder);
+    const std::string name = target->filename().string();
+    const size_t limit = nameLimit(folder);
+    if (name.size() > limit) {
+        failure = systemErrorText(ENAMETOOLONG);
+        return nullptr;
+    }
+    const std::string prefix = temporaryPrefix(name, limit);
     removeStaleTemporaryFiles(folder, prefix);
     std::random_device random;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string name =
+        const std::string temporaryName =
             prefix + std::to_string(::getpid()) + "-" + std::to_string(random()) + ".part";
         // Listed for removal before it exists, so that no signal can leave it behind.
-        std::unique_ptr<AtomicFileWriter> writer(new AtomicFileWriter(*target, folder / name));
+        std::unique_ptr<AtomicFileWriter> writer(
+            new AtomicFileWriter(*target, folder / temporaryName));
         // 0666 so that a new file gets the same permissions as any new file.
         writer->fd_ =
             ::open(writer->temporaryPath_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
