@@ -78,6 +78,8 @@ int main(int argc, char** argv) {
     if (command == commands().end())
         return vorlane::cli::usageError("unknown command '" + first + "'");
     // The first start of either front end writes the standard settings.
-    vorlane::StandardDefaults::createIfNeeded(vorlane::UserDefaults::standardUserDefaults());
+    vorlane::UserDefaults& defaults = vorlane::UserDefaults::standardUserDefaults();
+    vorlane::StandardDefaults::createIfNeeded(defaults);
+    vorlane::StandardDefaults::applyToStoredValues(defaults);
     return command->second(std::vector<std::string>(arguments.begin() + 1, arguments.end()));
 }
