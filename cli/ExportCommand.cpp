@@ -342,10 +342,9 @@ int runExportCommand(const std::vector<std::string>& arguments) {
     ConsoleExportPanel panel(progress.get(), choices->aaf ? "AAF Export" : "XML Export",
                              toStandardOutput ? std::cerr : std::cout);
     const bool written =
-        choices->aaf ? commands.exportAAF(destination,
-                                          aafOptions(*choices, *input, commands), panel)
-                     : commands.exportXML(destination,
-                                          xmlOptions(*choices, *input, commands, pool), panel);
+        choices->aaf
+            ? commands.exportAAF(destination, aafOptions(*choices, *input, commands), panel)
+            : commands.exportXML(destination, xmlOptions(*choices, *input, commands, pool), panel);
 
     const std::string reason = written ? std::string() : AtomicFileWriter::lastFailure();
     // A log that cannot be written is worth a warning; the document's result is the run's.

@@ -5,6 +5,7 @@
 
 #include "ConsoleProgress.h"
 #include "platform/Log.h"
+#include "platform/Text.h"
 
 namespace vorlane::cli {
 
@@ -45,12 +46,13 @@ bool analyzePaths(ApplicationController& controller, const PathInput& input,
     bool allRead = true;
     for (const auto& skipped : result.skipped) {
         if (!skipped.failed) continue;
-        std::cerr << "vorlane: " << skipped.path.string() << ": " << skipped.reason << "\n";
+        std::cerr << "vorlane: " << printableText(skipped.path.native()) << ": "
+                  << printableText(skipped.reason) << "\n";
         allRead = false;
     }
     for (const auto& file : controller.mediaPool().files()) {
         if (file->type() != MediaTypeUnknown) continue;
-        std::cerr << "vorlane: " << file->sourceURLPath().string()
+        std::cerr << "vorlane: " << printableText(file->sourceURLPath().native())
                   << ": no audio or video could be read\n";
         allRead = false;
     }
