@@ -149,6 +149,61 @@ std::optional<Json> jsonFromValue(const MetadataValue& value) {
         value.storage());
 }
 
+bool appendJson(std::string& out, const MetadataValue& value, int depth);
+
+void appendIndent(std::string& out, int depth) {
+    out.append(size_t(2 * depth), ' ');
+}
+
+// Texts that are not valid UTF-8 are stored with replacement characters.
+void appendJsonText(std::string& out, const std::string& text) {
+    out += Json(text).dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+// A list or dictionary laid out as the file is (two spaces per level), element by element, so
+// that a dictionary of a million keys is written without a second copy of it.
+template <typename Container, typename AppendElement>
+bool appendContainer(std::string& out, const Container& container, const char* brackets, int depth,
+                     AppendElement appendElement) {
+    out += brackets[0];
+    bool first = true;
+    for (const auto& element : container) {
+        out += first ? "\n" : ",\n";
+        first = false;
+        appendIndent(out, depth + 1);
+        if (!appendElement(element)) return false;
+    }
+    if (!first) {
+        out += '\n';
+        appendIndent(out, depth);
+    }
+    out += brackets[1];
+    return true;
+}
+
+bool appendDictionary(std::string& out, const MetadataDictionary& dictionary, int depth) {
+    return appendContainer(out, dictionary, "{}", depth, [&](const auto& entry) {
+        appendJsonText(out, entry.first);
+        out += ": ";
+        return appendJson(out, entry.second, depth + 1);
+    });
+}
+
+// Appends the value in the file's notation; false when the file cannot hold it.
+bool appendJson(std::string& out, const MetadataValue& value, int depth) {
+    if (const MetadataDictionary* dictionary = value.dictionary())
+        return appendDictionary(out, *dictionary, depth);
+    if (const MetadataList* list = value.list()) {
+        return appendContainer(out, *list, "[]", depth, [&](const MetadataValue& element) {
+            return appendJson(out, element, depth + 1);
+        });
+    }
+    const auto json = jsonFromValue(value);
+    if (!json) return false;
+    out += json->dump(-1, ' ', false, Json::error_handler_t::replace);
+    return true;
+}
+
 // The settings file's dictionary, with the keys it gives as null; nothing when the text is not a
 // JSON object of storable values.
 std::optional<MetadataDictionary> settingsOfText(std::string_view text,
@@ -393,10 +448,9 @@ std::optional<MetadataDictionary> UserDefaults::parseSettingsText(std::string_vi
 }
 
 std::optional<std::string> UserDefaults::settingsText(const MetadataDictionary& values) {
-    const auto json = jsonFromValue(MetadataValue(values));
-    if (!json) return std::nullopt;
-    // Texts that are not valid UTF-8 are stored with replacement characters.
-    return json->dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+    std::string text;
+    if (!appendDictionary(text, values, 0)) return std::nullopt;
+    return text + "\n";
 }
 
 UserDefaults::FileContent UserDefaults::readFile() {
