@@ -4,8 +4,11 @@
 #include <memory>
 
 #include "ConsoleProgress.h"
+#include "platform/DefaultsKeys.h"
 #include "platform/Log.h"
 #include "platform/Text.h"
+#include "platform/UserDefaults.h"
+#include "sync/audio/SoundPlacement.h"
 
 namespace vorlane::cli {
 
@@ -14,7 +17,9 @@ std::optional<PathInput> parsePathInput(const std::vector<std::string>& argument
                                         const std::set<std::string>& valueOptions, const char* what,
                                         int& status) {
     std::string error;
-    auto parsed = parseArguments(arguments, flagOptions, valueOptions, error);
+    std::set<std::string> flags = flagOptions;
+    flags.insert("--audio-sync");
+    auto parsed = parseArguments(arguments, flags, valueOptions, error);
     if (!parsed) {
         status = usageError(error);
         return std::nullopt;
@@ -56,6 +61,12 @@ bool analyzePaths(ApplicationController& controller, const PathInput& input,
                   << ": no audio or video could be read\n";
         allRead = false;
     }
+    MediaPool& pool = controller.mediaPool();
+    if (input.arguments.has("--audio-sync") ||
+        pool.userDefaults().boolForKey(DefaultsKey::audioSyncWithoutTimecode))
+        for (const SoundPlacementResult& placed : placeFilesWithoutTimecode(pool.files()))
+            if (!quiet)
+                std::cerr << printableText(placed.file->name()) << ": " << placed.text() << "\n";
     return allRead;
 }
 

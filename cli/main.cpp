@@ -12,6 +12,7 @@
 #include "ScanCommand.h"
 #include "SettingsCommand.h"
 #include "SyncCommand.h"
+#include "VerifyCommand.h"
 #include "app/StandardDefaults.h"
 #include "platform/RemovalOnSignal.h"
 #include "platform/UserDefaults.h"
@@ -30,6 +31,7 @@ constexpr const char* kUsage =
     "              [--algorithm 0-4] [--json] [--quiet]\n"
     "  vorlane sync PATH... [--json] [--master FILE] [--multicam] [--keep-camera-audio]\n"
     "  vorlane map PATH... [--json]\n"
+    "  vorlane verify PATH... [--json] [--quiet]\n"
     "  vorlane export fcpxml|xml -o FILE|- PATH... [--version 1.5|1.6|1.7] [--rate R]\n"
     "              [--drop-frame] [--size WxH] [--interlaced] [--audio-rate HZ]\n"
     "              [--no-synced-clips] [--nested|--linked] [--open] [--log FILE] [--strict]\n"
@@ -41,6 +43,7 @@ constexpr const char* kUsage =
     "Paths may be files or folders; folders are walked recursively.\n"
     "ltc: tracks and channels count from 1; without them all are read; --fps 0 detects.\n"
     "Progress goes to stderr; --quiet silences it.\n"
+    "verify: checks every synced clip by its sound; a clip whose sound disagrees exits 1.\n"
     "Exit status: 0 success, 1 when some input failed, 2 usage error.\n";
 
 using Command = std::function<int(const std::vector<std::string>&)>;
@@ -50,7 +53,7 @@ const std::map<std::string, Command>& commands() {
         {"info", vorlane::cli::runInfoCommand},         {"ltc", vorlane::cli::runLtcCommand},
         {"map", vorlane::cli::runMapCommand},           {"scan", vorlane::cli::runScanCommand},
         {"settings", vorlane::cli::runSettingsCommand}, {"sync", vorlane::cli::runSyncCommand},
-        {"export", vorlane::cli::runExportCommand},
+        {"export", vorlane::cli::runExportCommand},     {"verify", vorlane::cli::runVerifyCommand},
     };
     return table;
 }

@@ -75,6 +75,7 @@ std::vector<SettingDefinition> makeDefinitions() {
         flag(Key::automaticallySetSyncGroups, Settings, true),
         flag(Key::involveFileDate, Settings, false),
         text(Key::fcpxSubRolePrefix, Settings, "Trk"),
+        flag(Key::audioSyncWithoutTimecode, Settings, false),
         // The main window; the two version texts are written at first start as well.
         flag(Key::defaultsWritten, MainWindow, true),
         checkBox(Key::keepOriginalAudio, MainWindow, 1),

@@ -17,6 +17,7 @@ inline constexpr const char* automaticallyApplyAVShift = "automaticallyApplyAVSh
 inline constexpr const char* automaticallySetSyncGroups = "automaticallySetSyncGroups";
 inline constexpr const char* involveFileDate = "involveFileDate";
 inline constexpr const char* fcpxSubRolePrefix = "fcpxSubRolePrefix";
+inline constexpr const char* audioSyncWithoutTimecode = "audioSyncWithoutTimecode";
 
 // The main window.
 inline constexpr const char* defaultsWritten = "defaultsWritten";

@@ -1,9 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "app/TempDirectory.h"
-#include "platform/Log.h"
+#include "support/EnvironmentValue.h"
+#include "support/LogCapture.h"
 #include "support/TestSupport.h"
 
 namespace vorlane {
@@ -13,32 +12,13 @@ using test::readFile;
 using test::ScratchFolder;
 using test::writeFile;
 
-class LogLines {
-  public:
-    LogLines() : id_(Log::addSink([this](const std::string& line) { lines.push_back(line); })) {
-        Log::setStandardErrorEnabled(false);
-    }
-    ~LogLines() {
-        Log::removeSink(id_);
-        Log::setStandardErrorEnabled(true);
-    }
-    std::vector<std::string> lines;
-
-  private:
-    int id_;
-};
-
 TEST(TempDirectoryTest, StandardFolderIsBelowTmpdir) {
-    const char* old = std::getenv("TMPDIR");
-    const std::string saved = old != nullptr ? old : "";
-    ::setenv("TMPDIR", "/var/scratch", 1);
-    EXPECT_EQ(TempDirectory::tempURL(), "/var/scratch/org.vorlane.studio");
-    ::setenv("TMPDIR", "", 1);
+    {
+        test::EnvironmentValue tmpdir("TMPDIR", "/var/scratch");
+        EXPECT_EQ(TempDirectory::tempURL(), "/var/scratch/org.vorlane.studio");
+    }
+    test::EnvironmentValue tmpdir("TMPDIR", "");
     EXPECT_EQ(TempDirectory::tempURL(), "/tmp/org.vorlane.studio");
-    if (old != nullptr)
-        ::setenv("TMPDIR", saved.c_str(), 1);
-    else
-        ::unsetenv("TMPDIR");
 }
 
 TEST(TempDirectoryTest, CreatesAPrivateFolderWithNamedSubFolders) {
@@ -88,7 +68,7 @@ TEST(TempDirectoryTest, RefusesAFolderItCannotCallItsOwn) {
     ScratchFolder scratch;
     std::filesystem::create_directory(scratch / "elsewhere");
     std::filesystem::create_directory_symlink(scratch / "elsewhere", scratch / "link");
-    LogLines log;
+    test::LogCapture log;
     EXPECT_FALSE(TempDirectory::createWithURL(scratch / "link"));
     writeFile(scratch / "file", "");
     EXPECT_FALSE(TempDirectory::createWithURL(scratch / "file"));
@@ -108,9 +88,7 @@ TEST(TempDirectoryTest, CreateDirAtURLAcceptsWhatExists) {
 
 TEST(TempDirectoryTest, RemovesOneFileOfTheStandardFolder) {
     ScratchFolder scratch;
-    const char* old = std::getenv("TMPDIR");
-    const std::string saved = old != nullptr ? old : "";
-    ::setenv("TMPDIR", scratch.path().c_str(), 1);
+    test::EnvironmentValue tmpdir("TMPDIR", scratch.path().c_str());
     const auto temp = TempDirectory::create();
     ASSERT_TRUE(temp);
     EXPECT_EQ(temp->url(), scratch / "org.vorlane.studio");
@@ -121,10 +99,6 @@ TEST(TempDirectoryTest, RemovesOneFileOfTheStandardFolder) {
     TempDirectory::removeTempFileNamed("../other.mov", "CRM");
     EXPECT_FALSE(std::filesystem::exists(folder / "clip.mov"));
     EXPECT_TRUE(std::filesystem::exists(folder / "other.mov"));
-    if (old != nullptr)
-        ::setenv("TMPDIR", saved.c_str(), 1);
-    else
-        ::unsetenv("TMPDIR");
 }
 
 }  // namespace

@@ -59,20 +59,6 @@ class LtcCommandTest : public testing::Test {
     double truth = 0.0;
 };
 
-TEST_F(LtcCommandTest, UsageErrorsExitWithTwo) {
-    for (const std::vector<std::string>& arguments : {std::vector<std::string>{"ltc"},
-                                                      {"ltc", ltcPath(), ltcPath()},
-                                                      {"ltc", ltcPath(), "--ranges", "5"},
-                                                      {"ltc", ltcPath(), "--algorithm", "-1"},
-                                                      {"ltc", ltcPath(), "--track", "0"},
-                                                      {"ltc", ltcPath(), "--channel", "two"},
-                                                      {"ltc", ltcPath(), "--fps", "fast"},
-                                                      {"ltc", ltcPath(), "--offset"},
-                                                      {"ltc", ltcPath(), "--no-ltc"}}) {
-        EXPECT_EQ(vorlane(arguments).exitStatus, 2) << arguments.back();
-    }
-}
-
 TEST_F(LtcCommandTest, PrintsTheAudioTimecodesFound) {
     const auto human = vorlane({"ltc", "--quiet", ltcPath()});
     EXPECT_EQ(human.exitStatus, 0) << human.standardError;

@@ -31,13 +31,6 @@ class ScanCommandTest : public testing::Test {
     ScratchFolder media;
 };
 
-TEST_F(ScanCommandTest, UsageErrorsExitWithTwo) {
-    EXPECT_EQ(vorlane({"scan"}).exitStatus, 2);
-    EXPECT_EQ(vorlane({"scan", "--fast", media.path().string()}).exitStatus, 2);
-    EXPECT_EQ(vorlane({"info"}).exitStatus, 2);
-    EXPECT_EQ(vorlane({"info", "--json", media.path().string()}).exitStatus, 2);
-}
-
 TEST_F(ScanCommandTest, ANamedPathThatCannotBeReadFailsAndSaysWhy) {
     writeFile(media / "notes.txt", "not media");
     const auto missing = (media / "missing.wav").string();

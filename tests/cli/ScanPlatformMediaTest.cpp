@@ -67,7 +67,6 @@ TEST(ScanPlatformMedia, TimecodesAndThumbnails) {
                             std::filesystem::directory_iterator()),
               2);
 
-    EXPECT_EQ(test::runVorlane(config.path(), {"scan", "--thumbnails"}).exitStatus, 2);
     EXPECT_EQ(test::runVorlane(config.path(), {"scan", "--no-thumbnails", "--thumbnails",
                                                pictures.path().string(), media.path().string()})
                   .exitStatus,

@@ -23,14 +23,6 @@ class SyncCommandTest : public testing::Test {
     ScratchFolder media;
 };
 
-TEST_F(SyncCommandTest, UsageErrorsExitWithTwo) {
-    EXPECT_EQ(vorlane({"sync"}).exitStatus, 2);
-    EXPECT_EQ(vorlane({"sync", "--master"}).exitStatus, 2);
-    EXPECT_EQ(vorlane({"sync", "--fast", media.path().string()}).exitStatus, 2);
-    EXPECT_EQ(vorlane({"map"}).exitStatus, 2);
-    EXPECT_EQ(vorlane({"map", "--multicam", media.path().string()}).exitStatus, 2);
-}
-
 TEST_F(SyncCommandTest, AFolderWithoutMediaGivesNoClipsAndAnEmptyMap) {
     writeFile(media / "notes.txt", "shoot notes");
     auto result = vorlane({"sync", "--json", "--quiet", media.path().string()});

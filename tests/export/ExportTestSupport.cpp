@@ -13,79 +13,40 @@
 #include "export/XMLExportOptionsController.h"
 #include "media/MediaTypes.h"
 #include "mediagen/DemoShoot.h"
-#include "platform/ByteOrder.h"
 #include "platform/MainQueue.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Process.h"
 #include "support/TestSupport.h"
+#include "sync/SyncTestFiles.h"
 #include "timecode/TCHelper.h"
 
 namespace vorlane::test {
-namespace {
-
-std::shared_ptr<MediaTrack> addSound(MediaFile& file, uint32_t channels, int64_t samples) {
-    auto track = file.addTrackWithMediaType(MediaTrackTypeAudio, 0);
-    track->setFourCC(fourCC("lpcm"));
-    track->setCodecName("Linear PCM");
-    track->setAudioChannelCount(channels);
-    track->setAudioBitDepth(24);
-    track->setAudioBytesPerFrame(3 * channels);
-    track->setAudioSampleRate(48000);
-    track->setTimeRange({kCMTimeZero, CMTimeMake(samples, 48000)});
-    return track;
-}
-
-}  // namespace
-
 std::shared_ptr<MediaFile> makeCameraFile(const CameraFile& plan) {
-    auto file = std::make_shared<MediaFile>("/shoot/camera/" + plan.name);
-    auto video = file->addTrackWithMediaType(MediaTrackTypeVideo, 0);
-    video->setFourCC(fourCC("avc1"));
-    video->setCodecName("H.264");
-    video->setVideoSize({plan.width, plan.height});
-    video->setVideoFrameRate(plan.rate);
-    const CMTime frame = TCHelper::helperWithFrameRate(plan.rate, false)->frameDuration();
-    const CMTime length = CMTimeMultiply(frame, plan.frames);
-    video->setTimeRange({kCMTimeZero, length});
-    const int64_t samples =
-        CMTimeConvertScale(length, 48000, CMTimeRoundingMethod::RoundTowardZero).value;
-    for (uint32_t track = 0; track < plan.audioTracks; ++track)
-        addSound(*file, 2, samples);
-    if (!plan.timecode.empty()) {
-        auto value = TCHelper::helperWithFrameRate(plan.rate, plan.dropFrame);
-        EXPECT_TRUE(value->setTimecodeString(plan.timecode)) << plan.timecode;
-        value->setType(TCTypeFile);
-        file->addTimecodeTrackWithTCHelper(value);
-    }
-    file->setMetaDataValue(kMaker, "Sony");
-    file->setMetaDataValue(kModel, plan.model);
-    file->setMetaDataValue(kSerialNumber, plan.name);
+    auto file = makeCamera({.name = plan.name,
+                            .timecode = plan.timecode,
+                            .rate = plan.rate,
+                            .dropFrame = plan.dropFrame,
+                            .frames = plan.frames,
+                            .audioTracks = plan.audioTracks,
+                            .width = plan.width,
+                            .height = plan.height,
+                            .model = plan.model,
+                            .serial = plan.name});
     file->setFilesize(1000 + plan.frames);
     return file;
 }
 
 std::shared_ptr<MediaFile> makeRecorderFile(const RecorderFile& plan) {
-    auto file = std::make_shared<MediaFile>("/shoot/sound/" + plan.name);
-    auto track = addSound(*file, plan.channels, plan.samples);
-    track->setAudioChannelMask(plan.timecodeChannels);
-    if (!plan.channelNames.empty()) {
-        MetadataList entries;
-        for (size_t index = 0; index < plan.channelNames.size(); ++index) {
-            MetadataDictionary entry;
-            entry[kAudioInterleaveIndex] = std::to_string(index + 1);
-            entry[kAudioChannelName] = plan.channelNames[index];
-            entries.emplace_back(std::move(entry));
-        }
-        track->metaData()[kAudioChannelList] = entries;
-    }
-    if (plan.startSample >= 0) {
-        auto value = TCHelper::helperWithTime(CMTimeMake(plan.startSample, 48000),
-                                              plan.timecodeRate, plan.dropFrame);
-        value->setType(TCTypeFile);
-        file->addTimecodeTrackWithTCHelper(value);
-    }
-    file->setMetaDataValue(kMaker, "Sound Devices");
-    file->setMetaDataValue(kModel, plan.model);
+    auto file = makeRecorder({.name = plan.name,
+                              .startSample = plan.startSample,
+                              .samples = plan.samples,
+                              .channels = plan.channels,
+                              .timecodeRate = plan.timecodeRate,
+                              .dropFrame = plan.dropFrame,
+                              .timecodeChannels = plan.timecodeChannels,
+                              .channelNames = plan.channelNames,
+                              .model = plan.model,
+                              .serial = ""});
     file->setFileContainerType(MediaFileContainerBWF);
     file->setFilesize(uint64_t(plan.samples) * 3 * plan.channels);
     return file;

@@ -18,17 +18,12 @@ class RecordingDelegate : public ExportProgressDelegate {
     std::vector<double> values;
 };
 
-TEST(MediaExportTest, StartsWithTheProjectDefaultsAndTheStoredAudioChoices) {
+TEST(MediaExportTest, ReadsTheAudioChoicesFromTheStore) {
     ScratchFolder folder;
     UserDefaults defaults(folder / "defaults.json");
     defaults.setBool(true, DefaultsKey::muteAudioTimecode);
     defaults.setInteger(1, DefaultsKey::multicam);
     MediaExport exporter(defaults);
-    EXPECT_EQ(exporter.projectFramerate(), 25.0);
-    EXPECT_FALSE(exporter.projectDropFrame());
-    EXPECT_EQ(exporter.projectVideoWidth(), 1920.0);
-    EXPECT_EQ(exporter.projectVideoHeight(), 1080.0);
-    EXPECT_EQ(exporter.projectAudioSampleRate(), 48000.0);
     EXPECT_TRUE(exporter.muteAudioTimecode());
     EXPECT_TRUE(exporter.multicam());
     EXPECT_FALSE(exporter.keepOriginalAudio());
@@ -82,17 +77,7 @@ TEST(MediaExportTest, PicturesFitIntoTheProjectFrame) {
     EXPECT_EQ(exporter.scaleRatioForSize(4096, 1716), 1920.0 / 4096.0);  // fit by width
 }
 
-TEST(MediaExportTest, VersionAndSettingsTexts) {
-    ScratchFolder folder;
-    UserDefaults defaults(folder / "defaults.json");
-    MediaExport exporter(defaults);
-    ExportLogHeader header;
-    header.applicationVersion = "Vorlane 9.9";
-    header.operatingSystem = "Linux 6.1";
-    header.shortSettings = "metadataHandling:0";
-    exporter.setLogHeader(header);
-    EXPECT_EQ(exporter.vorlaneVersion(), "Vorlane 9.9, Linux 6.1");
-    EXPECT_EQ(exporter.vorlaneSettings(), "metadataHandling:0");
+TEST(MediaExportTest, LogHeaderNamesThisApplication) {
     EXPECT_TRUE(ExportLogHeader::ofThisApplication().applicationVersion.starts_with("Vorlane "));
 }
 

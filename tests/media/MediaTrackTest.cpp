@@ -2,7 +2,7 @@
 
 #include "media/MediaObject.h"
 #include "media/MediaTrack.h"
-#include "platform/Log.h"
+#include "support/LogCapture.h"
 
 namespace vorlane {
 namespace {
@@ -72,33 +72,11 @@ TEST_F(MediaTrackTest, InsertSplitsContentAppendsAtTheEndAndLeadsWithContent) {
     expectSegments(edited->segments(), {{3, 5, g.get(), 7}, {5, 12}, {12, 22, f.get(), 0}});
 }
 
-TEST_F(MediaTrackTest, InsertingAGapWidensGapsAndSplitsContent) {
-    edited->insertTimeRange(span(0, 10), f, at(5));
-    edited->insertEmptyTimeRange(span(3, 5));
-    expectSegments(edited->segments(), {{0, 7}, {7, 17, f.get(), 0}});
-    edited->insertEmptyTimeRange(span(10, 11));
-    edited->insertEmptyTimeRange(span(18, 20));  // at the end: nothing to split
-    expectSegments(edited->segments(),
-                   {{0, 7}, {7, 10, f.get(), 0}, {10, 11}, {11, 18, f.get(), 3}});
-}
-
-TEST_F(MediaTrackTest, RemovingCutsClosesAndMerges) {
+// Edits of edited tracks, gaps, removal and flattening are checked against a reference model in
+// MediaTrackEditModelTest; a file track edits its own segments the same way.
+TEST_F(MediaTrackTest, RemovingFromAFileTrackClosesTheCut) {
     f->removeTimeRange(span(4, 6));
     expectSegments(f->segments(), {{0, 4, f.get(), 0}, {4, 8, f.get(), 6}});
-    edited->insertTimeRange(span(0, 10), f, at(0));
-    edited->insertTimeRange(span(10, 20), g, at(10));
-    edited->removeTimeRange(span(8, 12));
-    expectSegments(edited->segments(), {{0, 8, f.get(), 0}, {8, 16, g.get(), 12}});
-    edited->removeTimeRange(span(5, 30));
-    edited->insertTimeRange(span(40, 45), g, at(5));
-    edited->removeTimeRange(span(5, 7));  // from a segment's start
-    expectSegments(edited->segments(), {{0, 5, f.get(), 0}, {5, 8, g.get(), 42}});
-    edited->insertEmptyTimeRange(span(5, 7));
-    edited->insertTimeRange(span(0, 4), nullptr, at(10));
-    expectSegments(edited->segments(),
-                   {{0, 5, f.get(), 0}, {5, 7}, {7, 10, g.get(), 42}, {10, 14}});
-    edited->removeTimeRange(span(6, 11));  // the gaps on both sides become one
-    expectSegments(edited->segments(), {{0, 5, f.get(), 0}, {5, 9}});
 }
 
 TEST_F(MediaTrackTest, MeaninglessEditsChangeNothing) {
@@ -115,52 +93,9 @@ TEST_F(MediaTrackTest, MeaninglessEditsChangeNothing) {
     EXPECT_EQ(f->segmentForTrackTime(at(10)), nullptr);
 }
 
-TEST_F(MediaTrackTest, RangesAndFreeRanges) {
-    EXPECT_TRUE(CMTimeRangeEqual(edited->timeRange(), kCMTimeRangeZero));
-    EXPECT_TRUE(edited->isTimeRangeFree(span(0, 5)));
-    edited->insertTimeRange(span(0, 4), nullptr, at(0));
-    EXPECT_FALSE(edited->occupiedTimeRange().isValid());
-    edited->insertTimeRange(span(0, 4), f, at(4));
-    edited->insertTimeRange(span(0, 2), nullptr, at(8));
-    EXPECT_TRUE(CMTimeRangeEqual(edited->occupiedTimeRange(), span(4, 8)));
-    EXPECT_TRUE(edited->isTimeRangeFree(span(10, 20)));
-    EXPECT_TRUE(edited->isTimeRangeFree(span(1, 4)));
-    EXPECT_FALSE(edited->isTimeRangeFree(span(3, 5)));
-    EXPECT_FALSE(edited->isTimeRangeFree(span(9, 12)));  // one gap must hold all of it
-}
-
-TEST_F(MediaTrackTest, FlatteningShowsThePiecesOfEditedTracksWhereTheyAreShown) {
-    auto h = fileTrack(10);
-    edited->insertTimeRange(span(0, 10), f, at(0));
-    edited->insertTimeRange(span(0, 10), h, at(10));
-    auto layout = std::make_shared<MediaTrack>(MediaTrackTypeVideo);
-    layout->insertTimeRange(span(5, 15), edited, at(100));
-    expectSegments(layout->segments().back().subSegments(),
-                   {{100, 105, f.get(), 5}, {105, 110, h.get(), 0}});
-    expectSegments(layout->segmentsIncludingSubSegments(),
-                   {{0, 100}, {100, 105, f.get(), 5}, {105, 110, h.get(), 0}});
-    EXPECT_FALSE(edited->segments().front().hasSubSegments());  // a file track shows itself
-    // A piece strictly inside one segment shows exactly that piece.
-    expectSegments(MediaSegment::segmentWithTrack(edited, span(2, 5), span(100, 103)).subSegments(),
-                   {{100, 103, f.get(), 2}});
-    // A single segment that starts late: the parts around it are gaps at their own place.
-    edited->setSegments({MediaSegment::segmentWithTrack(f, span(5, 10), span(3, 8))});
-    const MediaSegment shown = MediaSegment::segmentWithTrack(edited, span(0, 10), span(20, 30));
-    expectSegments(shown.subSegments(), {{20, 23}, {23, 28, f.get(), 5}, {28, 30}});
-    edited->setSegments({});
-    expectSegments(shown.subSegments(), {{20, 30}});
-}
-
-TEST_F(MediaTrackTest, SegmentsReachTheirSourceWeaklyAndDescribeThemselves) {
+TEST_F(MediaTrackTest, SegmentsReachTheirSourceWeakly) {
     const MediaSegment segment =
         MediaSegment::segmentWithTrack(f, span(2, 4), {CMTimeMake(21, 2), at(2)});
-    EXPECT_EQ(segment.description(),
-              "TARGET   10.50 -->   12.50 =    2.00 | SOURCE    2.00 -->    4.00 =    2.00 "
-              "[MediaObject]");
-    EXPECT_EQ(segment.shortDescription(),
-              "S: 2.0000 --> 4.0000 = 2.0000\nT: 10.5000 --> 12.5000 = 2.0000");
-    EXPECT_EQ(MediaSegment::segmentWithTimeRange(span(1, 3)).shortDescription(),
-              "Empty\nT: 1.0000 --> 3.0000 = 2.0000");
     EXPECT_EQ(segment.sourceFile(), nullptr);  // a plain object is no media file
     EXPECT_FALSE(segment.sourceURL().has_value());
     auto orphan = std::make_shared<MediaTrack>(MediaTrackTypeAudio);
@@ -177,26 +112,21 @@ TEST_F(MediaTrackTest, ShowSegmentsWritesOneLinePerSegment) {
     auto segments = edited->segments();
     segments.push_back(MediaSegment::segmentWithTrack(f, span(0, 1), span(5, 7)));
     edited->setSegments(segments);
-    std::vector<std::string> lines;
-    const int sink = Log::addSink([&](const std::string& line) { lines.push_back(line); });
-    Log::setStandardErrorEnabled(false);
+    test::LogCapture log;
     edited->showSegments();
-    Log::setStandardErrorEnabled(true);
-    Log::removeSink(sink);
-    EXPECT_EQ(lines,
-              (std::vector<std::string>{
-                  "#000 TARGET    0.00 -->    2.00 =    2.00 [+++ EMPTY SEGMENT +++]",
-                  "#001 TARGET    2.00 -->    4.00 =    2.00 | SOURCE    0.00 -->    2.00 =    "
-                  "2.00 [MediaObject] ",
-                  "#002 TARGET    5.00 -->    7.00 =    2.00 | SOURCE    0.00 -->    1.00 =    "
-                  "1.00 [MediaObject] "
-                  "+++ prev.EndTime != this.StartTime +++ source.duration != target.duration"}));
+    const std::vector<std::string>& lines = log.lines;
+    // The gap, the content, and the segment that neither follows on nor keeps its length.
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_NE(lines[0].find("EMPTY SEGMENT"), std::string::npos);
+    EXPECT_EQ(lines[1].find("+++"), std::string::npos);
+    EXPECT_NE(lines[2].find("+++ prev.EndTime != this.StartTime +++ source.duration != "
+                            "target.duration"),
+              std::string::npos);
 }
 
 TEST_F(MediaTrackTest, NamesDescriptionsThumbnailsAndChannels) {
     f->setVideoSize({1920, 1080});
     f->setVideoFrameRate(25);
-    EXPECT_EQ(f->description(), "V1 [MediaObject]: 1920x1080 (25.00fps), Length: 10.00 sec");
     auto a1 = file->addTrackWithMediaType(MediaTrackTypeAudio, 0);
     auto a2 = file->addTrackWithMediaType(MediaTrackTypeAudio, 0);
     a1->setAudioChannelCount(2);
@@ -206,7 +136,6 @@ TEST_F(MediaTrackTest, NamesDescriptionsThumbnailsAndChannels) {
     a2->setAudioChannelMask(0b1000);
     a1->setTimeRange(span(0, 3));
     a2->setTimeRange(span(0, 3));
-    EXPECT_EQ(a1->description(), "A1 [MediaObject]: 2 x 24bit,48000.00kHz, Length: 3.00 sec");
     EXPECT_EQ(a2->totalAudioChannelStart(), 2u);
     EXPECT_EQ(f->totalAudioChannelStart(), 0u);  // not an audio track
     auto mixed = composition->addTrackWithMediaType(MediaTrackTypeAudio, 0);

@@ -3,12 +3,12 @@
 #include <unistd.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <thread>
 #include <vector>
 
 #include "platform/Log.h"
 #include "platform/UserDefaults.h"
+#include "support/EnvironmentValue.h"
 #include "support/LogCapture.h"
 #include "support/TestSupport.h"
 
@@ -19,6 +19,7 @@ using test::readFile;
 using test::ScratchFolder;
 using test::writeFile;
 
+using test::EnvironmentValue;
 using test::LogCapture;
 
 std::vector<std::string> folderNames(const std::filesystem::path& folder) {
@@ -256,28 +257,6 @@ TEST(UserDefaultsTest, ManyThreadsReadAndWriteOneStore) {
     for (int t = 0; t < 4; ++t)
         EXPECT_EQ(reloaded.integerForKey("key" + std::to_string(t)), 199);
 }
-
-// Sets an environment variable for the life of the object.
-class EnvironmentValue {
-  public:
-    EnvironmentValue(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        if (value != nullptr)
-            ::setenv(name, value, 1);
-        else
-            ::unsetenv(name);
-    }
-    ~EnvironmentValue() {
-        if (old_)
-            ::setenv(name_, old_->c_str(), 1);
-        else
-            ::unsetenv(name_);
-    }
-
-  private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 TEST(UserDefaultsTest, StandardPathFollowsTheEnvironment) {
     EnvironmentValue home("HOME", "/home/someone");

@@ -91,14 +91,25 @@ class ShootingDayScenarioTest : public testing::Test {
         return names;
     }
 
-    // Day 1, camera A (picture and stereo scratch sound), model FX6.
-    std::shared_ptr<MediaFile> a001 = makeCamera(
-        {.name = "A001.mov", .timecode = "10:00:02:00", .frames = 250, .created = day1(10, 0, 2)});
-    std::shared_ptr<MediaFile> a002 = makeCamera(
-        {.name = "A002.mov", .timecode = "10:01:05:12", .frames = 250, .created = day1(10, 1, 5)});
-    std::shared_ptr<MediaFile> a004 = makeCamera(
-        {.name = "A004.mov", .timecode = "10:02:30:00", .frames = 250, .created = day1(10, 2, 30)});
-    // Camera B, model FX9.
+    // A camera A clip (picture and stereo scratch sound, model FX6) of ten seconds.
+    static std::shared_ptr<MediaFile> cameraA(const char* name, const char* timecode,
+                                              MetadataDate created) {
+        return makeCamera({.name = name, .timecode = timecode, .frames = 250, .created = created});
+    }
+    // A take of the production recorder.
+    static std::shared_ptr<MediaFile> take(const char* name, int64_t startSample, int seconds,
+                                           MetadataDate created, uint32_t channels = 2) {
+        return makeRecorder({.name = name,
+                             .startSample = startSample,
+                             .samples = 48000 * seconds,
+                             .channels = channels,
+                             .created = created});
+    }
+
+    // Day 1: camera A, camera B (model FX9).
+    std::shared_ptr<MediaFile> a001 = cameraA("A001.mov", "10:00:02:00", day1(10, 0, 2));
+    std::shared_ptr<MediaFile> a002 = cameraA("A002.mov", "10:01:05:12", day1(10, 1, 5));
+    std::shared_ptr<MediaFile> a004 = cameraA("A004.mov", "10:02:30:00", day1(10, 2, 30));
     std::shared_ptr<MediaFile> b001 = makeCamera({.name = "B001.mov",
                                                   .timecode = "10:00:03:10",
                                                   .frames = 250,
@@ -106,29 +117,14 @@ class ShootingDayScenarioTest : public testing::Test {
                                                   .serial = "200",
                                                   .created = day1(10, 0, 3)});
     // The production recorder: poly takes and one take as three mono files.
-    std::shared_ptr<MediaFile> t01 = makeRecorder({.name = "T01.wav",
-                                                   .startSample = samplesAt(10, 0, 0),
-                                                   .samples = 48000 * 12,
-                                                   .created = day1(10, 0, 0)});
-    std::shared_ptr<MediaFile> t02 = makeRecorder({.name = "T02.wav",
-                                                   .startSample = samplesAt(10, 1, 3) + 7,
-                                                   .samples = 48000 * 12,
-                                                   .created = day1(10, 1, 3)});
-    std::shared_ptr<MediaFile> sc14_1 = makeRecorder({.name = "SC14_1.wav",
-                                                      .startSample = samplesAt(10, 2, 28),
-                                                      .samples = 48000 * 12,
-                                                      .channels = 1,
-                                                      .created = day1(10, 2, 28)});
-    std::shared_ptr<MediaFile> sc14_2 = makeRecorder({.name = "SC14_2.wav",
-                                                      .startSample = samplesAt(10, 2, 28),
-                                                      .samples = 48000 * 12,
-                                                      .channels = 1,
-                                                      .created = day1(10, 2, 28)});
-    std::shared_ptr<MediaFile> sc14_3 = makeRecorder({.name = "SC14_3.wav",
-                                                      .startSample = samplesAt(10, 2, 28),
-                                                      .samples = 48000 * 12,
-                                                      .channels = 1,
-                                                      .created = day1(10, 2, 28)});
+    std::shared_ptr<MediaFile> t01 = take("T01.wav", samplesAt(10, 0, 0), 12, day1(10, 0, 0));
+    std::shared_ptr<MediaFile> t02 = take("T02.wav", samplesAt(10, 1, 3) + 7, 12, day1(10, 1, 3));
+    std::shared_ptr<MediaFile> sc14_1 =
+        take("SC14_1.wav", samplesAt(10, 2, 28), 12, day1(10, 2, 28), 1);
+    std::shared_ptr<MediaFile> sc14_2 =
+        take("SC14_2.wav", samplesAt(10, 2, 28), 12, day1(10, 2, 28), 1);
+    std::shared_ptr<MediaFile> sc14_3 =
+        take("SC14_3.wav", samplesAt(10, 2, 28), 12, day1(10, 2, 28), 1);
     // A second recorder whose clock repeats the first take's timecode: one take recorded two
     // hours after camera A's first clip, one two hours and a second after it.
     std::shared_ptr<MediaFile> t51 = makeRecorder({.name = "T51.wav",
@@ -151,12 +147,8 @@ class ShootingDayScenarioTest : public testing::Test {
                                                      .serial = "P1",
                                                      .created = day1(14, 3, 7)});
     // Day 2 at the same timecodes.
-    std::shared_ptr<MediaFile> a010 = makeCamera(
-        {.name = "A010.mov", .timecode = "10:00:02:00", .frames = 250, .created = day2(10, 0, 2)});
-    std::shared_ptr<MediaFile> t100 = makeRecorder({.name = "T100.wav",
-                                                    .startSample = samplesAt(10, 0, 0) + 1,
-                                                    .samples = 48000 * 12,
-                                                    .created = day2(10, 0, 0)});
+    std::shared_ptr<MediaFile> a010 = cameraA("A010.mov", "10:00:02:00", day2(10, 0, 2));
+    std::shared_ptr<MediaFile> t100 = take("T100.wav", samplesAt(10, 0, 0) + 1, 12, day2(10, 0, 0));
 
     std::vector<std::shared_ptr<MediaFile>> files;
     std::shared_ptr<MediaPool> pool;

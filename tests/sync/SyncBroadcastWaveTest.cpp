@@ -3,11 +3,11 @@
 // with in-memory camera files. Every placement must equal the difference of the start times to
 // the sample.
 #include <gtest/gtest.h>
-#include <sndfile.h>
 
 #include "formats/wave/BWFFile.h"
 #include "mediagen/BroadcastWave.h"
 #include "mediagen/Signals.h"
+#include "support/Sndfile.h"
 #include "support/TestSupport.h"
 #include "sync/MediaSyncComposition.h"
 #include "sync/SyncTestFiles.h"
@@ -32,15 +32,9 @@ const MediaSegment* materialOf(const MediaComposition& clip, const MediaFile& fi
 
 // The bext TimeReference as libsndfile reads it.
 int64_t timeReferenceOf(const std::filesystem::path& path) {
-    SF_INFO info{};
-    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-    EXPECT_TRUE(file) << path;
-    if (!file) return -1;
-    SF_BROADCAST_INFO bext{};
-    const bool found = sf_command(file, SFC_GET_BROADCAST_INFO, &bext, sizeof bext) == SF_TRUE;
-    sf_close(file);
-    EXPECT_TRUE(found) << path;
-    return (int64_t(bext.time_reference_high) << 32) | int64_t(bext.time_reference_low);
+    const auto view = test::readWithSndfile(path);
+    EXPECT_TRUE(view && view->timeReference) << path;
+    return view && view->timeReference ? int64_t(*view->timeReference) : -1;
 }
 
 mediagen::RecorderTakeFacts writeTake(const std::filesystem::path& path, mediagen::Timecode start,

@@ -55,7 +55,7 @@ std::shared_ptr<MediaFile> makeCamera(const CameraPlan& plan) {
     auto video = file->addTrackWithMediaType(MediaTrackTypeVideo, 0);
     video->setFourCC(fourCC("avc1"));
     video->setCodecName("H.264");
-    video->setVideoSize({1920, 1080});
+    video->setVideoSize({plan.width, plan.height});
     video->setVideoFrameRate(plan.rate);
     const CMTime frame = TCHelper::helperWithFrameRate(plan.rate, false)->frameDuration();
     video->setTimeRange({kCMTimeZero, CMTimeMultiply(frame, plan.frames)});
@@ -67,7 +67,7 @@ std::shared_ptr<MediaFile> makeCamera(const CameraPlan& plan) {
     for (uint32_t track = 0; track < plan.audioTracks; ++track)
         addSoundTrack(*file, 2, 48000, samples);
     if (!plan.timecode.empty())
-        file->addTimecodeTrackWithTCHelper(fileTimecode(plan.timecode, plan.rate));
+        file->addTimecodeTrackWithTCHelper(fileTimecode(plan.timecode, plan.rate, plan.dropFrame));
     file->setMetaDataValue(kMaker, "Sony");
     file->setMetaDataValue(kModel, plan.model);
     file->setMetaDataValue(kSerialNumber, plan.serial);
@@ -77,17 +77,26 @@ std::shared_ptr<MediaFile> makeCamera(const CameraPlan& plan) {
 
 std::shared_ptr<MediaFile> makeRecorder(const RecorderPlan& plan) {
     auto file = std::make_shared<MediaFile>("/shoot/sound/" + plan.name);
-    for (uint32_t track = 0; track < plan.tracks; ++track)
-        addSoundTrack(*file, plan.channels, plan.sampleRate, plan.samples);
+    for (uint32_t track = 0; track < plan.tracks; ++track) {
+        auto sound = addSoundTrack(*file, plan.channels, plan.sampleRate, plan.samples);
+        sound->setAudioChannelMask(plan.timecodeChannels);
+        MetadataList entries;
+        for (size_t index = 0; index < plan.channelNames.size(); ++index) {
+            entries.emplace_back(
+                MetadataDictionary{{kAudioInterleaveIndex, std::to_string(index + 1)},
+                                   {kAudioChannelName, plan.channelNames[index]}});
+        }
+        if (!entries.empty()) sound->metaData()[kAudioChannelList] = entries;
+    }
     if (plan.startSample >= 0) {
         auto value = TCHelper::helperWithTime(CMTimeMake(plan.startSample, plan.sampleRate),
-                                              plan.timecodeRate, false);
+                                              plan.timecodeRate, plan.dropFrame);
         value->setType(TCTypeFile);
         file->addTimecodeTrackWithTCHelper(value);
     }
     file->setMetaDataValue(kMaker, "Sound Devices");
     file->setMetaDataValue(kModel, plan.model);
-    file->setMetaDataValue(kSerialNumber, plan.serial);
+    if (!plan.serial.empty()) file->setMetaDataValue(kSerialNumber, plan.serial);
     if (plan.created) file->setMetaDataValue(kFileCreationDate, *plan.created);
     return file;
 }

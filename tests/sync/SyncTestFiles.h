@@ -1,5 +1,5 @@
-// In-memory media files for the sync tests: cameras and sound recorders with tracks, timecodes,
-// creation dates and device metadata, and pool snapshots made from them.
+// In-memory media files for the sync and export tests: cameras and sound recorders with tracks,
+// timecodes, creation dates and device metadata, and pool snapshots made from them.
 #pragma once
 
 #include <memory>
@@ -26,9 +26,12 @@ struct CameraPlan {
     std::string name = "A001C001.mov";
     std::string timecode = "10:00:00:00";  // empty: no timecode
     double rate = 25.0;
+    bool dropFrame = false;
     int64_t frames = 1500;      // picture length in frames
     uint32_t audioTracks = 1;   // camera sound tracks (2 channels, 48 kHz, 24 bit)
     int64_t audioSamples = -1;  // length of each sound track; -1: as long as the picture
+    double width = 1920;
+    double height = 1080;
     std::string model = "FX6";
     std::string serial = "100";
     std::optional<MetadataDate> created = std::nullopt;
@@ -45,8 +48,11 @@ struct RecorderPlan {
     uint32_t channels = 2;
     uint32_t tracks = 1;
     double timecodeRate = 25.0;
+    bool dropFrame = false;
+    uint64_t timecodeChannels = 0;               // channel mask of channels carrying LTC
+    std::vector<std::string> channelNames = {};  // recorder's names per channel (iXML)
     std::string model = "MixPre";
-    std::string serial = "R1";
+    std::string serial = "R1";  // empty: none
     std::optional<MetadataDate> created = std::nullopt;
 };
 std::shared_ptr<MediaFile> makeRecorder(const RecorderPlan& plan);

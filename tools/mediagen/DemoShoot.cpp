@@ -19,7 +19,7 @@ namespace {
 constexpr int sampleRate = demoShootSampleRate;
 constexpr uint32_t userBits = 0x17052400;  // the shooting date, as recorders often set them
 constexpr const char* shootDate = "2024-05-17";
-constexpr const char* markerText = "Vorlane demo shoot, layout 1\n";
+constexpr const char* markerText = "Vorlane demo shoot, layout 2\n";
 constexpr Rate rate = demoShootRate;
 
 int64_t firstSample(const DemoFile& file) {
@@ -34,8 +34,9 @@ size_t sampleCount(const DemoFile& file) {
     return size_t(file.seconds) * sampleRate;
 }
 
-// What a microphone at the set hears: music, hand claps and its own hiss. All recordings of a
-// moment share the music and the claps, sample for sample.
+// What a microphone at the set hears: music, hand claps, the room and its own hiss. All
+// recordings of a moment share the music, the claps and the room, sample for sample (the room's
+// sound lets the music, which repeats, be matched by sound).
 Samples sceneSound(const DemoShoot& shoot, const DemoFile& file, double gainDb, uint32_t seed) {
     const int64_t first = firstSample(file);
     const size_t count = sampleCount(file);
@@ -46,6 +47,7 @@ Samples sceneSound(const DemoShoot& shoot, const DemoFile& file, double gainDb, 
         // A 2 ms pulse: a sharp leading edge exactly on the clap's frame.
         mixInto(sound, click(96, 0, -3.0 + gainDb, 96), size_t(at));
     }
+    mixInto(sound, ambience(count, -30.0 + gainDb, first), 0);
     mixInto(sound, whiteNoise(-66.0 + gainDb, count, seed), 0);
     return sound;
 }

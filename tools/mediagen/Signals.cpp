@@ -44,6 +44,21 @@ Samples whiteNoise(double rmsLevelDbfs, size_t count, uint32_t seed) {
     return samples;
 }
 
+Samples ambience(size_t count, double rmsLevelDbfs, int64_t firstSample) {
+    const double amplitude = gainOfDbfs(rmsLevelDbfs) * std::sqrt(3.0);
+    Samples samples(count);
+    for (size_t i = 0; i < count; ++i) {
+        // SplitMix64 of the clock: independent uniform values, the same for the same moment.
+        uint64_t state = uint64_t(firstSample + int64_t(i)) * 0x9E3779B97F4A7C15ull;
+        state = (state ^ (state >> 30)) * 0xBF58476D1CE4E5B9ull;
+        state = (state ^ (state >> 27)) * 0x94D049BB133111EBull;
+        state ^= state >> 31;
+        const double unit = double(state >> 11) / double(1ull << 53);  // [0, 1)
+        samples[i] = float(amplitude * (2.0 * unit - 1.0));
+    }
+    return samples;
+}
+
 Samples click(size_t count, size_t position, double peakDbfs, size_t width) {
     Samples samples(count, 0.0f);
     const float value = float(gainOfDbfs(peakDbfs));

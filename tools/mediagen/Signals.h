@@ -28,6 +28,9 @@ Samples click(size_t count, size_t position, double peakDbfs, size_t width = 1);
 // seconds. `firstSample` is the position of sample 0 on a running clock (samples since
 // midnight, say), so two recordings of the same moment hold the same music.
 Samples chords(size_t count, int sampleRate, double peakDbfs, int64_t firstSample = 0);
+// Room sound: white noise with its RMS level at `rmsLevelDbfs` that is a function of the running
+// clock (sample `firstSample` on), so two recordings of the same moment hold the same room sound.
+Samples ambience(size_t count, double rmsLevelDbfs, int64_t firstSample);
 
 // Adds `source` × `gain` into `target` from sample `at` on; what lies past the end is dropped.
 void mixInto(Samples& target, const Samples& source, size_t at, double gain = 1.0);

@@ -9,6 +9,7 @@
 #include "formats/asset/MediaTools.h"
 #include "platform/FileReader.h"
 #include "support/TestSupport.h"
+#include "support/Words.h"
 #include "timecode/TCHelper.h"
 
 namespace vorlane {
@@ -115,35 +116,12 @@ TEST(AVCHDFile, TagsOutsideTheDataAndTimecodesThatAreNoDigits) {
 // put into the H.264 stream.
 std::filesystem::path writeCameraStream(const std::filesystem::path& path) {
     const std::string mdpm = std::string("MDPM") + "\x02\x13\x05\x04\x03\x02\xe0\x01\x08\x01\x01";
-    test::runTool({"ffmpeg",
-                   "-v",
-                   "error",
-                   "-y",
-                   "-f",
-                   "lavfi",
-                   "-i",
-                   "testsrc2=size=320x180:rate=25",
-                   "-f",
-                   "lavfi",
-                   "-i",
-                   "sine=frequency=440:sample_rate=48000",
-                   "-t",
-                   "1",
-                   "-c:v",
-                   "libx264",
-                   "-bsf:v",
-                   "h264_metadata=sei_user_data=17ee8c60-f84d-11d9-8cd6-0800200c9a66+" + mdpm,
-                   "-c:a",
-                   "ac3",
-                   "-f",
-                   "mpegts",
-                   "-mpegts_m2ts_mode",
-                   "1",
-                   "-streamid",
-                   "0:0x1011",
-                   "-streamid",
-                   "1:0x1100",
-                   path.string()});
+    test::runTool(
+        test::words("ffmpeg -v error -y -f lavfi -i testsrc2=size=320x180:rate=25 -f lavfi -i "
+                    "sine=frequency=440:sample_rate=48000 -t 1 -c:v libx264 -c:a ac3 -f mpegts "
+                    "-mpegts_m2ts_mode 1 -streamid 0:0x1011 -streamid 1:0x1100 -bsf:v",
+                    {"h264_metadata=sei_user_data=17ee8c60-f84d-11d9-8cd6-0800200c9a66+" + mdpm,
+                     path.string()}));
     return path;
 }
 

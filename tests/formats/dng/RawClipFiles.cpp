@@ -1,7 +1,6 @@
 #include "formats/dng/RawClipFiles.h"
 
 #include <gtest/gtest.h>
-#include <sndfile.h>
 #include <tiffio.h>
 #include <unistd.h>
 
@@ -10,7 +9,9 @@
 #include <vector>
 
 #include "formats/quicktime/AtomBytes.h"
+#include "support/Sndfile.h"
 #include "support/TestSupport.h"
+#include "support/Words.h"
 
 namespace vorlane::test {
 namespace {
@@ -110,28 +111,13 @@ void writeCinemaDNGClip(const std::filesystem::path& folder, const std::string& 
 void writeCameraWave(const std::filesystem::path& path, const mediagen::Timecode& start,
                      const mediagen::Rate& rate, double seconds, const std::string& scene,
                      const std::string& take) {
-    const auto timeReference = uint64_t(mediagen::samplesSinceMidnight(start, rate, 48000));
-    SF_INFO info{};
-    info.samplerate = 48000;
-    info.channels = 2;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_24;
-    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-    ASSERT_TRUE(file) << sf_strerror(nullptr);
-    SF_BROADCAST_INFO bext{};
-    std::strncpy(bext.originator, "libsndfile", sizeof bext.originator);
     std::string description = "sSPEED=" + rate.speedText() + "\r\n";
     if (!scene.empty()) description += "sSCENE=" + scene + "\r\n";
     if (!take.empty()) description += "sTAKE=" + take + "\r\n";
-    std::strncpy(bext.description, description.c_str(), sizeof bext.description - 1);
-    bext.time_reference_low = uint32_t(timeReference);
-    bext.time_reference_high = uint32_t(timeReference >> 32);
-    EXPECT_EQ(sf_command(file, SFC_SET_BROADCAST_INFO, &bext, sizeof bext), SF_TRUE);
-    const auto frames = sf_count_t(seconds * 48000);
-    std::vector<int> samples(size_t(frames * 2));
-    for (size_t i = 0; i < samples.size(); ++i)
-        samples[i] = int((i * 2654435761u) & 0x7FFFFF00u) - 0x40000000;
-    EXPECT_EQ(sf_writef_int(file, samples.data(), frames), frames);
-    sf_close(file);
+    test::writeWithSndfile(
+        path, {.frames = int64_t(seconds * 48000),
+               .timeReference = uint64_t(mediagen::samplesSinceMidnight(start, rate, 48000)),
+               .description = description});
 }
 
 std::string tiffBlockWithTexts(const std::vector<std::pair<uint16_t, std::string>>& texts) {
@@ -161,20 +147,13 @@ std::string tiffBlockWithTexts(const std::vector<std::pair<uint16_t, std::string
 
 void writeCanonRawClip(const std::filesystem::path& path, const CanonRawClip& clip) {
     const std::filesystem::path movie = path.string() + ".mov";
-    runTool({"ffmpeg",      "-v",
-             "error",       "-y",
-             "-f",          "lavfi",
-             "-i",          "testsrc=size=1920x1080:rate=24000/1001",
-             "-f",          "lavfi",
-             "-i",          "sine=frequency=440:sample_rate=48000",
-             "-frames:v",   std::to_string(clip.frames),
-             "-t",          std::to_string(clip.frames * 1001.0 / 24000),
-             "-ac",         "2",
-             "-c:v",        "mjpeg",
-             "-q:v",        "31",
-             "-c:a",        "pcm_s24le",
-             "-timecode",   clip.timecode,
-             movie.string()});
+    runTool(
+        words("ffmpeg -v error -y -f lavfi -i testsrc=size=1920x1080:rate=24000/1001 -f lavfi "
+              "-i sine=frequency=440:sample_rate=48000 -ac 2 -c:v mjpeg -q:v 31 -c:a "
+              "pcm_s24le",
+              {"-frames:v", std::to_string(clip.frames), "-t",
+               std::to_string(clip.frames * 1001.0 / 24000), "-timecode", clip.timecode,
+               movie.string()}));
     std::string bytes = readFile(movie);
     std::filesystem::remove(movie);
     // Each picture sample entry (`jpeg`, 16 bytes after its `stsd` type) becomes `CRAW`.

@@ -68,13 +68,5 @@ TEST(MXFIdentifierTest, CellsOutsideTheIdentifierAreZeroAndReadOnly) {
               "06.0E.00.00.00.00.00.00.00.00.00.00.00.00.00.00");
 }
 
-TEST(MXFIdentifierTest, KindNames) {
-    const uint8_t bytes[2] = {1, 2};
-    EXPECT_EQ(MXFIdentifier(bytes, MXFIdentifierTypeUMID).description(), "UMID:01.02");
-    EXPECT_EQ(MXFIdentifier(bytes, MXFIdentifierTypeStrongRef).typeString(), "StrongRef");
-    EXPECT_EQ(MXFIdentifier(bytes, MXFIdentifierType(9)).typeString(), "?ID");
-    EXPECT_EQ(MXFIdentifier(bytes, MXFIdentifierType(-1)).typeString(), "?ID");
-}
-
 }  // namespace
 }  // namespace vorlane

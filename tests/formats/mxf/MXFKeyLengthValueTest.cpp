@@ -54,6 +54,7 @@ TEST(MXFKeyLengthValueTest, ReadsAndSeeksPastTheValueRaiseTheNamedErrors) {
     EXPECT_EQ(errorName([&] { klv.rawBytesOfLength(UINT64_MAX); }), "MXFSeekCheck");
     try {
         klv.seekRelativeCheck(4);
+        FAIL() << "a check past the end raises";
     } catch (const MXFError& error) {
         EXPECT_EQ(error.reason(), "Index with Offset would be beyond bounds");
     }
@@ -107,25 +108,11 @@ TEST(MXFKeyLengthValueTest, TimestampsBecomeDatesAndImpossibleOnesNoValue) {
     EXPECT_TRUE(klv.reachedEnd());
 }
 
-TEST(MXFKeyLengthValueTest, TextVersionsAndPixelLayouts) {
+TEST(MXFKeyLengthValueTest, TextStopsAtItsTerminator) {
     // "Ab" + U+1F3AC (a surrogate pair) + NUL + junk.
     auto text = item({0x00, 'A', 0x00, 'b', 0xD8, 0x3C, 0xDF, 0xAC, 0x00, 0x00, 0x00, 'x'});
     EXPECT_EQ(text.utf16StringWithLength(12), "Ab\xF0\x9F\x8E\xAC");
     EXPECT_TRUE(text.reachedEnd());
-
-    auto versions = item({0, 1, 0, 2, 0, 3, 0, 4, 0, 5,  // 10 bytes: release uint16
-                          0, 1, 0, 2, 0, 3, 0, 4, 7,     // 9 bytes: release uint8
-                          0, 1, 0, 2, 0, 3, 0, 4,        // 8 bytes: no release
-                          9, 9, 9});
-    EXPECT_EQ(versions.versionWithLength(10), "Major: 1, Minor: 2, Patch: 3, Build: 4, Release: 5");
-    EXPECT_EQ(versions.versionWithLength(9), "Major: 1, Minor: 2, Patch: 3, Build: 4, Release: 7");
-    EXPECT_EQ(versions.versionWithLength(8), "Major: 1, Minor: 2, Patch: 3, Build: 4, Release: 0");
-    EXPECT_EQ(versions.versionWithLength(3), "???");
-    EXPECT_TRUE(versions.reachedEnd());
-
-    auto layouts =
-        item({'R', 8, 'G', 8, 'B', 8, 'A' + 128, 253, 'F', 254, 'D', 255, 'X', 40, 0, 0});
-    EXPECT_EQ(layouts.rgbaLayout(), "R8G8B8A_f16F_f32D_f64X_???");
 }
 
 TEST(MXFKeyLengthValueTest, BatchesAreCheckedBeforeAnythingIsAllocated) {
@@ -167,21 +154,11 @@ TEST(MXFKeyLengthValueTest, DesignatorsAndDescriptions) {
               "Groups (Sets and Packs)/LocalSets, Structure 0x01");
     EXPECT_EQ(item({}, "06.0E.2B.34.01.02.01.01.0D.01.03.01.15.01.05.01").designatorString(),
               "Dictionaries/Essence, Structure 0x01");
-    EXPECT_EQ(item({}, "06.0E.2B.34.03.02.01.01.00.00.00.00.00.00.00.00").designatorString(),
-              "WrappersAndContainers/Complex, Structure 0x01");
-    EXPECT_EQ(item({}, "06.0E.2B.34.04.01.01.01.00.00.00.00.00.00.00.00").designatorString(),
-              "Labels, Structure 0x01");
-    EXPECT_EQ(item({}, "06.0E.2B.34.01.09.02.01.00.00.00.00.00.00.00.00").designatorString(),
-              "Dictionaries/???, Structure 0x02");
     EXPECT_EQ(item({}, "06.0E.2B.34.07.09.03.01.00.00.00.00.00.00.00.00").designatorString(),
               "unkown, Structure 0x03");
 
-    auto klv = item({1, 2, 3}, "06.0E.2B.34.05.01.01.01.00.00.00.00.00.00.00.00");
-    klv.setFilePosition(4096);
-    EXPECT_EQ(klv.description(),
-              "Pos: 4096, Key:06.0E.2B.34.05.01.01.01.00.00.00.00.00.00.00.00 [unkown, Private, "
-              "Structure 0x01] Length: 23 ");
-    EXPECT_TRUE(MXFKeyLengthValue::conformsToIdentifier(klv.identifier()));
+    EXPECT_TRUE(MXFKeyLengthValue::conformsToIdentifier(
+        item({}, "06.0E.2B.34.05.01.01.01.00.00.00.00.00.00.00.00").identifier()));
     EXPECT_TRUE(MXFFiller::conformsToIdentifier(MXFIdentifier::keyIdentifierWithStringID(
         "06.0E.2B.34.01.01.01.01.03.01.02.10.01.00.00.00")));
 }

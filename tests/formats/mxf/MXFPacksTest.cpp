@@ -58,11 +58,6 @@ TEST(MXFPacksTest, PartitionPackFieldsAndTexts) {
               "06.0E.2B.34.04.01.01.01.0D.01.03.01.02.06.03.00");
     EXPECT_EQ(pack.klvData(), nullptr);  // released once parsed
     EXPECT_EQ(pack.operationalPatternString(), "OP-1a");
-    EXPECT_EQ(pack.type(), "Partition Pack : Body Partition (Closed and Complete)");
-    EXPECT_EQ(pack.description(),
-              "Partition Pack : Body Partition (Closed and Complete) Pos: 0, OP-1a, This=5120, "
-              "Previous=512, Footer=554496, Header=4608, IndexByte=256, BodyOffset=1936896, "
-              "KAG=512 , Length: 120");
 
     const MXFPartitionPack atom(
         key(test::partitionKey(2, 1)),

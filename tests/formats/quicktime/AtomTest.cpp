@@ -83,6 +83,7 @@ TEST(AtomTest, CursorAndReaders) {
     EXPECT_THROW(atom.seekRelative(INT64_MAX), AtomSeekError);
     try {
         atom.seekAbsolute(100);
+        FAIL() << "a seek past the end raises";
     } catch (const AtomSeekError& error) {
         EXPECT_STREQ(error.what(), "Index beyond bounds");
     }

@@ -221,38 +221,19 @@ TEST(QtMetadataReaderTest, ExiftoolTestMovie) {
     auto reader = QtAtomReader::initWithURL(movie);
     ASSERT_TRUE(reader);
     const auto items = QtMetadataReader(*reader).metadataItems();
-    EXPECT_EQ(text(items, "com.apple.quicktime.album"), facts["Keys:Album"]);
-    EXPECT_EQ(text(items, "com.apple.quicktime.artist"), facts["Keys:Artist"]);
-    EXPECT_EQ(text(items, "com.apple.quicktime.comment"), facts["Keys:Comment"]);
-    EXPECT_EQ(text(items,
-                   "\xC2\xA9"
-                   "alb"),
-              facts["UserData:Album"]);
-    EXPECT_EQ(text(items,
-                   "\xC2\xA9"
-                   "ART"),
-              facts["UserData:Artist"]);
-    EXPECT_EQ(text(items,
-                   "\xC2\xA9"
-                   "com"),
-              facts["UserData:Composer"]);
-    EXPECT_EQ(text(items,
-                   "\xC2\xA9"
-                   "gen"),
-              facts["UserData:Genre"]);
-    EXPECT_EQ(text(items,
-                   "\xC2\xA9"
-                   "fmt"),
-              facts["UserData:Format"]);
-    EXPECT_EQ(text(items,
-                   "\xC2\xA9"
-                   "inf"),
-              facts["UserData:Information"]);
-    EXPECT_EQ(find(items,
-                   "\xC2\xA9"
-                   "alb")
-                  ->format,
-              kMetadataFormatQuickTimeUserData);
+    const std::string copyright = "\xC2\xA9";  // the (c) that starts user-data keys
+    for (const auto& [key, tag] : std::vector<std::pair<std::string, std::string>>{
+             {"com.apple.quicktime.album", "Keys:Album"},
+             {"com.apple.quicktime.artist", "Keys:Artist"},
+             {"com.apple.quicktime.comment", "Keys:Comment"},
+             {copyright + "alb", "UserData:Album"},
+             {copyright + "ART", "UserData:Artist"},
+             {copyright + "com", "UserData:Composer"},
+             {copyright + "gen", "UserData:Genre"},
+             {copyright + "fmt", "UserData:Format"},
+             {copyright + "inf", "UserData:Information"}})
+        EXPECT_EQ(text(items, key), facts[tag]) << key;
+    EXPECT_EQ(find(items, copyright + "alb")->format, kMetadataFormatQuickTimeUserData);
 }
 
 // Writes `head` at the start of a sparse file and `tail` at `tailAt`; the bytes between are a

@@ -1,5 +1,4 @@
 #include <fcntl.h>
-#include <sndfile.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,7 +9,9 @@
 #include "formats/wave/RiffWriter.h"
 #include "formats/wave/WavBytes.h"
 #include "platform/ByteOrder.h"
+#include "support/Sndfile.h"
 #include "support/TestSupport.h"
+#include "support/Words.h"
 
 namespace vorlane {
 namespace {
@@ -18,6 +19,7 @@ namespace {
 namespace fs = std::filesystem;
 using test::chunk;
 using test::fmtPayload;
+using test::readWithSndfile;
 using test::riff;
 
 constexpr uint64_t kTimeReferenceOffset = 338;
@@ -56,86 +58,22 @@ std::vector<std::string> folderEntries(const fs::path& folder) {
     return names;
 }
 
-// What libsndfile reads from a file: frames, samples, the bext time reference and iXML.
-struct SndfileView {
-    sf_count_t frames = 0;
-    int channels = 0;
-    std::vector<int> samples;
-    std::optional<uint64_t> timeReference;
-    std::optional<std::string> ixml;
-};
-
-std::optional<SndfileView> readWithSndfile(const fs::path& path) {
-    SF_INFO info{};
-    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-    if (!file) return std::nullopt;
-    SndfileView view;
-    view.frames = info.frames;
-    view.channels = info.channels;
-    view.samples.resize(size_t(info.frames * info.channels));
-    sf_readf_int(file, view.samples.data(), info.frames);
-    SF_BROADCAST_INFO bext{};
-    if (sf_command(file, SFC_GET_BROADCAST_INFO, &bext, sizeof bext) == SF_TRUE) {
-        view.timeReference = uint64_t(bext.time_reference_high) << 32 | bext.time_reference_low;
-    }
-    SF_CHUNK_INFO wanted{};
-    std::strcpy(wanted.id, "iXML");
-    wanted.id_size = 4;
-    if (SF_CHUNK_ITERATOR* it = sf_get_chunk_iterator(file, &wanted)) {
-        SF_CHUNK_INFO found{};
-        if (sf_get_chunk_size(it, &found) == SF_ERR_NO_ERROR && found.datalen > 0) {
-            std::string text(found.datalen, '\0');
-            found.data = text.data();
-            if (sf_get_chunk_data(it, &found) == SF_ERR_NO_ERROR) view.ixml = text;
-        }
-    }
-    sf_close(file);
-    return view;
-}
-
 // A 24-bit stereo BWF made by libsndfile, with its own `bext` and an iXML chunk.
 void writeWithSndfile(const fs::path& path, int format, uint64_t timeReference,
-                      const std::string& ixml, sf_count_t frames = 4800) {
-    SF_INFO info{};
-    info.samplerate = 48000;
-    info.channels = 2;
-    info.format = format;
-    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-    ASSERT_TRUE(file) << sf_strerror(nullptr);
-    SF_BROADCAST_INFO bext{};
-    std::strcpy(bext.originator, "libsndfile test");
-    bext.time_reference_low = uint32_t(timeReference);
-    bext.time_reference_high = uint32_t(timeReference >> 32);
-    EXPECT_EQ(sf_command(file, SFC_SET_BROADCAST_INFO, &bext, sizeof bext), SF_TRUE);
-    std::string text = ixml;
-    SF_CHUNK_INFO ixmlChunk{};
-    std::strcpy(ixmlChunk.id, "iXML");
-    ixmlChunk.id_size = 4;
-    ixmlChunk.datalen = unsigned(text.size());
-    ixmlChunk.data = text.data();
-    EXPECT_EQ(sf_set_chunk(file, &ixmlChunk), SF_ERR_NO_ERROR);
-    std::vector<int> samples(size_t(frames * 2));
-    uint32_t state = 12345;
-    for (auto& s : samples) {
-        state = state * 1664525u + 1013904223u;
-        s = int(state & 0xFFFFFF00u);
-    }
-    EXPECT_EQ(sf_writef_int(file, samples.data(), frames), frames);
-    sf_close(file);
+                      const std::string& ixml) {
+    test::writeWithSndfile(path, {.format = format,
+                                  .timeReference = timeReference,
+                                  .originator = "libsndfile test",
+                                  .iXML = ixml});
 }
 
 std::string decodedMd5(const fs::path& path) {
     return test::runTool(
-        {"ffmpeg", "-v", "error", "-i", path.string(), "-map", "0:a", "-f", "md5", "-"});
+        test::words("ffmpeg -v error -i", {path.string(), "-map", "0:a", "-f", "md5", "-"}));
 }
 
 std::string probedTimeReference(const fs::path& path) {
-    auto text =
-        test::runTool({"ffprobe", "-v", "error", "-show_entries", "format_tags=time_reference",
-                       "-of", "default=nw=1:nk=1", path.string()});
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
-        text.pop_back();
-    return text;
+    return test::probedTag(path, "time_reference");
 }
 
 const std::string kNewIxml =
@@ -169,7 +107,7 @@ TEST(RiffWriterTest, ReplacesBextAndIxmlOfALibsndfileFile) {
     const auto after = readWithSndfile(target);
     ASSERT_TRUE(before && after);
     EXPECT_EQ(after->timeReference, 172800000u);
-    EXPECT_EQ(after->ixml, kNewIxml);
+    EXPECT_EQ(after->iXML, kNewIxml);
     EXPECT_EQ(after->frames, before->frames);
     EXPECT_EQ(after->samples, before->samples);
     EXPECT_EQ(rawData(target), rawData(source));
@@ -190,13 +128,14 @@ TEST(RiffWriterTest, AddsChunksToFfmpegAndSoxFiles) {
     VORLANE_REQUIRE_TOOL("sox");
     test::ScratchFolder folder;
     const auto ffmpegBext = folder / "ffmpeg_bext.wav";
-    test::runTool({"ffmpeg", "-v", "error", "-f", "lavfi", "-i",
-                   "sine=frequency=440:sample_rate=48000:duration=0.5", "-ac", "2", "-c:a",
-                   "pcm_s24le", "-write_bext", "1", "-metadata", "time_reference=86400000",
-                   ffmpegBext.string()});
+    test::runTool(
+        test::words("ffmpeg -v error -f lavfi -i "
+                    "sine=frequency=440:sample_rate=48000:duration=0.5 -ac 2 -c:a "
+                    "pcm_s24le -write_bext 1 -metadata time_reference=86400000",
+                    {ffmpegBext.string()}));
     const auto soxFile = folder / "sox.wav";
-    test::runTool({"sox", "-n", "-r", "44100", "-b", "16", "-c", "1", soxFile.string(), "synth",
-                   "0.3", "sine", "300"});
+    test::runTool(test::words("sox -n -r 44100 -b 16 -c 1",
+                              {soxFile.string(), "synth", "0.3", "sine", "300"}));
 
     // ffmpeg's own bext carries the time reference it was given.
     auto parsed = RiffFile::open(ffmpegBext);
@@ -220,7 +159,7 @@ TEST(RiffWriterTest, AddsChunksToFfmpegAndSoxFiles) {
         EXPECT_EQ(rawData(target), rawData(source));
         const auto view = readWithSndfile(target);
         ASSERT_TRUE(view);
-        EXPECT_EQ(view->ixml, kNewIxml);
+        EXPECT_EQ(view->iXML, kNewIxml);
         auto written = RiffFile::open(target);
         ASSERT_TRUE(written);
         // Other chunks keep their order; the new ones stand before the audio.
@@ -234,9 +173,10 @@ TEST(RiffWriterTest, Rf64SourcesFromFfmpegAndLibsndfile) {
     VORLANE_REQUIRE_TOOL("ffmpeg");
     test::ScratchFolder folder;
     const auto ffmpegRf64 = folder / "ffmpeg_rf64.wav";
-    test::runTool({"ffmpeg", "-v", "error", "-f", "lavfi", "-i",
-                   "sine=frequency=1000:sample_rate=48000:duration=0.25", "-rf64", "always",
-                   ffmpegRf64.string()});
+    test::runTool(
+        test::words("ffmpeg -v error -f lavfi -i "
+                    "sine=frequency=1000:sample_rate=48000:duration=0.25 -rf64 always",
+                    {ffmpegRf64.string()}));
     const auto sndfileRf64 = folder / "sndfile_rf64.wav";
     writeWithSndfile(sndfileRf64, SF_FORMAT_RF64 | SF_FORMAT_PCM_24, 777, "<BWFXML/>");
 
@@ -322,18 +262,13 @@ TEST(RiffWriterTest, SwitchesToRf64BeyondFourGiB) {
     ASSERT_EQ(::stat(target.c_str(), &info), 0);
     EXPECT_LT(uint64_t(info.st_blocks) * 512, uint64_t(64) << 20);
 
-    // libsndfile reads the RF64 result with the right length and our time reference.
-    SF_INFO sfInfo{};
-    SNDFILE* sf = sf_open(target.c_str(), SFM_READ, &sfInfo);
-    ASSERT_TRUE(sf) << sf_strerror(nullptr);
-    EXPECT_EQ(uint64_t(sfInfo.frames), dataSize / 4);
-    SF_BROADCAST_INFO bext{};
-    EXPECT_EQ(sf_command(sf, SFC_GET_BROADCAST_INFO, &bext, sizeof bext), SF_TRUE);
-    EXPECT_EQ(bext.time_reference_low, 1u);
-    sf_close(sf);
-    if (programExists("ffprobe")) {
-        EXPECT_EQ(probedTimeReference(target), "1");
-    }
+    // libsndfile and ffprobe read the RF64 result with the right length and our time reference.
+    const auto view = test::readWithSndfile(target);
+    ASSERT_TRUE(view);
+    EXPECT_EQ(uint64_t(view->frames), dataSize / 4);
+    EXPECT_EQ(view->timeReference, 1u);
+    VORLANE_REQUIRE_TOOL("ffprobe");
+    EXPECT_EQ(probedTimeReference(target), "1");
 }
 
 TEST(RiffWriterTest, ChunkOrderPaddingAndDuplicates) {

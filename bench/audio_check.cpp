@@ -1,0 +1,151 @@
+// The sync check as the file list and `vorlane verify` run it, against scanning the same day:
+// eight takes made by ffmpeg, each a recorder file (75 s of pink noise, two channels, 24-bit
+// Broadcast WAV with its time reference) and a camera clip (a small H.264 picture with a timecode
+// track and 60 s of the recorder's sound as 16-bit PCM, five seconds into the take).
+//   - Scanning the day: the files added to a pool and analysed with the standard settings (LTC
+//     read, thumbnails made), per clip.
+//   - Checking every clip by its sound (the pool analysed beforehand), per clip, with camera
+//     excerpts of 60, 20 and 10 s.
+// Times are the process's CPU time (the scan analyses on worker threads; this machine is shared),
+// items are clips: a 500-clip day costs 500 ÷ items_per_second.
+//
+//   build/release/bench/bench_audio_check
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/ApplicationController.h"
+#include "app/StandardDefaults.h"
+#include "platform/Process.h"
+#include "platform/UserDefaults.h"
+#include "sync/MediaSyncIndex.h"
+#include "sync/audio/AudioSyncCheck.h"
+
+namespace vorlane {
+namespace {
+
+constexpr int kTakes = 8;
+constexpr int32_t kRate = 48000;
+
+std::filesystem::path workFolder() {
+    return std::filesystem::temp_directory_path() / "vorlane_bench_audio_check";
+}
+
+bool ffmpeg(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), {"ffmpeg", "-v", "error", "-y"});
+    const auto result = runProcess(arguments);
+    return result && result->exitStatus == 0;
+}
+
+// The day's folder, made once; empty when ffmpeg failed.
+std::filesystem::path day() {
+    const auto folder = workFolder() / "day";
+    const auto marker = folder / ".complete";
+    if (std::filesystem::exists(marker)) return folder;
+    std::filesystem::create_directories(folder);
+    for (int take = 0; take < kTakes; ++take) {
+        const int minutes = 2 * take;
+        const auto recorder = folder / ("REC_" + std::to_string(take) + ".WAV");
+        char timecode[16];
+        std::snprintf(timecode, sizeof timecode, "10:%02d:05:00", minutes);
+        const long long reference = (36000LL + minutes * 60LL) * kRate;
+        if (!ffmpeg({"-f", "lavfi", "-i",
+                     "anoisesrc=c=pink:r=48000:d=75:seed=" + std::to_string(take + 1), "-ac", "2",
+                     "-c:a", "pcm_s24le", "-write_bext", "1", "-metadata",
+                     "time_reference=" + std::to_string(reference), recorder.string()}) ||
+            !ffmpeg({"-f",
+                     "lavfi",
+                     "-i",
+                     "color=s=64x36:r=25:d=60",
+                     "-ss",
+                     "5",
+                     "-t",
+                     "60",
+                     "-i",
+                     recorder.string(),
+                     "-map",
+                     "0:v",
+                     "-map",
+                     "1:a",
+                     "-ac",
+                     "1",
+                     "-c:v",
+                     "libx264",
+                     "-preset",
+                     "ultrafast",
+                     "-c:a",
+                     "pcm_s16le",
+                     "-timecode",
+                     timecode,
+                     (folder / ("CAM_" + std::to_string(take) + ".mov")).string()}))
+            return {};
+    }
+    std::fclose(std::fopen(marker.c_str(), "w"));
+    return folder;
+}
+
+struct Scanned {
+    Scanned() : defaults(workFolder() / "defaults.json") {
+        StandardDefaults::createIfNeeded(defaults);
+        controller =
+            std::make_unique<ApplicationController>(ApplicationHooks::standard(), defaults, center);
+    }
+    UserDefaults defaults;
+    NotificationCenter center;
+    std::unique_ptr<ApplicationController> controller;
+};
+
+std::unique_ptr<Scanned> scan(const std::filesystem::path& folder) {
+    auto scanned = std::make_unique<Scanned>();
+    scanned->controller->addPaths({folder});
+    scanned->controller->waitForAnalysis();
+    scanned->controller->mediaPool().enumerateSyncGroups();
+    return scanned;
+}
+
+void BM_ScanTheDay(benchmark::State& state) {
+    const auto folder = day();
+    if (folder.empty()) return state.SkipWithError("ffmpeg failed");
+    for (auto _ : state)
+        benchmark::DoNotOptimize(scan(folder));
+    state.SetItemsProcessed(int64_t(state.iterations()) * kTakes);
+}
+BENCHMARK(BM_ScanTheDay)->Unit(benchmark::kMillisecond)->Iterations(3)->MeasureProcessCPUTime();
+
+void BM_CheckTheDay(benchmark::State& state) {
+    const auto folder = day();
+    if (folder.empty()) return state.SkipWithError("ffmpeg failed");
+    const auto scanned = scan(folder);
+    MediaPool& pool = scanned->controller->mediaPool();
+    const auto index = MediaSyncIndex::indexWithMediaPool(pool);
+    const auto settings = CompositionSettings::fromUserDefaults(pool.userDefaults());
+    AudioSyncCheckOptions options;
+    options.excerptSeconds = double(state.range(0));
+    int agreeing = 0;
+    for (auto _ : state) {
+        agreeing = 0;
+        for (const auto& file : pool.files()) {
+            if (!file->hasVideo()) continue;
+            const auto check = checkAudioSyncOfFile(file, index, settings, options);
+            agreeing += check.verdict == AudioSyncCheck::Verdict::Agrees ? 1 : 0;
+        }
+    }
+    state.counters["agreeing"] = agreeing;
+    state.SetItemsProcessed(int64_t(state.iterations()) * kTakes);
+}
+BENCHMARK(BM_CheckTheDay)
+    ->ArgName("excerpt")
+    ->Arg(60)
+    ->Arg(20)
+    ->Arg(10)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->MeasureProcessCPUTime();
+
+}  // namespace
+}  // namespace vorlane
+
+BENCHMARK_MAIN();

@@ -1,0 +1,3 @@
+// The platform layer may name libraries.
+#pragma once
+#include <libavformat/avformat.h>
