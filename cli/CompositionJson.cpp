@@ -4,6 +4,7 @@
 
 #include "MediaJson.h"
 #include "media/MediaText.h"
+#include "platform/Text.h"
 #include "timecode/TCHelper.h"
 
 namespace vorlane::cli {
@@ -124,7 +125,7 @@ void printCompositionTracks(std::ostream& out, const MediaComposition& compositi
     const std::shared_ptr<TCHelper> rate = composition.timecode();
     for (const std::shared_ptr<MediaTrack>& track : composition.tracks()) {
         if (track->segments().empty()) continue;
-        out << "  " << track->name() << " (" << trackKind(*track) << ", id "
+        out << "  " << printableText(track->name()) << " (" << trackKind(*track) << ", id "
             << track->sourceTrackID() << ")\n";
         for (const MediaSegment& segment : track->segments()) {
             const CMTimeMapping& mapping = segment.timeMapping();
@@ -142,9 +143,9 @@ void printCompositionTracks(std::ostream& out, const MediaComposition& compositi
                                                    ? fileTimecode->timecodeStringWithDisplayOffset(
                                                          mapping.source.start, TCOptionWrap24h)
                                                    : lengthText(mapping.source.start, rate);
-            out << "    " << segment.sourceName() << "  from " << sourceTimecode << " ("
-                << secondsText(mapping.source.start) << " into the file)  " << at << "  " << length
-                << "\n";
+            out << "    " << printableText(segment.sourceName()) << "  from " << sourceTimecode
+                << " (" << secondsText(mapping.source.start) << " into the file)  " << at << "  "
+                << length << "\n";
         }
     }
 }

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/Text.h"
+
 namespace vorlane::cli {
 
 namespace {
@@ -34,7 +36,7 @@ void ConsoleProgress::setPercent(double percent) {
 
 void ConsoleProgress::setStatus(const std::string& status) {
     std::lock_guard lock(mutex_);
-    status_ = status;
+    status_ = printableText(status);
     if (running_) showLocked();
 }
 

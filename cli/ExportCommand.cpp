@@ -1,6 +1,11 @@
 #include "ExportCommand.h"
 
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <fstream>
 #include <iostream>
+#include <iterator>
 #include <memory>
 #include <optional>
 
@@ -14,6 +19,9 @@
 #include "export/ExportOptionMenus.h"
 #include "export/XMLExportOptionsController.h"
 #include "platform/AtomicFileWriter.h"
+#include "platform/RemovalOnSignal.h"
+#include "platform/StreamWriter.h"
+#include "platform/Text.h"
 #include "platform/UserDefaults.h"
 
 namespace vorlane::cli {
@@ -30,7 +38,7 @@ struct ExportChoices {
     std::optional<int64_t> videoFormatIndex;
     std::optional<MediaSize> customSize;
     std::optional<int64_t> audioFormatIndex;
-    fs::path destination;
+    fs::path destination;  // empty for standard output ("-o -")
     std::optional<fs::path> logFile;
 };
 
@@ -151,7 +159,7 @@ std::optional<ExportChoices> parseChoices(const PathInput& input, const std::str
     const auto output = options.value("-o");
     if (!output || output->empty()) return fail("no destination given (-o FILE)");
     std::error_code error;
-    choices.destination = fs::absolute(*output, error).lexically_normal();
+    if (*output != "-") choices.destination = fs::absolute(*output, error).lexically_normal();
     if (const auto log = options.value("--log")) choices.logFile = fs::absolute(*log, error);
     return choices;
 }
@@ -162,28 +170,68 @@ int failure(const std::string& message) {
     return kExitInputFailed;
 }
 
-// Whether a file can be written at the path: its folder exists and takes new files, and the
-// path is no folder. Nothing when it can; else why not.
-std::optional<std::string> destinationProblem(const fs::path& destination) {
-    std::error_code error;
-    const fs::path folder = destination.parent_path();
-    if (!fs::is_directory(folder, error)) return "folder " + folder.string() + " does not exist";
-    if (fs::is_directory(destination, error)) return "it is a folder";
-    if (!AtomicFileWriter::create(destination))
-        return "folder " + folder.string() + " does not take new files";
-    return std::nullopt;
+// A path as the messages show it.
+std::string shown(const fs::path& path) {
+    return printableText(path.native());
 }
 
-// The progress panel of the command line: the log on stdout (kept for --log), the percent on
-// stderr.
+// Why the destination cannot take the document; nothing when it can.
+std::optional<std::string> destinationProblem(const fs::path& destination) {
+    auto problem = AtomicFileWriter::destinationProblem(destination);
+    if (problem && StreamWriter::isStream(destination))
+        *problem += " (-o - writes the document to standard output)";
+    return problem;
+}
+
+// The document of "-o -": written into a private folder, then copied to standard output. The
+// folder goes at the end of the run, or when a signal ends it.
+class PipedDocument {
+  public:
+    static std::unique_ptr<PipedDocument> create(const std::string& kind) {
+        const char* temporary = std::getenv("TMPDIR");
+        std::string folder =
+            std::string(temporary && *temporary ? temporary : "/tmp") + "/vorlane-export-XXXXXX";
+        if (::mkdtemp(folder.data()) == nullptr) return nullptr;
+        const std::string extension = kind == "fcpxml" ? ".fcpxml"
+                                      : kind == "aaf"  ? ".aaf"
+                                                       : ".xml";
+        return std::unique_ptr<PipedDocument>(new PipedDocument(folder, "Untitled" + extension));
+    }
+    ~PipedDocument() {
+        ::unlink(path_.c_str());
+        ::rmdir(folder_.c_str());
+    }
+    const fs::path& path() const { return path_; }
+    // Nothing when copied; else why not.
+    std::optional<std::string> copyToStandardOutput() const {
+        std::ifstream file(path_, std::ios::binary);
+        if (!file) return "cannot read it back from " + shown(path_);
+        const std::string bytes{std::istreambuf_iterator<char>(file), {}};
+        return StreamWriter::writeToDescriptor(
+            STDOUT_FILENO, {reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()});
+    }
+
+  private:
+    PipedDocument(const fs::path& folder, const std::string& name)
+        : folder_(folder), path_(folder / name), folderRemoval_(folder_), fileRemoval_(path_) {}
+
+    fs::path folder_;
+    fs::path path_;
+    RemovalOnSignal folderRemoval_;
+    RemovalOnSignal fileRemoval_;
+};
+
+// The progress panel of the command line: the log on stdout (stderr when the document goes
+// there; kept for --log), the percent on stderr.
 class ConsoleExportPanel : public ExportRunPanel {
   public:
-    ConsoleExportPanel(ConsoleProgress* progress, const std::string& title) : progress_(progress) {
+    ConsoleExportPanel(ConsoleProgress* progress, const std::string& title, std::ostream& out)
+        : progress_(progress), out_(out) {
         if (progress_) progress_->startWithTitle(title);
     }
     void logEntry(const std::string& text) override {
         log_ += text;
-        std::cout << text << std::flush;
+        out_ << printableText(text, true) << std::flush;
     }
     void setPercent(double percent) override {
         if (!progress_) return;
@@ -197,13 +245,17 @@ class ConsoleExportPanel : public ExportRunPanel {
 
   private:
     ConsoleProgress* progress_;
+    std::ostream& out_;
     std::string log_;
 };
 
-bool writeLogFile(const fs::path& path, const std::string& text) {
+// Writes the log into a FIFO or device, else as a file; nothing when written, else why not.
+std::optional<std::string> writeLogFile(const fs::path& path, const std::string& text) {
+    const std::span bytes(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+    if (StreamWriter::isStream(path)) return StreamWriter::writeToPath(path, bytes);
     const auto writer = AtomicFileWriter::create(path);
-    return writer && writer->write({reinterpret_cast<const uint8_t*>(text.data()), text.size()}) &&
-           writer->commit();
+    if (writer && writer->write(bytes) && writer->commit()) return std::nullopt;
+    return AtomicFileWriter::lastFailure();
 }
 
 // The XML dialog's options as the command line chose them.
@@ -262,11 +314,20 @@ int runExportCommand(const std::vector<std::string>& arguments) {
     if (!choices) return status;
 
     // The destination is checked as the save panel checks it, before anything is read.
-    ConsoleAlertPresenter presenter(std::cerr, input->arguments.has("--strict"));
-    if (!URLValidator(presenter).validateURL(choices->destination, false))
-        return failure("destination " + choices->destination.string() + " refused (--strict)");
-    if (const auto problem = destinationProblem(choices->destination))
-        return failure("cannot write " + choices->destination.string() + ": " + *problem);
+    std::unique_ptr<PipedDocument> piped;
+    fs::path destination = choices->destination;
+    const bool toStandardOutput = destination.empty();
+    if (toStandardOutput) {
+        piped = PipedDocument::create(kind);
+        if (!piped) return failure("cannot make a temporary folder for the document");
+        destination = piped->path();
+    } else {
+        if (const auto problem = destinationProblem(destination))
+            return failure("cannot write " + shown(destination) + ": " + *problem);
+        ConsoleAlertPresenter presenter(std::cerr, input->arguments.has("--strict"));
+        if (!URLValidator(presenter).validateURL(destination, false))
+            return failure("destination " + shown(destination) + " refused (--strict)");
+    }
 
     ApplicationController controller;
     ApplicationController::AddResult result;
@@ -278,20 +339,29 @@ int runExportCommand(const std::vector<std::string>& arguments) {
     if (!input->arguments.has("--quiet"))
         progress =
             std::make_unique<ConsoleProgress>(std::cerr, ConsoleProgress::styleForStandardError());
-    ConsoleExportPanel panel(progress.get(), choices->aaf ? "AAF Export" : "XML Export");
+    ConsoleExportPanel panel(progress.get(), choices->aaf ? "AAF Export" : "XML Export",
+                             toStandardOutput ? std::cerr : std::cout);
     const bool written =
-        choices->aaf ? commands.exportAAF(choices->destination,
-                                          aafOptions(*choices, *input, commands), panel)
-                     : commands.exportXML(choices->destination,
-                                          xmlOptions(*choices, *input, commands, pool), panel);
+        choices->aaf
+            ? commands.exportAAF(destination, aafOptions(*choices, *input, commands), panel)
+            : commands.exportXML(destination, xmlOptions(*choices, *input, commands, pool), panel);
 
-    int exitStatus = allRead ? kExitSuccess : kExitInputFailed;
-    if (choices->logFile && !writeLogFile(*choices->logFile, panel.log()))
-        exitStatus = failure("cannot write the log " + choices->logFile->string());
-    if (!written) return failure("cannot write " + choices->destination.string());
-    if (!input->arguments.has("--quiet"))
-        std::cerr << "vorlane: wrote " << choices->destination.string() << "\n";
-    return exitStatus;
+    const std::string reason = written ? std::string() : AtomicFileWriter::lastFailure();
+    // A log that cannot be written is worth a warning; the document's result is the run's.
+    if (choices->logFile) {
+        if (const auto problem = writeLogFile(*choices->logFile, panel.log()))
+            std::cerr << "vorlane: warning: cannot write the log " << shown(*choices->logFile)
+                      << ": " << *problem << "\n";
+    }
+    const std::string where = toStandardOutput ? "the document" : shown(destination);
+    if (!written) return failure("cannot write " + where + (reason.empty() ? "" : ": " + reason));
+    if (piped) {
+        if (const auto problem = piped->copyToStandardOutput())
+            return failure("cannot write the document to standard output: " + *problem);
+    } else if (!input->arguments.has("--quiet")) {
+        std::cerr << "vorlane: wrote " << where << "\n";
+    }
+    return allRead ? kExitSuccess : kExitInputFailed;
 }
 
 }  // namespace vorlane::cli

@@ -12,6 +12,7 @@
 #include "app/ApplicationController.h"
 #include "media/MediaText.h"
 #include "platform/Log.h"
+#include "platform/Text.h"
 
 namespace vorlane::cli {
 namespace {
@@ -103,8 +104,8 @@ std::vector<std::shared_ptr<TCHelper>> audioTimecodes(const MediaFile& file) {
 }
 
 void printHuman(const MediaFile& file, const std::vector<std::shared_ptr<TCHelper>>& found) {
-    std::cout << file.sourceURLPath().string() << ": " << found.size() << " audio timecode"
-              << (found.size() == 1 ? "" : "s") << "\n";
+    std::cout << printableText(file.sourceURLPath().native()) << ": " << found.size()
+              << " audio timecode" << (found.size() == 1 ? "" : "s") << "\n";
     for (const auto& timecode : found) {
         std::cout << "  " << timecode->timecodeString(TCOptionWrap24h) << "  "
                   << timecode->frameRateString() << "  " << timecode->dropFrameString()
@@ -143,12 +144,13 @@ int runLtcCommand(const std::vector<std::string>& arguments) {
     if (added.added.size() != 1) {
         const std::string reason =
             added.skipped.empty() ? "not a media file Vorlane reads" : added.skipped[0].reason;
-        std::cerr << "vorlane: " << path.string() << ": " << reason << "\n";
+        std::cerr << "vorlane: " << printableText(path.native()) << ": " << reason << "\n";
         return kExitInputFailed;
     }
     const std::shared_ptr<MediaFile> file = added.added.front();
     if (!file->hasAudio()) {
-        std::cerr << "vorlane: " << path.string() << ": no audio tracks to read timecode from\n";
+        std::cerr << "vorlane: " << printableText(path.native())
+                  << ": no audio tracks to read timecode from\n";
         return kExitInputFailed;
     }
     const auto reading = controller.readAudioTimecodeOfFiles({file}, *request);
@@ -170,8 +172,8 @@ int runLtcCommand(const std::vector<std::string>& arguments) {
         if (request->track >= file->audioTrackCount())
             why = formatMediaText("there is no audio track %d (the file has %d)",
                                   request->track + 1, file->audioTrackCount());
-        std::cerr << "vorlane: " << path.string() << ": no audio timecode found; " << why << " ("
-                  << file->readableAudioInfo() << ")\n";
+        std::cerr << "vorlane: " << printableText(path.native()) << ": no audio timecode found; "
+                  << why << " (" << file->readableAudioInfo() << ")\n";
         return kExitInputFailed;
     }
     return kExitSuccess;

@@ -3,8 +3,10 @@
 #include <cmath>
 #include <mutex>
 
+#include "export/ExportXMLElement.h"
 #include "media/MediaTypes.h"
 #include "platform/CMTime.h"
+#include "platform/Text.h"
 
 namespace vorlane::cli {
 
@@ -99,6 +101,17 @@ nlohmann::ordered_json trackJson(const MediaTrack& track) {
     return json;
 }
 
+nlohmann::ordered_json withPathURL(const nlohmann::ordered_json& object,
+                                   const std::filesystem::path& path) {
+    if (isValidUTF8(path.native())) return object;
+    nlohmann::ordered_json result = nlohmann::ordered_json::object();
+    for (const auto& [key, value] : object.items()) {
+        result[key] = value;
+        if (key == "path") result["url"] = "file://" + percentEscapedPath(path.native());
+    }
+    return result;
+}
+
 nlohmann::ordered_json mediaFileJson(const MediaFile& file, bool withSyncInfo) {
     std::lock_guard lock(file.mutex());
     nlohmann::ordered_json metadata = nlohmann::ordered_json::object();
@@ -108,31 +121,33 @@ nlohmann::ordered_json mediaFileJson(const MediaFile& file, bool withSyncInfo) {
     for (const auto& track : file.tracks())
         tracks.push_back(trackJson(*track));
     const std::string syncInfo = file.infoText();
-    return {
-        {"path", file.sourceURLPath().string()},
-        {"name", file.name()},
-        {"container", file.fileContainerString()},
-        {"mediaType", mediaTypeWord(file.type())},
-        {"syncGroup", file.syncGroup()},
-        {"linked", file.linkedAudioFile()},
-        {"duration", number(CMTimeGetSeconds(file.duration()))},
-        {"frameRate", number(file.frameRate())},
-        {"timecode", timecodeJson(file.timecode())},
-        {"fileTimecode", timecodeJson(file.fileTimecode())},
-        {"audioTimecode", timecodeJson(file.audioTimecode())},
-        {"metadata", metadata},
-        {"tracks", tracks},
-        {"info",
-         {
-             {"file", file.readableFileInfo()},
-             {"video", file.readableVideoInfo()},
-             {"audio", file.readableAudioInfo()},
-             {"fileTimecode", file.readableFileTimecodeInfo()},
-             {"audioTimecode", file.readableAudioTimecodeInfo()},
-         }},
-        {"syncInfo",
-         withSyncInfo && !syncInfo.empty() ? nlohmann::ordered_json(syncInfo) : nullptr},
-    };
+    return withPathURL(
+        {
+            {"path", file.sourceURLPath().string()},
+            {"name", file.name()},
+            {"container", file.fileContainerString()},
+            {"mediaType", mediaTypeWord(file.type())},
+            {"syncGroup", file.syncGroup()},
+            {"linked", file.linkedAudioFile()},
+            {"duration", number(CMTimeGetSeconds(file.duration()))},
+            {"frameRate", number(file.frameRate())},
+            {"timecode", timecodeJson(file.timecode())},
+            {"fileTimecode", timecodeJson(file.fileTimecode())},
+            {"audioTimecode", timecodeJson(file.audioTimecode())},
+            {"metadata", metadata},
+            {"tracks", tracks},
+            {"info",
+             {
+                 {"file", file.readableFileInfo()},
+                 {"video", file.readableVideoInfo()},
+                 {"audio", file.readableAudioInfo()},
+                 {"fileTimecode", file.readableFileTimecodeInfo()},
+                 {"audioTimecode", file.readableAudioTimecodeInfo()},
+             }},
+            {"syncInfo",
+             withSyncInfo && !syncInfo.empty() ? nlohmann::ordered_json(syncInfo) : nullptr},
+        },
+        file.sourceURLPath());
 }
 
 }  // namespace vorlane::cli

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -27,10 +28,16 @@ nlohmann::ordered_json timecodeJson(const std::shared_ptr<TCHelper>& timecode);
 //  "channels", "bitDepth", "sampleRate", "channelMask" for audio; "timecode" for timecode}.
 nlohmann::ordered_json trackJson(const MediaTrack& track);
 
-// One pool file: path, name, container, mediaType, syncGroup, linked, duration, frameRate,
-// timecode, fileTimecode, audioTimecode, metadata (the string values), tracks, info (the five
-// readable summaries) and syncInfo (the sync information line, or null when it was not asked
-// for or is empty).
+// The object with a "url" beside its "path" when the path is not valid UTF-8 (JSON shows such a
+// path with replacement characters): "file://" and the path's bytes, percent-escaped where they
+// are not plain, so that the file can be found again.
+nlohmann::ordered_json withPathURL(const nlohmann::ordered_json& object,
+                                   const std::filesystem::path& path);
+
+// One pool file: path (and url, see above), name, container, mediaType, syncGroup, linked,
+// duration, frameRate, timecode, fileTimecode, audioTimecode, metadata (the string values), tracks,
+// info (the five readable summaries) and syncInfo (the sync information line, or null when it was
+// not asked for or is empty).
 nlohmann::ordered_json mediaFileJson(const MediaFile& file, bool withSyncInfo);
 
 }  // namespace vorlane::cli

@@ -6,6 +6,7 @@
 #include "ConsoleProgress.h"
 #include "platform/DefaultsKeys.h"
 #include "platform/Log.h"
+#include "platform/Text.h"
 #include "platform/UserDefaults.h"
 #include "sync/audio/SoundPlacement.h"
 
@@ -50,13 +51,14 @@ bool analyzePaths(ApplicationController& controller, const PathInput& input,
     bool allRead = true;
     for (const auto& skipped : result.skipped) {
         if (!skipped.failed) continue;
-        std::cerr << "vorlane: " << skipped.path.string() << ": " << skipped.reason << "\n";
+        std::cerr << "vorlane: " << printableText(skipped.path.native()) << ": "
+                  << printableText(skipped.reason) << "\n";
         allRead = false;
     }
     for (const auto& file : controller.mediaPool().files()) {
         // A movie of timecode alone is read when its timecode is.
         if (file->type() != MediaTypeUnknown || file->timecode()) continue;
-        std::cerr << "vorlane: " << file->sourceURLPath().string()
+        std::cerr << "vorlane: " << printableText(file->sourceURLPath().native())
                   << ": no audio or video could be read\n";
         allRead = false;
     }
@@ -64,7 +66,8 @@ bool analyzePaths(ApplicationController& controller, const PathInput& input,
     if (input.arguments.has("--audio-sync") ||
         pool.userDefaults().boolForKey(DefaultsKey::audioSyncWithoutTimecode))
         for (const SoundPlacementResult& placed : placeFilesWithoutTimecode(pool.files()))
-            if (!quiet) std::cerr << placed.file->name() << ": " << placed.text() << "\n";
+            if (!quiet)
+                std::cerr << printableText(placed.file->name()) << ": " << placed.text() << "\n";
     return allRead;
 }
 

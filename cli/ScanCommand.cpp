@@ -11,6 +11,7 @@
 #include "app/ApplicationController.h"
 #include "media/MediaText.h"
 #include "platform/AtomicFileWriter.h"
+#include "platform/Text.h"
 #include "platform/media/ImageEncoding.h"
 
 namespace vorlane::cli {
@@ -44,14 +45,14 @@ void printTable(const std::vector<std::vector<std::string>>& rows) {
     for (const auto& row : rows) {
         widths.resize(std::max(widths.size(), row.size()));
         for (size_t column = 0; column < row.size(); ++column)
-            widths[column] = std::max(widths[column], row[column].size());
+            widths[column] = std::max(widths[column], printableText(row[column]).size());
     }
     for (const auto& row : rows) {
         std::string line;
         for (size_t column = 0; column < row.size(); ++column) {
-            line += row[column];
-            if (column + 1 < row.size())
-                line += std::string(widths[column] - row[column].size() + 2, ' ');
+            const std::string cell = printableText(row[column]);
+            line += cell;
+            if (column + 1 < row.size()) line += std::string(widths[column] - cell.size() + 2, ' ');
         }
         std::cout << line << "\n";
     }
@@ -71,7 +72,8 @@ void printHuman(const MediaPool& pool,
     if (skipped.empty()) return;
     std::cout << "\nSkipped:\n";
     for (const auto& entry : skipped)
-        std::cout << "  " << entry.path.string() << ": " << entry.reason << "\n";
+        std::cout << "  " << printableText(entry.path.native()) << ": "
+                  << printableText(entry.reason) << "\n";
 }
 
 void printJson(const MediaPool& pool,
@@ -81,7 +83,8 @@ void printJson(const MediaPool& pool,
         files.push_back(mediaFileJson(*file, withSyncInfo));
     nlohmann::ordered_json skippedJson = nlohmann::ordered_json::array();
     for (const auto& entry : skipped)
-        skippedJson.push_back({{"path", entry.path.string()}, {"reason", entry.reason}});
+        skippedJson.push_back(
+            withPathURL({{"path", entry.path.string()}, {"reason", entry.reason}}, entry.path));
     const nlohmann::ordered_json document = {{"files", files}, {"skipped", skippedJson}};
     std::cout << document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
               << "\n";
@@ -105,7 +108,8 @@ bool writeThumbnails(const MediaPool& pool, const std::filesystem::path& folder)
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (!std::filesystem::is_directory(folder, error)) {
-        std::cerr << "vorlane: " << folder.string() << ": cannot make the thumbnail folder\n";
+        std::cerr << "vorlane: " << printableText(folder.native())
+                  << ": cannot make the thumbnail folder\n";
         return false;
     }
     std::set<std::string> taken;
@@ -116,7 +120,9 @@ bool writeThumbnails(const MediaPool& pool, const std::filesystem::path& folder)
         const std::filesystem::path path = thumbnailPath(folder, *file, taken);
         const auto writer = AtomicFileWriter::create(path);
         if (!writer || !writer->write(*png) || !writer->commit()) {
-            std::cerr << "vorlane: " << path.string() << ": cannot write the thumbnail\n";
+            std::cerr << "vorlane: " << printableText(path.native())
+                      << ": cannot write the thumbnail: " << AtomicFileWriter::lastFailure()
+                      << "\n";
             written = false;
         }
     }
@@ -174,7 +180,7 @@ int runInfoCommand(const std::vector<std::string>& arguments) {
     for (const auto& file : controller.mediaPool().files()) {
         if (!first) std::cout << "\n";
         first = false;
-        std::cout << file->metaDescription(level);
+        std::cout << printableText(file->metaDescription(level), true);
     }
     return allRead ? kExitSuccess : kExitInputFailed;
 }

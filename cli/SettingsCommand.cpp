@@ -6,6 +6,7 @@
 #include "CommandLine.h"
 #include "app/SettingsTable.h"
 #include "app/StandardDefaults.h"
+#include "platform/Text.h"
 #include "platform/UserDefaults.h"
 
 namespace vorlane::cli {
@@ -33,7 +34,7 @@ int listSettings(const UserDefaults& defaults, bool json) {
     for (const SettingDefinition& definition : settingDefinitions()) {
         const MetadataValue value = effectiveSettingValue(definition, defaults);
         std::cout << definition.key << std::string(width + 2 - definition.key.size(), ' ')
-                  << settingValueText(definition, value);
+                  << printableText(settingValueText(definition, value));
         if (!definition.labels.empty())
             std::cout << " (" << settingLabel(definition, value.integer().value_or(-1)) << ")";
         if (stored.count(definition.key) == 0) std::cout << " (not set)";
@@ -44,7 +45,8 @@ int listSettings(const UserDefaults& defaults, bool json) {
         if (settingDefinitionForKey(key) != nullptr) continue;
         if (!headed) std::cout << "\nOther stored keys:\n";
         headed = true;
-        std::cout << key << "  " << UserDefaults::valueText(value).value_or("?") << "\n";
+        std::cout << printableText(key) << "  " << UserDefaults::valueText(value).value_or("?")
+                  << "\n";
     }
     return kExitSuccess;
 }
@@ -52,7 +54,8 @@ int listSettings(const UserDefaults& defaults, bool json) {
 int getSetting(const UserDefaults& defaults, const std::string& key) {
     const SettingDefinition* definition = definitionOrComplain(key);
     if (definition == nullptr) return kExitUsage;
-    std::cout << settingValueText(*definition, effectiveSettingValue(*definition, defaults))
+    std::cout << printableText(
+                     settingValueText(*definition, effectiveSettingValue(*definition, defaults)))
               << "\n";
     return kExitSuccess;
 }

@@ -6,6 +6,7 @@
 #include "PoolRun.h"
 #include "app/SyncMasters.h"
 #include "media/MediaText.h"
+#include "platform/Text.h"
 #include "sync/MediaSyncComposition.h"
 #include "sync/SyncedClips.h"
 #include "timecode/TCHelper.h"
@@ -25,14 +26,15 @@ void printClip(std::ostream& out, const MediaSyncComposition& clip) {
     const std::shared_ptr<MediaFile> master = clip.masterFile();
     const std::shared_ptr<TCHelper> start = clipStartTimecode(clip);
     const std::string status = clip.syncInformation();
-    out << (master ? master->name() : "?") << ": clip \"" << clip.name() << "\", " << status;
+    out << (master ? printableText(master->name()) : "?") << ": clip \""
+        << printableText(clip.name()) << "\", " << status;
     if (!clip.successfullySynced()) out << " (did not sync: " << reasonOf(status) << ")";
     out << "\n  starts "
         << (start ? start->timecodeString(TCOptionWrap24h) : std::string("(no timecode)")) << ", "
         << formatMediaText("%.6f s", CMTimeGetSeconds(clip.duration())) << "\n";
     for (const std::shared_ptr<MediaFile>& file : clip.correspondingFiles()) {
         const std::shared_ptr<TCHelper> value = file->timecode();
-        out << "  matched " << file->name() << " ("
+        out << "  matched " << printableText(file->name()) << " ("
             << (value ? value->timecodeString(TCOptionWrap24h) : "-") << ")\n";
     }
     printCompositionTracks(out, clip, [&](CMTime time) {
@@ -67,7 +69,8 @@ int runSyncCommand(const std::vector<std::string>& arguments) {
     const std::vector<std::shared_ptr<MediaFile>> masters = syncMasterFiles(
         pool, masterPath ? std::optional<std::filesystem::path>(*masterPath) : std::nullopt);
     if (masterPath && masters.empty()) {
-        std::cerr << "vorlane: " << *masterPath << ": not a media file of the pool\n";
+        std::cerr << "vorlane: " << printableText(*masterPath)
+                  << ": not a media file of the pool\n";
         allRead = false;
     }
 

@@ -7,6 +7,7 @@
 #include "PoolRun.h"
 #include "app/SyncMasters.h"
 #include "media/MediaText.h"
+#include "platform/Text.h"
 #include "sync/MediaSyncIndex.h"
 #include "sync/audio/AudioSyncCheck.h"
 
@@ -65,9 +66,9 @@ nlohmann::ordered_json checkJson(const MediaFile& camera, const AudioSyncCheck& 
 }
 
 void printCheck(std::ostream& out, const MediaFile& camera, const AudioSyncCheck& check) {
-    out << camera.name() << " with " << (check.recorder ? check.recorder->name() : "?") << ": "
-        << check.text() << "\n  timecode offset "
-        << formatMediaText("%.6f s", check.timecodeOffsetSeconds);
+    out << printableText(camera.name()) << " with "
+        << (check.recorder ? printableText(check.recorder->name()) : "?") << ": " << check.text()
+        << "\n  timecode offset " << formatMediaText("%.6f s", check.timecodeOffsetSeconds);
     if (check.hasAudioOffset())
         out << ", audio offset " << formatMediaText("%.6f s", check.audioOffsetSeconds)
             << ", difference "

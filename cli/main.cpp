@@ -14,6 +14,7 @@
 #include "SyncCommand.h"
 #include "VerifyCommand.h"
 #include "app/StandardDefaults.h"
+#include "platform/RemovalOnSignal.h"
 #include "platform/UserDefaults.h"
 #include "platform/Version.h"
 
@@ -31,10 +32,10 @@ constexpr const char* kUsage =
     "  vorlane sync PATH... [--json] [--master FILE] [--multicam] [--keep-camera-audio]\n"
     "  vorlane map PATH... [--json]\n"
     "  vorlane verify PATH... [--json] [--quiet]\n"
-    "  vorlane export fcpxml|xml -o FILE PATH... [--version 1.5|1.6|1.7] [--rate R]\n"
+    "  vorlane export fcpxml|xml -o FILE|- PATH... [--version 1.5|1.6|1.7] [--rate R]\n"
     "              [--drop-frame] [--size WxH] [--interlaced] [--audio-rate HZ]\n"
     "              [--no-synced-clips] [--nested|--linked] [--open] [--log FILE] [--strict]\n"
-    "  vorlane export aaf -o FILE PATH... [--batch] [--rate R] [--drop-frame]\n"
+    "  vorlane export aaf -o FILE|- PATH... [--batch] [--rate R] [--drop-frame]\n"
     "              [--no-synced-clips] [--log FILE] [--strict]\n"
     "  vorlane settings [list [--json] | get KEY | set KEY VALUE | reset]\n"
     "  vorlane --version | --help\n"
@@ -60,6 +61,8 @@ const std::map<std::string, Command>& commands() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // An interrupted export leaves no temporary file behind.
+    vorlane::RemovalOnSignal::installHandlers();
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     if (arguments.empty()) {
         std::cerr << kUsage;
@@ -78,6 +81,8 @@ int main(int argc, char** argv) {
     if (command == commands().end())
         return vorlane::cli::usageError("unknown command '" + first + "'");
     // The first start of either front end writes the standard settings.
-    vorlane::StandardDefaults::createIfNeeded(vorlane::UserDefaults::standardUserDefaults());
+    vorlane::UserDefaults& defaults = vorlane::UserDefaults::standardUserDefaults();
+    vorlane::StandardDefaults::createIfNeeded(defaults);
+    vorlane::StandardDefaults::applyToStoredValues(defaults);
     return command->second(std::vector<std::string>(arguments.begin() + 1, arguments.end()));
 }

@@ -166,20 +166,27 @@ std::optional<std::string> presetShift(const MetadataValue& value) {
     return std::string(shift);
 }
 
-std::optional<MetadataValue> presetsFromText(const SettingDefinition& definition,
-                                             const std::string& text, std::string& error) {
-    const auto value = UserDefaults::parseValueText(text);
+// The presets in their stored form; nothing when the value is no list of presets.
+std::optional<MetadataList> presetsFromValue(const MetadataValue& value) {
     MetadataList presets;
-    bool valid = value && value->isList();
-    for (size_t i = 0; valid && i < value->list()->size(); ++i) {
-        const MetadataDictionary* preset = (*value->list())[i].dictionary();
+    bool valid = value.isList();
+    for (size_t i = 0; valid && i < value.list()->size(); ++i) {
+        const MetadataDictionary* preset = (*value.list())[i].dictionary();
         const auto camera = preset ? metadataString(*preset, "camera") : std::nullopt;
         const auto shift =
             preset && preset->count("shift") != 0 ? presetShift(preset->at("shift")) : std::nullopt;
         valid = camera && !camera->empty() && shift;
         if (valid) presets.emplace_back(MetadataDictionary{{"camera", *camera}, {"shift", *shift}});
     }
-    if (valid) return MetadataValue(std::move(presets));
+    if (valid) return presets;
+    return std::nullopt;
+}
+
+std::optional<MetadataValue> presetsFromText(const SettingDefinition& definition,
+                                             const std::string& text, std::string& error) {
+    const auto value = UserDefaults::parseValueText(text);
+    if (auto presets = value ? presetsFromValue(*value) : std::nullopt)
+        return MetadataValue(std::move(*presets));
     error = definition.key +
             " takes a JSON list of presets such as "
             "[{\"camera\": \"Canon EOS 550D\", \"shift\": \"0.08\"}] (shift in seconds)";
@@ -239,6 +246,37 @@ std::optional<MetadataValue> settingValueFromText(const SettingDefinition& defin
             return presetsFromText(definition, text, error);
     }
     return std::nullopt;
+}
+
+std::optional<std::string> storedSettingProblem(const SettingDefinition& definition,
+                                                const MetadataValue& value) {
+    bool fits = false;
+    std::string error;
+    switch (definition.type) {
+        case SettingType::Bool:
+        case SettingType::Switch:
+            fits = value.isBool() || (value.isInteger() && (*value.integer() & ~int64_t(1)) == 0) ||
+                   (value.string() && flagFromText(*value.string()));
+            break;
+        case SettingType::Integer:
+            if (value.isInteger())
+                fits = integerFromText(definition, std::to_string(*value.integer()), error)
+                           .has_value();
+            break;
+        case SettingType::Double:
+            fits = (value.isInteger() || value.isDouble()) && std::isfinite(*value.number());
+            break;
+        case SettingType::String:
+            fits = value.isString();
+            error = definition.key + " takes a text";
+            break;
+        case SettingType::PresetList:
+            fits = presetsFromValue(value).has_value();
+            break;
+    }
+    if (fits) return std::nullopt;
+    if (error.empty()) settingValueFromText(definition, "", error);
+    return error;
 }
 
 MetadataValue effectiveSettingValue(const SettingDefinition& definition,

@@ -55,8 +55,13 @@ MetadataList standardAVShiftPresets();
 std::optional<MetadataValue> settingValueFromText(const SettingDefinition& definition,
                                                   const std::string& text, std::string& error);
 
-// The value as the application reads it (an absent key reads as NO, 0, an empty text or no
-// presets), in the store's notation.
+// Why a stored value does not fit the key (another type, out of range; the text says what the
+// key takes); nothing when it fits. Flags also take 0 and 1 and the texts `settings set` takes.
+std::optional<std::string> storedSettingProblem(const SettingDefinition& definition,
+                                                const MetadataValue& value);
+
+// The value as the application reads it (an absent key reads as its registered standard value,
+// else as NO, 0, an empty text or no presets), in the store's notation.
 MetadataValue effectiveSettingValue(const SettingDefinition& definition,
                                     const UserDefaults& defaults);
 // That value as text: YES/NO, numbers, the text itself, the presets as JSON.

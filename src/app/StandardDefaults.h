@@ -18,4 +18,10 @@ bool createIfNeeded(UserDefaults& defaults);
 // Forgets every stored value (presets included) and writes all three parts again.
 void reset(UserDefaults& defaults);
 
+// Lets the standard values stand in for absent keys, and drops each stored value that does not
+// fit its key (null, another type, out of range) with one warning in the log naming the key, so
+// that the standard value applies (and the next synchronize writes the file without it). Keys
+// the application does not know stay as they are.
+void applyToStoredValues(UserDefaults& defaults);
+
 }  // namespace vorlane::StandardDefaults

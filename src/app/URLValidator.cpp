@@ -32,8 +32,9 @@ bool URLValidator::checkURL(const std::filesystem::path& url, bool msdosCheck,
 
     if (!writable_(folder)) {
         if (!warn("Selected destination may not be writable",
-                  "The selected destination " + folder.string() + " (" + upperCased(type) +
-                      ") seems either to be write-protected or you do not have the necessary "
+                  "The selected destination " + folder.string() +
+                      (type.empty() ? "" : " (" + upperCased(type) + ")") +
+                      " seems either to be write-protected or you do not have the necessary "
                       "rights to write to that destination."))
             return false;
     }

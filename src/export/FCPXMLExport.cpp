@@ -275,12 +275,14 @@ bool FCPXMLExport::exportXML() {
     const std::string text = xmlString();
     const auto writer = AtomicFileWriter::create(url_);
     if (!writer) {
-        Log::writef("FCPXMLExport: cannot create %s", url_.c_str());
+        Log::writef("FCPXMLExport: cannot create %s: %s", url_.c_str(),
+                    AtomicFileWriter::lastFailure().c_str());
         return false;
     }
     if (!writer->write({reinterpret_cast<const uint8_t*>(text.data()), text.size()}) ||
         !writer->commit()) {
-        Log::writef("FCPXMLExport: cannot write %s", url_.c_str());
+        Log::writef("FCPXMLExport: cannot write %s: %s", url_.c_str(),
+                    AtomicFileWriter::lastFailure().c_str());
         return false;
     }
     return true;

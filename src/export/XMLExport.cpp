@@ -655,12 +655,14 @@ bool XMLExport::exportToURL(const std::filesystem::path& url) {
     const std::string text = xmlString();
     const auto writer = AtomicFileWriter::create(url);
     if (!writer) {
-        Log::writef("XMLExport: cannot create %s", url.c_str());
+        Log::writef("XMLExport: cannot create %s: %s", url.c_str(),
+                    AtomicFileWriter::lastFailure().c_str());
         return false;
     }
     if (!writer->write({reinterpret_cast<const uint8_t*>(text.data()), text.size()}) ||
         !writer->commit()) {
-        Log::writef("XMLExport: cannot write %s", url.c_str());
+        Log::writef("XMLExport: cannot write %s: %s", url.c_str(),
+                    AtomicFileWriter::lastFailure().c_str());
         return false;
     }
     return true;

@@ -30,7 +30,7 @@ void write(const std::string& line) {
     std::vector<Sink> sinks;
     {
         std::lock_guard lock(log.mutex);
-        if (log.standardError) std::fprintf(stderr, "%s\n", line.c_str());
+        if (log.standardError) std::fprintf(stderr, "%s\n", printableText(line).c_str());
         for (const auto& [id, sink] : log.sinks)
             sinks.push_back(sink);
     }

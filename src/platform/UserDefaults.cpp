@@ -37,53 +37,84 @@ std::filesystem::path homeFolder() {
     return "/";
 }
 
-std::optional<MetadataValue> valueFromJson(const Json& json);
-
-std::optional<MetadataDictionary> dictionaryFromJson(const Json& json) {
-    MetadataDictionary dictionary;
-    for (const auto& [key, item] : json.items()) {
-        if (item.is_null()) continue;  // an emptied entry counts as absent
-        auto value = valueFromJson(item);
-        if (!value) return std::nullopt;
-        dictionary.emplace(key, std::move(*value));
+// Builds metadata values straight from the parser's events, without a document tree in between,
+// so that a file of a million keys costs one pass and one copy of each value. Null entries of
+// lists and dictionaries count as absent; the null keys of the outermost dictionary are noted.
+class ValueBuilder : public nlohmann::json_sax<Json> {
+  public:
+    bool null() override { return add(std::nullopt); }
+    bool boolean(bool value) override { return add(MetadataValue(value)); }
+    bool number_integer(int64_t value) override { return add(MetadataValue(value)); }
+    bool number_unsigned(uint64_t value) override {
+        return add(value <= uint64_t(INT64_MAX) ? MetadataValue(int64_t(value))
+                                                : MetadataValue(double(value)));
     }
-    return dictionary;
-}
-
-std::optional<MetadataValue> valueFromJson(const Json& json) {
-    switch (json.type()) {
-        case Json::value_t::string:
-            return MetadataValue(json.get<std::string>());
-        case Json::value_t::boolean:
-            return MetadataValue(json.get<bool>());
-        case Json::value_t::number_integer:
-            return MetadataValue(json.get<int64_t>());
-        case Json::value_t::number_unsigned: {
-            const uint64_t number = json.get<uint64_t>();
-            if (number <= uint64_t(INT64_MAX)) return MetadataValue(int64_t(number));
-            return MetadataValue(double(number));
-        }
-        case Json::value_t::number_float:
-            return MetadataValue(json.get<double>());
-        case Json::value_t::array: {
-            MetadataList list;
-            for (const Json& item : json) {
-                if (item.is_null()) continue;
-                auto value = valueFromJson(item);
-                if (!value) return std::nullopt;
-                list.push_back(std::move(*value));
-            }
-            return MetadataValue(std::move(list));
-        }
-        case Json::value_t::object: {
-            auto dictionary = dictionaryFromJson(json);
-            if (!dictionary) return std::nullopt;
-            return MetadataValue(std::move(*dictionary));
-        }
-        default:
-            return std::nullopt;
+    bool number_float(double value, const std::string&) override {
+        return add(MetadataValue(value));
     }
-}
+    bool string(std::string& value) override { return add(MetadataValue(std::move(value))); }
+    bool binary(Json::binary_t&) override { return false; }
+    bool start_object(size_t) override { return open(false); }
+    bool key(std::string& key) override {
+        frames_.back().key = std::move(key);
+        return true;
+    }
+    bool end_object() override { return close(); }
+    bool start_array(size_t) override { return open(true); }
+    bool end_array() override { return close(); }
+    bool parse_error(size_t, const std::string&, const nlohmann::detail::exception&) override {
+        return false;
+    }
+
+    // The text's value: a dictionary as `outermostDictionary` (kept apart so that it is never
+    // copied), anything else as `result`.
+    std::optional<MetadataDictionary> outermostDictionary;
+    std::optional<MetadataValue> result;
+    std::vector<std::string> nullKeys;
+
+  private:
+    struct Frame {
+        bool isList = false;
+        MetadataList list;
+        MetadataDictionary dictionary;
+        std::string key;
+    };
+
+    bool open(bool isList) {
+        if (frames_.size() >= size_t(kMaximumDepth)) return false;
+        frames_.emplace_back().isList = isList;
+        return true;
+    }
+    bool close() {
+        Frame frame = std::move(frames_.back());
+        frames_.pop_back();
+        if (frames_.empty() && !frame.isList) {
+            outermostDictionary = std::move(frame.dictionary);
+            return true;
+        }
+        return add(frame.isList ? MetadataValue(std::move(frame.list))
+                                : MetadataValue(std::move(frame.dictionary)));
+    }
+    bool add(std::optional<MetadataValue> value) {
+        if (frames_.empty()) {
+            result = std::move(value);
+            return result.has_value();
+        }
+        Frame& frame = frames_.back();
+        if (!value) {
+            if (frames_.size() == 1 && !frame.isList) nullKeys.push_back(frame.key);
+        } else if (frame.isList) {
+            frame.list.push_back(std::move(*value));
+        } else {
+            // Files are written in key order, so the hint makes reading them linear.
+            frame.dictionary.insert_or_assign(frame.dictionary.end(), std::move(frame.key),
+                                              std::move(*value));
+        }
+        return true;
+    }
+
+    std::vector<Frame> frames_;
+};
 
 std::optional<Json> jsonFromValue(const MetadataValue& value) {
     return std::visit(
@@ -116,6 +147,72 @@ std::optional<Json> jsonFromValue(const MetadataValue& value) {
             }
         },
         value.storage());
+}
+
+bool appendJson(std::string& out, const MetadataValue& value, int depth);
+
+void appendIndent(std::string& out, int depth) {
+    out.append(size_t(2 * depth), ' ');
+}
+
+// Texts that are not valid UTF-8 are stored with replacement characters.
+void appendJsonText(std::string& out, const std::string& text) {
+    out += Json(text).dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+// A list or dictionary laid out as the file is (two spaces per level), element by element, so
+// that a dictionary of a million keys is written without a second copy of it.
+template <typename Container, typename AppendElement>
+bool appendContainer(std::string& out, const Container& container, const char* brackets, int depth,
+                     AppendElement appendElement) {
+    out += brackets[0];
+    bool first = true;
+    for (const auto& element : container) {
+        out += first ? "\n" : ",\n";
+        first = false;
+        appendIndent(out, depth + 1);
+        if (!appendElement(element)) return false;
+    }
+    if (!first) {
+        out += '\n';
+        appendIndent(out, depth);
+    }
+    out += brackets[1];
+    return true;
+}
+
+bool appendDictionary(std::string& out, const MetadataDictionary& dictionary, int depth) {
+    return appendContainer(out, dictionary, "{}", depth, [&](const auto& entry) {
+        appendJsonText(out, entry.first);
+        out += ": ";
+        return appendJson(out, entry.second, depth + 1);
+    });
+}
+
+// Appends the value in the file's notation; false when the file cannot hold it.
+bool appendJson(std::string& out, const MetadataValue& value, int depth) {
+    if (const MetadataDictionary* dictionary = value.dictionary())
+        return appendDictionary(out, *dictionary, depth);
+    if (const MetadataList* list = value.list()) {
+        return appendContainer(out, *list, "[]", depth, [&](const MetadataValue& element) {
+            return appendJson(out, element, depth + 1);
+        });
+    }
+    const auto json = jsonFromValue(value);
+    if (!json) return false;
+    out += json->dump(-1, ' ', false, Json::error_handler_t::replace);
+    return true;
+}
+
+// The settings file's dictionary, with the keys it gives as null; nothing when the text is not a
+// JSON object of storable values.
+std::optional<MetadataDictionary> settingsOfText(std::string_view text,
+                                                 std::vector<std::string>& nullKeys) {
+    ValueBuilder builder;
+    if (!Json::sax_parse(text.begin(), text.end(), &builder) || !builder.outermostDictionary)
+        return std::nullopt;
+    nullKeys = std::move(builder.nullKeys);
+    return std::move(builder.outermostDictionary);
 }
 
 // The leading number of a text, as NSString's numeric readers take it.
@@ -184,14 +281,26 @@ std::filesystem::path UserDefaults::standardPath() {
 
 UserDefaults::UserDefaults(std::filesystem::path path) : path_(std::move(path)) {
     std::lock_guard lock(mutex_);
-    values_ = readFile().values;
+    FileContent content = readFile();
+    values_ = std::move(content.values);
+    nullKeys_ = std::move(content.nullKeys);
+}
+
+std::vector<std::string> UserDefaults::nullKeys() const {
+    std::lock_guard lock(mutex_);
+    return nullKeys_;
+}
+
+void UserDefaults::registerDefaults(MetadataDictionary values) {
+    std::lock_guard lock(mutex_);
+    registered_ = std::move(values);
 }
 
 std::optional<MetadataValue> UserDefaults::objectForKey(const std::string& key) const {
     std::lock_guard lock(mutex_);
-    const auto found = values_.find(key);
-    if (found == values_.end()) return std::nullopt;
-    return found->second;
+    if (const auto found = values_.find(key); found != values_.end()) return found->second;
+    if (const auto found = registered_.find(key); found != registered_.end()) return found->second;
+    return std::nullopt;
 }
 
 bool UserDefaults::boolForKey(const std::string& key) const {
@@ -295,10 +404,13 @@ void UserDefaults::setPending(const std::string& key, std::optional<MetadataValu
 bool UserDefaults::synchronize() {
     std::lock_guard lock(mutex_);
     if (writeBlocked_) return false;
-    const FileContent disk = readFile();
+    FileContent disk = readFile();
     if (writeBlocked_) return false;
     if (pending_.empty() && !removedAll_ && disk.state != FileState::Corrupt) {
-        if (disk.state == FileState::Loaded) values_ = disk.values;
+        if (disk.state == FileState::Loaded) {
+            values_ = std::move(disk.values);
+            nullKeys_ = std::move(disk.nullKeys);
+        }
         return true;
     }
     MetadataDictionary merged;
@@ -318,15 +430,10 @@ bool UserDefaults::synchronize() {
 }
 
 std::optional<MetadataValue> UserDefaults::parseValueText(std::string_view text) {
-    bool tooDeep = false;
-    const Json::parser_callback_t limitDepth = [&tooDeep](int depth, Json::parse_event_t, Json&) {
-        if (depth <= kMaximumDepth) return true;
-        tooDeep = true;
-        return false;
-    };
-    const Json json = Json::parse(text.begin(), text.end(), limitDepth, false);
-    if (tooDeep || json.is_discarded()) return std::nullopt;
-    return valueFromJson(json);
+    ValueBuilder builder;
+    if (!Json::sax_parse(text.begin(), text.end(), &builder)) return std::nullopt;
+    if (builder.outermostDictionary) return MetadataValue(std::move(*builder.outermostDictionary));
+    return std::move(builder.result);
 }
 
 std::optional<std::string> UserDefaults::valueText(const MetadataValue& value) {
@@ -336,16 +443,14 @@ std::optional<std::string> UserDefaults::valueText(const MetadataValue& value) {
 }
 
 std::optional<MetadataDictionary> UserDefaults::parseSettingsText(std::string_view text) {
-    auto value = parseValueText(text);
-    if (!value || !value->isDictionary()) return std::nullopt;
-    return *value->dictionary();
+    std::vector<std::string> nullKeys;
+    return settingsOfText(text, nullKeys);
 }
 
 std::optional<std::string> UserDefaults::settingsText(const MetadataDictionary& values) {
-    const auto json = jsonFromValue(MetadataValue(values));
-    if (!json) return std::nullopt;
-    // Texts that are not valid UTF-8 are stored with replacement characters.
-    return json->dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+    std::string text;
+    if (!appendDictionary(text, values, 0)) return std::nullopt;
+    return text + "\n";
 }
 
 UserDefaults::FileContent UserDefaults::readFile() {
@@ -355,6 +460,7 @@ UserDefaults::FileContent UserDefaults::readFile() {
 
     std::string problem;
     std::optional<MetadataDictionary> values;
+    std::vector<std::string> nullKeys;
     if (!std::filesystem::is_regular_file(status)) {
         problem = "it is not a file";
     } else if (std::filesystem::file_size(path_, error) > kMaximumFileSize) {
@@ -374,12 +480,12 @@ UserDefaults::FileContent UserDefaults::readFile() {
             if (count < 0) problem = std::strerror(errno);
             ::close(descriptor);
             if (problem.empty()) {
-                values = parseSettingsText(text);
+                values = settingsOfText(text, nullKeys);
                 if (!values) problem = "it is not a valid settings file";
             }
         }
     }
-    if (values) return {FileState::Loaded, std::move(*values)};
+    if (values) return {FileState::Loaded, std::move(*values), std::move(nullKeys)};
 
     // Keep the user's file for inspection and start from the standard values.
     std::filesystem::path aside = path_;
@@ -401,7 +507,7 @@ UserDefaults::FileContent UserDefaults::readFile() {
             "standard settings",
             path_.c_str(), problem.c_str(), aside.c_str());
     }
-    return {FileState::Corrupt, {}};
+    return {FileState::Corrupt, {}, {}};
 }
 
 bool UserDefaults::writeFile(const std::string& text) {

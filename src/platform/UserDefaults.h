@@ -17,6 +17,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/MetadataValue.h"
 
@@ -36,7 +37,11 @@ class UserDefaults {
 
     const std::filesystem::path& path() const { return path_; }
 
-    // The stored value, or nothing when the key is absent.
+    // Values that stand in for absent keys (the application's standard values). They are never
+    // written to the file and replace the registered values of earlier calls.
+    void registerDefaults(MetadataDictionary values);
+
+    // The stored value, else the registered one; nothing when the key has neither.
     std::optional<MetadataValue> objectForKey(const std::string& key) const;
     // Typed readers. A value of another kind is converted where that is meaningful (numbers and
     // bools into each other, number texts into numbers, "YES"/"true" into true); otherwise, and
@@ -47,8 +52,10 @@ class UserDefaults {
     std::optional<std::string> stringForKey(const std::string& key) const;
     std::optional<MetadataList> arrayForKey(const std::string& key) const;
     std::optional<MetadataDictionary> dictionaryForKey(const std::string& key) const;
-    // Every stored key and value.
+    // Every stored key and value (registered values are not stored).
     MetadataDictionary dictionaryRepresentation() const;
+    // The keys the settings file gives as null (they read as absent).
+    std::vector<std::string> nullKeys() const;
 
     // Setters. setObject refuses (false, logged) values that hold a date or bytes anywhere.
     bool setObject(const MetadataValue& value, const std::string& key);
@@ -80,6 +87,7 @@ class UserDefaults {
     struct FileContent {
         FileState state = FileState::Missing;
         MetadataDictionary values;
+        std::vector<std::string> nullKeys;
     };
 
     FileContent readFile();
@@ -89,6 +97,8 @@ class UserDefaults {
     const std::filesystem::path path_;
     mutable std::mutex mutex_;
     MetadataDictionary values_;
+    MetadataDictionary registered_;
+    std::vector<std::string> nullKeys_;
     // Keys changed since the last synchronize: a new value, or nothing for a removal.
     std::map<std::string, std::optional<MetadataValue>> pending_;
     bool removedAll_ = false;

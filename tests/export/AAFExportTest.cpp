@@ -415,12 +415,12 @@ TEST_F(AAFExportTest, ADestinationThatCannotBeCreatedIsReportedAndLeavesNothing)
     EXPECT_TRUE(log.contains("AAF Error '8012016c' returned at line"));
     EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
 
-    // A folder where the file should go: saving fails, the folder stays as it was.
+    // A folder where the file should go: refused at opening, the folder stays as it was.
     std::filesystem::create_directories(folder / "taken.aaf" / "inside");
     test::RecordingPanel failed;
     EXPECT_FALSE(ExportCommands(*pool).exportAAF(folder / "taken.aaf", options, failed));
-    EXPECT_NE(failed.log.find(">>>>> Failed to write AAF file (" + (folder / "taken.aaf").string() +
-                              ")!\n"),
+    EXPECT_NE(failed.log.find("Could not open AAF (" + (folder / "taken.aaf").string() +
+                              ") for writing!\n"),
               std::string::npos);
     std::vector<std::string> left;
     for (const auto& entry : std::filesystem::directory_iterator(folder.path()))

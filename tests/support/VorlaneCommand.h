@@ -11,8 +11,9 @@
 namespace vorlane::test {
 
 // The command's output and exit status; a failed expectation (and an empty result) when it
-// cannot be started.
+// cannot be started. A prefix runs it through other programs ({"env", "TMPDIR=/x"}, ...).
 ProcessResult runVorlane(const std::filesystem::path& configFolder,
-                         const std::vector<std::string>& arguments);
+                         const std::vector<std::string>& arguments,
+                         const std::vector<std::string>& prefix = {});
 
 }  // namespace vorlane::test
