@@ -4,6 +4,7 @@
 #include <iostream>
 #include <nlohmann/json.hpp>
 
+#include "MediaJson.h"
 #include "PoolRun.h"
 #include "app/SyncMasters.h"
 #include "media/MediaText.h"
@@ -50,19 +51,21 @@ nlohmann::ordered_json driftJson(const AudioSyncCheck& check) {
 
 nlohmann::ordered_json checkJson(const MediaFile& camera, const AudioSyncCheck& check) {
     const bool measured = check.hasAudioOffset();
-    return {{"path", camera.sourceURLPath().string()},
-            {"name", camera.name()},
-            {"recorder", check.recorder ? check.recorder->name() : ""},
-            {"verdict", verdictWord(check.verdict)},
-            {"text", check.text()},
-            {"frameRate", check.frameRate},
-            {"timecodeOffset", check.timecodeOffsetSeconds},
-            {"audioOffset", orNull(measured, check.audioOffsetSeconds)},
-            {"differenceFrames", orNull(measured, check.differenceFrames())},
-            {"differenceMilliseconds", orNull(measured, check.differenceSeconds() * 1000.0)},
-            {"confidence", check.confidence},
-            {"takeSeconds", check.takeSeconds},
-            {"drift", driftJson(check)}};
+    return withPathURL(
+        {{"path", camera.sourceURLPath().string()},
+         {"name", camera.name()},
+         {"recorder", check.recorder ? check.recorder->name() : ""},
+         {"verdict", verdictWord(check.verdict)},
+         {"text", check.text()},
+         {"frameRate", check.frameRate},
+         {"timecodeOffset", check.timecodeOffsetSeconds},
+         {"audioOffset", orNull(measured, check.audioOffsetSeconds)},
+         {"differenceFrames", orNull(measured, check.differenceFrames())},
+         {"differenceMilliseconds", orNull(measured, check.differenceSeconds() * 1000.0)},
+         {"confidence", check.confidence},
+         {"takeSeconds", check.takeSeconds},
+         {"drift", driftJson(check)}},
+        camera.sourceURLPath());
 }
 
 void printCheck(std::ostream& out, const MediaFile& camera, const AudioSyncCheck& check) {

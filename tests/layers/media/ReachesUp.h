@@ -1,4 +1,5 @@
 // A media-layer header that reaches up into the sync layer: the layer check refuses it.
 #pragma once
-#include "sync/MediaSyncIndex.h"
 #include <vector>
+
+#include "sync/MediaSyncIndex.h"

@@ -1,4 +1,5 @@
 // A sync-layer header that names FFmpeg directly: the layer check refuses it.
 #pragma once
-#include "media/MediaFile.h"
 #include <libavformat/avformat.h>
+
+#include "media/MediaFile.h"
