@@ -8,7 +8,7 @@
 namespace vorlane::test {
 namespace {
 
-// Local IDs of the baseline properties read here (AAF object specification).
+// Local IDs of the baseline properties read here (the published AAF object model).
 enum : uint16_t {
     kMetaDictionaryClasses = 0x0003,
     kMetaIdentification = 0x0005,

@@ -10,7 +10,7 @@ namespace {
 
 // "II": the file's values are little-endian.
 constexpr int16_t kLittleEndianByteOrder = 0x4949;
-// Version 1.1 of the AAF object specification.
+// Version 1.1 of the AAF object model.
 constexpr int8_t kVersionMajor = 1;
 constexpr int8_t kVersionMinor = 1;
 constexpr uint32_t kObjectModelVersion = 1;

@@ -2,7 +2,7 @@
 // types and definitions, and the baseline definitions (class hierarchy, every property of a class
 // with its local ID, type and whether it is optional or the unique key) that the meta-dictionary
 // of a written file carries for each class it holds objects of. The values are those of the AAF
-// object specification and the SMPTE registers it draws on.
+// object model as the AAF Association publishes it and the SMPTE registers it draws on.
 #pragma once
 
 #include <cstdint>

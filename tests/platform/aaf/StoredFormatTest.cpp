@@ -1,5 +1,5 @@
-// The property and index streams against the byte layouts of the AAF stored-format
-// specification, written out by hand: little-endian throughout, a property index of byte order
+// The property and index streams against the byte layouts of the published AAF stored
+// format, written out by hand: little-endian throughout, a property index of byte order
 // 'L', version 0x20, count, (pid, stored form, length) entries and then the values; vector and
 // set indexes with their free-key words; weak references by tag, key pid, key size and key; the
 // referenced-properties table; storage names cut to the structured-storage limit.
