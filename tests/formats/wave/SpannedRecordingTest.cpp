@@ -225,6 +225,74 @@ TEST(SpannedMediaFile, PartsAreOrderedByCreationDateThenName) {
     EXPECT_EQ(file->missingParts().size(), 4u);
 }
 
+// A card clip recorded into three MXF files (ffmpeg's OP1a, timecode continuing) with the
+// clip-info file that says so: the pool makes one recording of them.
+TEST(SpannedMediaFile, CardClipOfThreeMXFFiles) {
+    VORLANE_REQUIRE_TOOL("ffmpeg");
+    test::ScratchFolder scratch;
+    const fs::path clip = scratch / "AA0012";
+    fs::create_directory(clip);
+    const std::pair<const char*, const char*> parts[] = {
+        {"10:00:00:00", "60"}, {"10:01:00:00", "60"}, {"10:02:00:00", "30"}};
+    for (size_t k = 0; k < 3; ++k)
+        test::runTool({"ffmpeg",
+                       "-v",
+                       "error",
+                       "-f",
+                       "lavfi",
+                       "-i",
+                       "testsrc=size=160x96:rate=25",
+                       "-f",
+                       "lavfi",
+                       "-i",
+                       "sine=sample_rate=48000",
+                       "-t",
+                       parts[k].second,
+                       "-c:v",
+                       "mpeg2video",
+                       "-pix_fmt",
+                       "yuv422p",
+                       "-g",
+                       "25",
+                       "-c:a",
+                       "pcm_s16le",
+                       "-timecode",
+                       parts[k].first,
+                       "-f",
+                       "mxf",
+                       (clip / ("AA00120" + std::to_string(k + 1) + ".MXF")).string()});
+    std::string clipInfo(64, '\0');
+    clipInfo[0] = 'C';
+    clipInfo[1] = 'I';
+    clipInfo[59] = 3;
+    test::writeFile(clip / "AA0012.CIF", clipInfo);
+
+    UserDefaults defaults{scratch / "defaults.json"};
+    NotificationCenter center;
+    const auto pool = MediaPool::create(chooseMediaReader, defaults, center);
+    const auto entry = pool->addMediaWithURL(clip / "AA001202.MXF");
+    const auto file = std::dynamic_pointer_cast<SpannedMediaFile>(entry);
+    ASSERT_TRUE(file);
+    EXPECT_EQ(pool->sourceFiles().size(), 3u);
+    EXPECT_FALSE(pool->addMediaWithURL(clip / "AA001203.MXF"));
+    file->analyzeWithOptions({});
+    EXPECT_EQ(file->name(), "AA001201.MXF");
+    EXPECT_EQ(file->fileContainerString(), "MXF");
+    EXPECT_EQ(file->duration(), seconds(150));
+    EXPECT_EQ(text(file->fileTimecode()), "10:00:00:00");
+    for (const auto& track : {file->firstVideoTrack(), file->firstAudioTrack()}) {
+        ASSERT_TRUE(track);
+        ASSERT_EQ(track->segments().size(), 3u);
+        for (size_t k = 0; k < 3; ++k) {
+            const MediaSegment& segment = track->segments()[k];
+            EXPECT_EQ(segment.sourceFile(), file->referencedMediaFiles()[k]);
+            EXPECT_EQ(segment.timeMapping().source.start, kCMTimeZero);
+            EXPECT_EQ(segment.timeMapping().target.start, seconds(int64_t(k) * 60)) << k;
+        }
+    }
+    EXPECT_TRUE(file->missingParts().empty());
+}
+
 // Takes of one day that share the recorder's prefix: only files that continue the previous
 // file's end within a frame are one recording (also across midnight).
 TEST(SpannedMediaFile, ZoomTakesWithGapsStaySeparate) {
