@@ -28,9 +28,10 @@ std::vector<std::shared_ptr<MediaFile>> sortedParts(std::vector<std::shared_ptr<
     return parts;
 }
 
+// A part that gave any track (a RED clip's first file may give its timecode alone).
 bool isReadable(const MediaFile& part) {
     std::lock_guard lock(part.mutex());
-    return part.hasAudio() || part.hasVideo();
+    return !part.tracks().empty();
 }
 
 // A part's audio and video tracks and its length, taken under its lock.

@@ -293,6 +293,29 @@ TEST(SpannedMediaFile, CardClipOfThreeMXFFiles) {
     EXPECT_TRUE(file->missingParts().empty());
 }
 
+// A RED clip folder of two files: the first file covers the recording, the second adds nothing.
+TEST(SpannedMediaFile, RedClipFolder) {
+    VORLANE_REQUIRE_TESTDATA(testdata);
+    test::ScratchFolder scratch;
+    const fs::path clip = scratch / "A106_C037_0118G5.RDC";
+    fs::create_directory(clip);
+    for (const char* name : {"A106_C037_0118G5_001.R3D", "A106_C037_0118G5_002.R3D"})
+        fs::copy_file(testdata / "headers" / "exiftool_Red.r3d", clip / name);
+    UserDefaults defaults{scratch / "defaults.json"};
+    NotificationCenter center;
+    const auto pool = MediaPool::create(chooseMediaReader, defaults, center);
+    const auto file = std::dynamic_pointer_cast<SpannedMediaFile>(
+        pool->addMediaWithURL(clip / "A106_C037_0118G5_001.R3D"));
+    ASSERT_TRUE(file);
+    file->analyzeWithOptions({});
+    EXPECT_EQ(file->referencedFilesCount(), 2);
+    EXPECT_EQ(file->fileContainerString(), "Redcode");
+    EXPECT_EQ(text(file->fileTimecode()), "21:36:16:18");
+    EXPECT_EQ(file->reel(), "106");
+    EXPECT_EQ(file->duration(), file->referencedMediaFiles()[0]->duration());
+    EXPECT_TRUE(file->missingParts().empty());
+}
+
 // Takes of one day that share the recorder's prefix: only files that continue the previous
 // file's end within a frame are one recording (also across midnight).
 TEST(SpannedMediaFile, ZoomTakesWithGapsStaySeparate) {
