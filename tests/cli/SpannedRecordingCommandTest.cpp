@@ -83,6 +83,17 @@ TEST(SpannedRecordingCommand, ACameraTakeAcrossACutSyncsWithBothFiles) {
     EXPECT_EQ(sound[1]["sourceStart"], 0.0);
     EXPECT_EQ(sound[1]["targetStart"], 5.0);
     EXPECT_EQ(sound[1]["duration"], 5.0);
+
+    // The FCPXML document names each file with its own start on the recorder's clock.
+    const auto document = config / "synced.fcpxml";
+    result = test::runVorlane(config.path(), {"export", "fcpxml", "-o", document.string(),
+                                              "--quiet", media.path().string()});
+    ASSERT_EQ(result.exitStatus, 0) << result.standardError;
+    const std::string fcpxml = test::readFile(document);
+    for (const char* asset : {"name=\"ZOOM0001\" src=\"file://", "start=\"1728000000/48000s\"",
+                              "name=\"ZOOM0002\" src=\"file://", "start=\"1728960000/48000s\"",
+                              "name=\"ZOOM0003\" src=\"file://", "start=\"1729920000/48000s\""})
+        EXPECT_NE(fcpxml.find(asset), std::string::npos) << asset;
 }
 
 }  // namespace

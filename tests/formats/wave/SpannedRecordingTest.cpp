@@ -340,15 +340,21 @@ TEST(SpannedMediaFile, ZoomTakesWithGapsStaySeparate) {
     NotificationCenter center;
     const auto pool = MediaPool::create(chooseMediaReader, defaults, center);
     std::vector<std::string> entries;
+    std::vector<std::shared_ptr<MediaFile>> added;
     for (int number = 1; number <= 6; ++number) {
         const auto file =
             pool->addMediaWithURL(folder / ("ZOOM000" + std::to_string(number) + ".WAV"));
         entries.push_back(
             file ? file->className() + " " + std::to_string(file->referencedFilesCount()) : "none");
+        if (file) added.push_back(file);
     }
+    pool->analyzeItemsInBackground(added);
     EXPECT_EQ(entries, (std::vector<std::string>{"BWFFile 1", "SpannedMediaFile 2", "none",
                                                  "BWFFile 1", "SpannedMediaFile 2", "none"}));
     EXPECT_EQ(pool->sourceFiles().size(), 6u);
+    std::string reason;
+    EXPECT_FALSE(pool->addMediaWithURL(folder / "ZOOM0003.WAV", &reason));
+    EXPECT_EQ(reason, "already in the pool as part of ZOOM0002.WAV");
 }
 
 }  // namespace
