@@ -99,6 +99,7 @@ std::vector<std::string> SpannedMediaFile::missingParts() const {
 }
 
 std::string SpannedMediaFile::name() const {
+    if (std::optional<std::string> given = alternativeName()) return *given;
     return parts_.front()->name();
 }
 

@@ -335,23 +335,31 @@ bool continues(const std::optional<TakeSpan>& previous, const std::optional<Take
     return CMTimeAbsoluteValue(distance) <= previous->frame;
 }
 
-// The run of files, in folder order, each continuing the one before, that holds the file.
+// The run of files, in folder order, each continuing the one before, that holds the file. Only
+// the run and the files just outside it are read, however many takes the folder holds.
 std::vector<std::filesystem::path> continuousRunWith(
     const std::vector<std::filesystem::path>& members, const std::filesystem::path& url) {
-    std::vector<std::filesystem::path> run;
-    std::optional<TakeSpan> previous;
-    bool holdsURL = false;
-    for (const std::filesystem::path& member : members) {
-        const std::optional<TakeSpan> span = spanOfTake(member);
-        if (!continues(previous, span)) {
-            if (holdsURL) break;
-            run.clear();
-        }
-        run.push_back(member);
-        holdsURL = holdsURL || member.filename() == url.filename();
-        previous = span;
+    const auto found = std::find_if(members.begin(), members.end(), [&](const auto& member) {
+        return member.filename() == url.filename();
+    });
+    if (found == members.end()) return {};
+    size_t first = size_t(found - members.begin());
+    size_t last = first;
+    std::optional<TakeSpan> firstSpan = spanOfTake(members[first]);
+    std::optional<TakeSpan> lastSpan = firstSpan;
+    while (first > 0) {
+        const std::optional<TakeSpan> before = spanOfTake(members[first - 1]);
+        if (!continues(before, firstSpan)) break;
+        firstSpan = before;
+        --first;
     }
-    return holdsURL ? run : std::vector<std::filesystem::path>();
+    while (last + 1 < members.size()) {
+        const std::optional<TakeSpan> after = spanOfTake(members[last + 1]);
+        if (!continues(lastSpan, after)) break;
+        lastSpan = after;
+        ++last;
+    }
+    return {members.begin() + ptrdiff_t(first), members.begin() + ptrdiff_t(last) + 1};
 }
 
 }  // namespace
