@@ -17,15 +17,20 @@ int64_t frameAt(CMTime time, int32_t sampleRate) {
     return CMTimeConvertScale(time, sampleRate, CMTimeRoundingMethod::RoundHalfAwayFromZero).value;
 }
 
-std::shared_ptr<MediaAsset> assetOfTrack(const MediaTrack& track) {
+// The opened media of the track's file: `opened` when that is it (opening probes the file).
+std::shared_ptr<MediaAsset> assetOfTrack(const MediaTrack& track,
+                                         const std::shared_ptr<MediaAsset>& opened = nullptr) {
     const std::shared_ptr<MediaObject> owner = track.mediaObject();
     const std::optional<std::filesystem::path> url = owner ? owner->mediaURL() : std::nullopt;
-    return url ? MediaAsset::assetWithURL(*url) : nullptr;
+    if (!url) return nullptr;
+    if (opened && opened->url() == *url) return opened;
+    return MediaAsset::assetWithURL(*url);
 }
 
 // The sound format of the first segment whose source opens: what every piece is read as.
 struct SoundFormat {
     std::shared_ptr<MediaTrack> track;
+    std::shared_ptr<MediaAsset> asset;
     int32_t sampleRate = 0;
     int32_t channelCount = 0;
 };
@@ -40,7 +45,7 @@ std::optional<SoundFormat> formatOfSegments(const std::vector<MediaSegment>& seg
         const auto reader = AudioTrackReader::open(*asset, source->mediaTrackID(),
                                                    segment.timeMapping().source, bitDepth);
         if (reader && reader->channelCount() > 0)
-            return SoundFormat{source, reader->sampleRate(), reader->channelCount()};
+            return SoundFormat{source, asset, reader->sampleRate(), reader->channelCount()};
     }
     return std::nullopt;
 }
@@ -86,8 +91,10 @@ std::unique_ptr<JoinedAudioReader> JoinedAudioReader::open(const MediaTrack& tra
         pieces.push_back(std::move(piece));
     }
     if (pieces.empty()) return nullptr;
-    return std::unique_ptr<JoinedAudioReader>(
+    auto reader = std::unique_ptr<JoinedAudioReader>(
         new JoinedAudioReader(bitDepth, rate, format->channelCount, first, std::move(pieces)));
+    reader->asset_ = format->asset;
+    return reader;
 }
 
 JoinedAudioReader::JoinedAudioReader(int32_t bitDepth, int32_t sampleRate, int32_t channelCount,
@@ -106,11 +113,10 @@ JoinedAudioReader::~JoinedAudioReader() = default;
 // A piece whose source cannot be opened, or is read as another format, is silence.
 void JoinedAudioReader::startPiece() {
     reader_.reset();
-    asset_.reset();
     doneInPiece_ = 0;
     const Piece& piece = pieces_[current_];
     if (!piece.source) return;
-    asset_ = assetOfTrack(*piece.source);
+    asset_ = assetOfTrack(*piece.source, asset_);
     if (asset_)
         reader_ = AudioTrackReader::open(
             *asset_, piece.source->mediaTrackID(),
@@ -149,7 +155,6 @@ bool JoinedAudioReader::readFrames(std::vector<uint8_t>& bytes, int64_t maxFrame
             ++current_;
             doneInPiece_ = 0;
             reader_.reset();
-            asset_.reset();
         }
     }
     return !bytes.empty();

@@ -59,7 +59,7 @@ class JoinedAudioReader {
     std::vector<Piece> pieces_;
     size_t current_ = 0;
     int64_t doneInPiece_ = 0;
-    std::shared_ptr<MediaAsset> asset_;
+    std::shared_ptr<MediaAsset> asset_;  // the file last opened, kept for its next piece
     std::unique_ptr<AudioTrackReader> reader_;
     std::vector<uint8_t> scratch_;
 };
