@@ -276,7 +276,7 @@ std::string SpannedMediaFile::extendedMetaDescription(int32_t level) const {
     for (size_t i = 0; i < parts_.size(); ++i) {
         text += formatMediaText("Part %lu = %s", (unsigned long)(i + 1), parts_[i]->name().c_str());
         if (i < partStarts_.size() && isReadable(*parts_[i]))
-            text += formatMediaText(" (at %s, %s)", lengthText(partStarts_[i]).c_str(),
+            text += formatMediaText(" (from %s for %s)", lengthText(partStarts_[i]).c_str(),
                                     lengthText(parts_[i]->duration()).c_str());
         text += "\n";
     }
