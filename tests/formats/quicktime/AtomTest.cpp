@@ -15,20 +15,9 @@ std::vector<uint8_t> bytes(const std::string& text) {
 using test::atom;
 using test::be32;
 
-TEST(AtomHeaderTest, ReadsShortAndExtendedHeaders) {
-    const auto plain = AtomHeader::initWithData(bytes(be32(0x1234) + "moov"));
-    ASSERT_TRUE(plain);
-    EXPECT_EQ(plain->type(), fourCC("moov"));
-    EXPECT_EQ(plain->size(), 0x1234u);
-    EXPECT_FALSE(plain->hasExtendedSize());
-    EXPECT_EQ(plain->headerLength(), 8u);
-
-    const auto extended = AtomHeader::initWithData(bytes(be32(1) + "mdat" + be32(1) + be32(0x10)));
-    ASSERT_TRUE(extended);
-    EXPECT_EQ(extended->size(), 0x100000010u);
-    EXPECT_TRUE(extended->hasExtendedSize());
-    EXPECT_EQ(extended->headerLength(), 16u);
-
+// Short and 64-bit headers are read from every movie of the QuickTime tests, a 64-bit one in
+// QtMetadataReaderTest.FourGigabyteFileReadsAFewHeaders.
+TEST(AtomHeaderTest, OnlyWholeHeadersAreRead) {
     // Only exactly 8 or 16 bytes, and an extended size needs all 16.
     EXPECT_FALSE(AtomHeader::initWithData(bytes(be32(1) + "mdat")));
     EXPECT_FALSE(AtomHeader::initWithData(bytes("1234567")));
