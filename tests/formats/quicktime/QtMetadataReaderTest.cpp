@@ -109,6 +109,7 @@ TEST(QtMetadataReaderTest, UserDataOfMPEG4FilesAndMetadataInUserData) {
     EXPECT_TRUE(QtMetadataReader(*other).metadataItems().empty());
 }
 
+// Damaged metadata atoms (the quicktime_metadata fuzz target adds cut and random ones).
 TEST(QtMetadataReaderTest, DamageEndsTheReadingOfThatAtom) {
     LogCapture log;
     // The second item claims more than the user data holds: the first stays, the metadata keys
@@ -157,11 +158,6 @@ TEST(QtMetadataReaderTest, SizeClaimsBeyondTheFile) {
     ASSERT_EQ(items.size(), 1u);
     EXPECT_EQ(text(items, "\xC2\xA9mak"), "Sony");
     EXPECT_LE(reader->fileHandle()->bytesRead(), cut.size());
-
-    // A 64-bit size.
-    const std::string wide = kQuickTimeType + be32(1) + "moov" + be64(16 + 8 + userData.size()) +
-                             be32(8) + "free" + userData;
-    EXPECT_EQ(QtMetadataReader(*readerFor(wide)).metadataItems().size(), 2u);
 
     // Nesting: user data inside user data is an item like any other, not followed.
     std::string nested = atom("udta", atom("\xA9mak", test::userDataText("Deep")));

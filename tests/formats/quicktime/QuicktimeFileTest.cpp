@@ -16,8 +16,6 @@
 #include "media/MediaTypes.h"
 #include "mediagen/MovieWriter.h"
 #include "platform/DateFields.h"
-#include "platform/Log.h"
-#include "support/LogCapture.h"
 #include "support/TestSupport.h"
 #include "timecode/TCHelper.h"
 
@@ -77,8 +75,6 @@ std::optional<MetadataDate> originalDate(const MediaFile& file) {
     if (!value || !value->date()) return std::nullopt;
     return *value->date();
 }
-
-using test::LogCapture;
 
 TEST(QuicktimeFileTest, DeviceAndDateAgreeWithExiftool) {
     VORLANE_REQUIRE_TOOL("ffmpeg");
@@ -398,23 +394,6 @@ TEST(QuicktimeFileTest, CameraMetadataKeys) {
     EXPECT_EQ(file->serialnumber(), "0012345");
     using namespace std::chrono;
     EXPECT_EQ(originalDate(*file), sys_days(2022y / 1 / 2) + 3h + 4min + 5s);
-}
-
-TEST(QuicktimeFileTest, DamagedMetadataKeepsWhatIsWhole) {
-    VORLANE_REQUIRE_TOOL("ffmpeg");
-    LogCapture log;
-    test::ScratchFolder folder;
-    // The second user-data item claims more than its atom holds.
-    const fs::path path = folder / "damaged.mov";
-    movie(path, MovieContainer::QuickTime, Rate::fps25(), {{"make", "Sony"}});
-    test::appendToMovieAtom(
-        path, atom("udta", atom("CNCV", "CanonAVC0002") + be32(5000) + "CNMN" + "Canon EOS 7D"));
-    auto file = analyzed(path);
-    EXPECT_TRUE(file->hasVideo());
-    EXPECT_EQ(file->manufacturer(), "Canon");
-    EXPECT_FALSE(file->modelname());
-    EXPECT_TRUE(log.contains("AtomSeekError Index beyond bounds"));
-    // Movies cut short and bytes that are no movie are seeds of the quicktime_metadata fuzz target.
 }
 
 // A 4 GiB XAVC S clip whose media data is a hole in a sparse file: the clip's metadata and
