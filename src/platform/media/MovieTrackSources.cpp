@@ -68,7 +68,14 @@ class SegmentPacketReader {
         : opened_(std::move(opened)),
           segment_(segment),
           selection_(opened_.context->format(), opened_.streamIndex) {
+        // A freshly opened demuxer stands at the start; seeking there could pass a first sync
+        // sample that some containers (transport streams) do not index.
         const AVRational timeBase = opened_.stream()->time_base;
+        const CMTime streamStart =
+            opened_.context->assetTime(opened_.stream()->start_time, timeBase);
+        if (segment.sourceRange.start <= kCMTimeZero ||
+            (streamStart.isValid() && segment.sourceRange.start <= streamStart))
+            return;
         opened_.context->seekStream(opened_.streamIndex, opened_.context->streamTimestamp(
                                                              segment.sourceRange.start, timeBase));
     }
@@ -145,6 +152,12 @@ class VideoCopySource : public MovieTrackSource {
                 reader_.reset();
                 continue;
             }
+            // Copied pictures start with a sync sample, or nothing could decode them.
+            synced_ = synced_ || (packet->flags & AV_PKT_FLAG_KEY) != 0;
+            if (!synced_) {
+                av_packet_unref(packet.get());
+                continue;
+            }
             const PlayableSegment& segment = segments_[index_ - 1];
             const CMTime shift = segment.targetRange.start - segment.sourceRange.start;
             const AVRational timeBase = stream_->time_base;
@@ -174,6 +187,7 @@ class VideoCopySource : public MovieTrackSource {
                             "copied pictures must share one codec: " + nameOf(segment)),
                        false;
             reader_ = std::make_unique<SegmentPacketReader>(std::move(*opened), segment);
+            synced_ = false;
             return true;
         }
         return false;
@@ -183,6 +197,7 @@ class VideoCopySource : public MovieTrackSource {
     size_t index_ = 0;
     AVCodecID codecID_ = AV_CODEC_ID_NONE;
     std::unique_ptr<SegmentPacketReader> reader_;
+    bool synced_ = false;
 };
 
 struct ScalerDeleter {
@@ -237,6 +252,9 @@ class VideoEncodeSource : public MovieTrackSource {
         stream_ = avformat_new_stream(output, nullptr);
         if (!stream_ || avcodec_parameters_from_context(stream_->codecpar, encoder) < 0)
             return fail(MovieWriteStatus::CannotSetUp, "cannot add the picture track"), false;
+        // QuickTime players want HEVC parameter sets in the sample description ('hvc1').
+        if (encoder->codec_id == AV_CODEC_ID_HEVC)
+            stream_->codecpar->codec_tag = MKTAG('h', 'v', 'c', '1');
         stream_->time_base = encoder->time_base;
         stream_->avg_frame_rate = rate_;
         frameDuration_ = CMTimeMake(rate_.den, rate_.num);
