@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <map>
+#include <tuple>
 
 #include "app/ApplicationController.h"
 #include "app/ExportCommands.h"
@@ -224,6 +225,31 @@ TEST_F(MovieExportTest, EmbeddedTimecodeIsReadableInEveryFileAndTransportStreams
     EXPECT_EQ(streamRun.statistics().second, 1);
     EXPECT_EQ(frameChecksums(out / "AVCHD_no_timecode_found.mov", false),
               frameChecksums(stream, false));
+}
+
+TEST_F(MovieExportTest, NTSCRatesKeepTheirRateAndDropFrameInTheTimecodeTrack) {
+    const fs::path cameras = folder / "ntsc";
+    fs::create_directory(cameras);
+    for (const auto& [name, rate, timecode] : {std::tuple{"DF.mov", "30000/1001", "01:00:00;00"},
+                                               {"P23.mov", "24000/1001", "01:00:00:00"}})
+        test::runTool({"ffmpeg", "-v", "error", "-f", "lavfi", "-i",
+                       std::string("testsrc=d=1:s=320x240:r=") + rate, "-c:v", "mpeg4", "-timecode",
+                       timecode, (cameras / name).string()});
+    auto pool =
+        std::make_unique<ApplicationController>(ApplicationHooks::standard(), defaults, center);
+    pool->addPaths({cameras});
+    ASSERT_TRUE(pool->waitForAnalysis(60s));
+    const fs::path out = folder / "ntsc-out";
+    fs::create_directory(out);
+    RecordingPanel panel;
+    EXPECT_TRUE(MovieExportRun(pool->mediaPool(), panel, ExportCommands::logHeader(defaults))
+                    .exportTimecode(out, options));
+    const auto mediainfo = [](const fs::path& file) {
+        return test::runTool(
+            {"mediainfo", "--Inform=Other;%TimeCode_FirstFrame% %FrameRate%", file.string()});
+    };
+    EXPECT_EQ(mediainfo(out / "DF.mov"), "01:00:00;00 29.970\n");
+    EXPECT_EQ(mediainfo(out / "P23.mov"), "01:00:00:00 23.976\n");
 }
 
 TEST_F(MovieExportTest, RepeatedExportsAreNumberedAndAStoppedOneLeavesNothing) {
