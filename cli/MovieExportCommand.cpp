@@ -12,6 +12,7 @@
 #include "PoolRun.h"
 #include "app/ExportCommands.h"
 #include "export/MediaExportOptionsController.h"
+#include "export/MovieExport.h"
 #include "export/MovieExportRun.h"
 #include "media/MediaPool.h"
 #include "platform/AtomicFileWriter.h"
@@ -112,6 +113,7 @@ std::optional<MovieChoices> parseChoices(const ParsedArguments& arguments,
         return std::nullopt;
     };
     MovieChoices choices;
+    MovieExport::offerAvailableCodecs(choices.options);
     choices.options.loadUserDefaults(defaults);
     const VideoCodecChoice* codec = nullptr;
     if (const auto name = arguments.value("--video-codec")) {

@@ -105,6 +105,12 @@ MovieExport::MovieExport(fs::path pathURL, const UserDefaults& defaults,
                          std::shared_ptr<MovieWriter> writer)
     : MediaExport(defaults), pathURL_(std::move(pathURL)), writer_(std::move(writer)) {}
 
+void MovieExport::offerAvailableCodecs(MediaExportOptionsController& options) {
+    options.showHEVCCodecs(MovieWriter::encoderAvailable("libx265"));
+    options.showAVCIntraCodecs(MovieWriter::encoderAvailable("libx264"));
+    options.showQTReferenceCheckbox(false);
+}
+
 void MovieExport::copyOptions(const MediaExportOptionsController& options) {
     videoCodec_ = options.videoCodec();
     videoBitRate_ = options.videoBitRate();
@@ -252,11 +258,13 @@ std::optional<MovieWriterJob> MovieExport::createExportJob(MovieFileType fileTyp
     if (!composition) return std::nullopt;
     MovieWriterJob job;
     job.fileType = fileType;
+    // The platform composition holds one track per picture and sound track, in their order
+    // (their IDs may differ where two tracks came from sources with the same ID).
+    auto platformTrack = composition->tracks().begin();
     for (const auto& track : exportObject_->tracks()) {
-        if (!track->isAudioVisual()) continue;
-        const PlayableCompositionTrack* platformTrack =
-            composition->trackWithTrackID(track->sourceTrackID());
-        if (!platformTrack || platformTrack->segments().empty()) continue;
+        if (!track->isAudioVisual() || platformTrack == composition->tracks().end()) continue;
+        const PlayableCompositionTrack& platform = *platformTrack++;
+        if (platform.segments().empty()) continue;
         MovieTrackJob trackJob;
         if (track->type() == MediaTrackTypeVideo) {
             if (job.video.encoder.empty() && videoCodec_ != 0)
@@ -264,8 +272,8 @@ std::optional<MovieWriterJob> MovieExport::createExportJob(MovieFileType fileTyp
         } else {
             trackJob = createWriterSettingsForAudioTrack(*track);
         }
-        trackJob.mediaType = platformTrack->mediaType();
-        trackJob.segments = platformTrack->segments();
+        trackJob.mediaType = platform.mediaType();
+        trackJob.segments = platform.segments();
         job.tracks.push_back(std::move(trackJob));
     }
     if (job.tracks.empty()) return std::nullopt;
@@ -278,6 +286,7 @@ std::optional<MovieWriterJob> MovieExport::createExportJob(MovieFileType fileTyp
         job.timecode = written;
     }
     job.metadata = collectedMetadata();
+    job.movieTimeScale = exportObject_->bestTimeScale();
     return job;
 }
 

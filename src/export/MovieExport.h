@@ -37,6 +37,11 @@ class MovieExport : public MediaExport {
 
     const std::filesystem::path& pathURL() const { return pathURL_; }
 
+    // What the option view offers, from the encoders the linked libraries have: HEVC and
+    // AVC-Intra only with their encoders; never the reference-movie box (the writer cannot
+    // write sample references).
+    static void offerAvailableCodecs(MediaExportOptionsController& options);
+
     // The options of the movie view.
     void copyOptions(const MediaExportOptionsController& options);
     uint32_t videoCodec() const { return videoCodec_; }

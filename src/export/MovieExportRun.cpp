@@ -77,15 +77,17 @@ void MovieExportRun::copyOptions(MovieExport& exporter,
     if (videoBitRateOverride_ != 0) exporter.setVideoBitRate(videoBitRateOverride_);
 }
 
-bool MovieExportRun::logFailure(const MovieExport& exporter) {
-    if (!exporter.errorMessage().empty()) log("\n>>>> " + exporter.errorMessage() + "\n");
-    ++statistics_.failed;
-    if (exporter.diskFull()) return true;
-    log("...failed!\n");
-    return false;
-}
-
-bool MovieExportRun::cancelled() {
+bool MovieExportRun::countExport(const MovieExport& exporter, bool first,
+                                 const std::string& success) {
+    if (exporter.exportFailed()) {
+        if (!exporter.errorMessage().empty()) log("\n>>>> " + exporter.errorMessage() + "\n");
+        ++statistics_.failed;
+        if (exporter.diskFull()) return true;
+        log("...failed!\n");
+    } else {
+        ++(first ? statistics_.first : statistics_.second);
+        log(success);
+    }
     if (!panel_.aborted()) return false;
     log("\nExport has been cancelled by user...\n");
     return true;
@@ -136,13 +138,7 @@ bool MovieExportRun::exportMovies(const std::filesystem::path& folder,
             log(timecodeLine("Set TC: %s(@%2.2ffps)\n", *timecode));
         log("Writing " + clip->name() + "...");
         exporter->exportClipAsync(clip, MovieFileType::QuickTimeMovie);
-        if (exporter->exportFailed()) {
-            if (logFailure(*exporter)) break;
-        } else {
-            ++(clip->successfullySynced() ? statistics_.first : statistics_.second);
-            log("success\n");
-        }
-        if (cancelled()) break;
+        if (countExport(*exporter, clip->successfullySynced(), "success\n")) break;
     }
     end(statisticsLine("\nStatistics: %d file(s) synced, %d file(s) not synced, %d file(s) "
                        "failed.\n",
@@ -180,13 +176,7 @@ bool MovieExportRun::exportTimecode(const std::filesystem::path& folder,
         }
         exporter->exportClipAsync(file,
                                   soundOnly ? MovieFileType::Wave : MovieFileType::QuickTimeMovie);
-        if (exporter->exportFailed()) {
-            if (logFailure(*exporter)) break;
-        } else {
-            ++(timecode ? statistics_.first : statistics_.second);
-            log("...success!\n");
-        }
-        if (cancelled()) break;
+        if (countExport(*exporter, timecode != nullptr, "...success!\n")) break;
     }
     end(statisticsLine("\nStatistics: %d file(s) with timecode, %d file(s) without timecode, %d "
                        "file(s) failed.\n",

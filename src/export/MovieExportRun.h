@@ -62,9 +62,9 @@ class MovieExportRun {
   private:
     std::unique_ptr<MovieExport> createExporter(const std::filesystem::path& folder);
     void copyOptions(MovieExport& exporter, const MediaExportOptionsController& options) const;
-    // Logs the failure of the current file; true when the run must stop (full disk).
-    bool logFailure(const MovieExport& exporter);
-    bool cancelled();
+    // Logs and counts the outcome of the current file (`first`: synced, or with timecode);
+    // true when the run must stop (a full disk, or the panel was cancelled).
+    bool countExport(const MovieExport& exporter, bool first, const std::string& success);
     // Appends to the panel's log and to the saved log.
     void log(const std::string& text);
     void logExportSettings();

@@ -114,18 +114,33 @@ class SegmentPacketReader {
     SingleStreamSelection selection_;
 };
 
+// A written picture track: its segments and the picture the first one shows, which sets the
+// track's format.
+class PictureSource : public MovieTrackSource {
+  protected:
+    explicit PictureSource(const MovieTrackJob& track) : segments_(track.segments) {}
+
+    std::optional<OpenedVideo> openFirstPicture() {
+        const PlayableSegment* first = firstFilledSegment(segments_);
+        if (!first)
+            return fail(MovieWriteStatus::NoSource, "the picture track is empty"), std::nullopt;
+        auto opened = openVideo(*first);
+        if (!opened)
+            fail(MovieWriteStatus::NoSource, "cannot open the picture of " + nameOf(*first));
+        return opened;
+    }
+
+    std::vector<PlayableSegment> segments_;
+};
+
 // Picture packets copied bit for bit; every segment must show the same kind of picture.
-class VideoCopySource : public MovieTrackSource {
+class VideoCopySource : public PictureSource {
   public:
-    explicit VideoCopySource(const MovieTrackJob& track) : segments_(track.segments) {}
+    explicit VideoCopySource(const MovieTrackJob& track) : PictureSource(track) {}
 
     bool addStream(AVFormatContext* output) override {
-        const PlayableSegment* first = firstFilledSegment(segments_);
-        if (!first) return fail(MovieWriteStatus::NoSource, "the picture track is empty"), false;
-        const auto opened = openVideo(*first);
-        if (!opened)
-            return fail(MovieWriteStatus::NoSource, "cannot open the picture of " + nameOf(*first)),
-                   false;
+        const auto opened = openFirstPicture();
+        if (!opened) return false;
         const AVStream* input = opened->stream();
         stream_ = avformat_new_stream(output, nullptr);
         if (!stream_ || avcodec_parameters_copy(stream_->codecpar, input->codecpar) < 0)
@@ -193,7 +208,6 @@ class VideoCopySource : public MovieTrackSource {
         return false;
     }
 
-    std::vector<PlayableSegment> segments_;
     size_t index_ = 0;
     AVCodecID codecID_ = AV_CODEC_ID_NONE;
     std::unique_ptr<SegmentPacketReader> reader_;
@@ -207,18 +221,14 @@ using ScalerPtr = std::unique_ptr<SwsContext, ScalerDeleter>;
 
 // Pictures decoded, scaled and encoded again, one output frame per frame of the first source's
 // rate; gaps become black.
-class VideoEncodeSource : public MovieTrackSource {
+class VideoEncodeSource : public PictureSource {
   public:
     VideoEncodeSource(const MovieTrackJob& track, const MovieVideoSettings& settings)
-        : segments_(track.segments), settings_(settings) {}
+        : PictureSource(track), settings_(settings) {}
 
     bool addStream(AVFormatContext* output) override {
-        const PlayableSegment* first = firstFilledSegment(segments_);
-        if (!first) return fail(MovieWriteStatus::NoSource, "the picture track is empty"), false;
-        const auto opened = openVideo(*first);
-        if (!opened)
-            return fail(MovieWriteStatus::NoSource, "cannot open the picture of " + nameOf(*first)),
-                   false;
+        const auto opened = openFirstPicture();
+        if (!opened) return false;
         const AVStream* input = opened->stream();
         const AVCodec* codec = avcodec_find_encoder_by_name(settings_.encoder.c_str());
         if (!codec)
@@ -236,6 +246,7 @@ class VideoEncodeSource : public MovieTrackSource {
                                ? (codec->pix_fmts ? codec->pix_fmts[0] : AV_PIX_FMT_YUV420P)
                                : av_get_pix_fmt(settings_.pixelFormat.c_str());
         if (settings_.bitRate > 0) encoder->bit_rate = settings_.bitRate;
+        encoder->thread_count = 0;  // as many as the encoder can use
         if (output->oformat->flags & AVFMT_GLOBALHEADER)
             encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
         AVDictionary* options = nullptr;
@@ -377,7 +388,6 @@ class VideoEncodeSource : public MovieTrackSource {
         if (lastPicture_) av_frame_copy(lastPicture_.get(), picture);
     }
 
-    std::vector<PlayableSegment> segments_;
     MovieVideoSettings settings_;
     CodecContextPtr encoder_;
     AVRational rate_{25, 1};

@@ -90,6 +90,8 @@ class LibraryMovieWriter : public MovieWriter {
         format->flags |= AVFMT_FLAG_CUSTOM_IO;
         AVDictionary* options = nullptr;
         av_dict_set(&options, movie ? "movflags" : "rf64", movie ? "use_metadata_tags" : "auto", 0);
+        if (movie && job.movieTimeScale > 0)
+            av_dict_set_int(&options, "movie_timescale", job.movieTimeScale, 0);
         const int header = avformat_write_header(format.get(), &options);
         av_dict_free(&options);
         if (header < 0) return writeFailure(*output, "cannot start the file: ", header);

@@ -62,6 +62,7 @@ struct MovieWriterJob {
     std::optional<MovieTimecode> timecode;  // QuickTime movies with a video track only
     // QuickTime metadata items (key, text), in order.
     std::vector<std::pair<std::string, std::string>> metadata;
+    int32_t movieTimeScale = 0;  // QuickTime movie header timescale; 0: the muxer's
 };
 
 enum class MovieWriteStatus {
