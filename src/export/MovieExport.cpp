@@ -11,6 +11,7 @@
 #include "media/MediaFile.h"
 #include "media/MediaTrack.h"
 #include "platform/ByteOrder.h"
+#include "platform/media/MediaAsset.h"
 #include "sync/MediaComposition.h"
 #include "sync/MediaMapping.h"
 #include "timecode/TCHelper.h"
@@ -148,6 +149,12 @@ std::vector<std::pair<std::string, std::string>> MovieExport::collectedMetadata(
                 if ((file = std::dynamic_pointer_cast<MediaFile>(source->mediaObject()))) break;
     }
     if (file) {
+        // The source's own QuickTime metadata first; the items below replace equal keys.
+        const auto url = file->mediaURL();
+        if (const auto asset = url ? MediaAsset::assetWithURL(*url) : nullptr)
+            for (const MetadataItem& item :
+                 asset->metadataForFormat(kMetadataFormatQuickTimeMetadata))
+                addMetadata(items, item.key, item.stringValue);
         addMetadata(items, "com.apple.proapps.manufacturer", textOf(file->metaDataValue(kMaker)));
         addMetadata(items, "com.apple.proapps.modelname", textOf(file->metaDataValue(kModel)));
         addMetadata(items, "com.apple.proapps.serialno",

@@ -152,7 +152,8 @@ TEST_F(MovieExportTest, SyncedMoviesHoldTheTimecodeTheCopiedPictureAndTheSoundAt
               "10:00:02:00 25.000\n");
     const std::string keys = test::runTool({"exiftool", "-G1", take.string()});
     for (const char* item :
-         {"Apple Proapps Modelname         : Demo Camera A",
+         {"Make                            : Vorlane",
+          "Apple Proapps Modelname         : Demo Camera A",
           "Apple Proapps Reel              : A001", "Apple Proapps Scene             : 12",
           "Software                        : Vorlane"})
         EXPECT_NE(keys.find(item), std::string::npos) << item;
