@@ -143,7 +143,8 @@ ApplicationController::AddResult ApplicationController::addPaths(
     std::vector<MediaPool::SkippedURL> skipped;
     if (auto added = mediaPool_->addMediaWithURLs(files, &skipped)) result.added = *added;
     for (auto& entry : skipped) {
-        const bool failed = named.count(entry.url) != 0 && !entry.duplicate;
+        const bool failed =
+            named.count(entry.url) != 0 && !entry.duplicate && !entry.importedDocument;
         result.skipped.push_back({std::move(entry.url), std::move(entry.reason), failed});
     }
     return result;
