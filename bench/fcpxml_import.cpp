@@ -49,6 +49,10 @@ void BM_ImportFCPXML(benchmark::State& state) {
             },
             defaults, center);
         auto import = FCPXImport::initWithString(text);
+        if (!import) {
+            state.SkipWithError("the document was not read");
+            break;
+        }
         const auto files = import->mediaFilesForMediaPool(*pool);
         if (int64_t(files.size()) != state.range(0)) state.SkipWithError("clips were lost");
         benchmark::DoNotOptimize(files.data());

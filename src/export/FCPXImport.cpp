@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "media/MediaFile.h"
-#include "media/MediaText.h"
 #include "platform/FileReader.h"
 #include "platform/Text.h"
 
@@ -289,8 +288,12 @@ std::shared_ptr<MediaFile> FCPXImport::mediaFileWithClipNode(const XMLNode& clip
     const std::optional<std::filesystem::path> url = mediaURLOfAsset(asset);
     if (!url) return nullptr;
     if (const auto uid = asset.attribute("uid")) reading.metadata[kFCPXUUID] = *uid;
-    std::shared_ptr<MediaFile> file = pool.addMediaWithURL(*url);
-    if (!file) return nullptr;
+    std::string reason;
+    std::shared_ptr<MediaFile> file = pool.addMediaWithURL(*url, &reason);
+    if (!file) {
+        if (!pool.fileWithURL(*url)) refusedMedia_.push_back({*url, reason});
+        return nullptr;
+    }
     // A clip without a name leaves the file its own.
     if (reading.name) file->setName(*reading.name);
     for (auto& [key, value] : reading.metadata)
@@ -308,10 +311,13 @@ MediaReaderChoice importFCPXMLDocument(const std::filesystem::path& url, MediaPo
     const std::vector<std::shared_ptr<MediaFile>> files = import->mediaFilesForMediaPool(pool);
     pool.analyzeItemsInBackground(files);
     pool.setImportedFCPXMLVersion(import->xmlVersion());
-    MediaReaderChoice choice{
-        nullptr,
-        {},
-        formatMediaText("FCPXML document: the files of %zu clips joined", files.size())};
+    const auto& refused = import->refusedMedia();
+    if (files.empty() && !refused.empty())
+        return {nullptr,
+                {},
+                "none of the media it names could be added (" + refused.front().url.string() +
+                    ": " + refused.front().reason + ")"};
+    MediaReaderChoice choice{nullptr, {}, "read as an FCPXML document"};
     choice.importedDocument = true;
     return choice;
 }

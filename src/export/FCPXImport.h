@@ -61,6 +61,14 @@ class FCPXImport {
     // The file created for one `clip` or `asset-clip`, or none.
     std::shared_ptr<MediaFile> mediaFileWithClipNode(const XMLNode& clip, MediaPool& pool) const;
 
+    // Media that clips named and the pool refused for another reason than holding it already
+    // (missing, unsupported), with the pool's reason, in document order.
+    struct RefusedMedia {
+        std::filesystem::path url;
+        std::string reason;
+    };
+    const std::vector<RefusedMedia>& refusedMedia() const { return refusedMedia_; }
+
   private:
     FCPXImport(XMLDocument document, std::optional<std::filesystem::path> sourceURL);
 
@@ -69,10 +77,13 @@ class FCPXImport {
     double xmlVersion_ = 0.0;
     // The first asset of every id, in document order; made by the first resourceWithID.
     mutable std::optional<std::unordered_map<std::string, XMLNode>> assetsByID_;
+    mutable std::vector<RefusedMedia> refusedMedia_;
 };
 
 // The pool's reader choice for an FCPXML document: the document's files join the pool through
-// the import, so no entry is answered; `importedDocument` tells that the document was read.
+// the import, so no entry is answered; `importedDocument` tells that the document was read. A
+// document that cannot be parsed, or whose clips name only media that cannot be added, is not
+// imported and the reason says why.
 MediaReaderChoice importFCPXMLDocument(const std::filesystem::path& url, MediaPool& pool);
 
 }  // namespace vorlane

@@ -77,13 +77,22 @@ TEST_F(FCPXMLInputTest, TheFilesOfADocumentJoinScanSyncAndExport) {
     EXPECT_NE(written.find("uid=\"UID-A101_2\""), std::string::npos);
 }
 
-TEST_F(FCPXMLInputTest, AnUnreadableDocumentFailsWithTheReason) {
+TEST_F(FCPXMLInputTest, AnUnreadableDocumentOrOneOfMissingMediaFailsWithTheReason) {
     const auto broken = work / "broken.fcpxml";
     test::writeFile(broken, std::string("\0\0\0", 3));
     const auto scan = vorlane({"scan", "--quiet", broken.string()});
     EXPECT_EQ(scan.exitStatus, 1);
     EXPECT_NE(scan.standardError.find("not a readable FCPXML document"), std::string::npos)
         << scan.standardError;
+
+    const auto moved = work / "moved.fcpxml";
+    test::writeFile(moved, documentOf(work / "gone"));
+    const auto missing = vorlane({"scan", "--quiet", moved.string()});
+    EXPECT_EQ(missing.exitStatus, 1);
+    EXPECT_NE(missing.standardError.find("none of the media it names could be added (" +
+                                         (work / "gone/A101_1.WAV").string()),
+              std::string::npos)
+        << missing.standardError;
 }
 
 }  // namespace

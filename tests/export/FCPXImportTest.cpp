@@ -278,6 +278,21 @@ TEST_F(FCPXImportTest, DamagedAndHostileDocumentsGiveNoStrayFiles) {
         wide += std::string{c, '\0'};
     EXPECT_EQ(importText(wide).size(), 3u);
     EXPECT_TRUE(importText(std::string("\x00\x01\xFF\xFE\x80<fcpxml", 12)).empty());
+    // Text in the Latin-1 it declares names its files in UTF-8; a stray ampersand is kept.
+    const auto latin = media(
+        "D\xC3\xAD"
+        "a/b.mov");
+    std::string declared = documentWith("1.8", {{{"x"}}}, folder.path());
+    declared.replace(declared.find("encoding=\"UTF-8\""), 16, "encoding=\"ISO-8859-1\"");
+    declared.replace(declared.find((folder / "x").string()), (folder / "x").string().size(),
+                     (folder / "D\xED"
+                               "a/b.mov")
+                         .string());
+    declared.replace(declared.find("name=\"x\""), 8, "name=\"Rock & Roll\"");
+    const Files latinFiles = importText(declared);
+    ASSERT_EQ(latinFiles.size(), 1u);
+    EXPECT_EQ(latinFiles[0]->sourceURLPath(), latin);
+    EXPECT_EQ(latinFiles[0]->name(), "Rock & Roll");
 
     // Entities are never expanded: neither a billion laughs nor a file of this machine.
     const auto secret = folder / "secret.txt";
@@ -297,6 +312,7 @@ TEST_F(FCPXImportTest, DamagedAndHostileDocumentsGiveNoStrayFiles) {
     const auto started = std::chrono::steady_clock::now();
     const Files files = importText(hostile);
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+    ASSERT_EQ(files.size(), 3u);
     for (const auto& file : files) {
         EXPECT_EQ(file->name().find("ha"), std::string::npos) << file->name();
         EXPECT_EQ(file->name().find("passwd"), std::string::npos) << file->name();
