@@ -26,14 +26,28 @@ using Files = std::vector<std::shared_ptr<MediaFile>>;
 // One asset of a generated document and the clip that uses it.
 struct Clip {
     std::string file;  // a path below the test's folder
+    // "asset-clip" (a `clip` in 1.5, which has no asset clips), "clip" (referring to the asset
+    // through its `video`), or "project" (an asset clip in a project's spine)
     std::string element = "asset-clip";
     std::string inside = {};  // the clip's children
     std::string attributes = {};
     std::string src = {};  // the asset's URL as written; empty: the file's URL
 };
 
-// A document of the version with one event per list of clips (in a library from 1.6 on), every
-// asset naming its media by `src`, or by a `media-rep` from 1.9 on.
+std::string clipElement(const std::string& version, const Clip& clip, const std::string& id) {
+    if (clip.element == "project")
+        return "<project name=\"Cut\"><sequence format=\"r0\" duration=\"10s\"><spine>" +
+               clipElement(version, {clip.file}, id) + "</spine></sequence></project>";
+    const std::string element = version == "1.5" ? "clip" : clip.element;
+    const std::string reference = element == "clip" ? "" : " ref=\"" + id + "\"";
+    const std::string video =
+        element == "clip" ? "<video ref=\"" + id + "\" duration=\"10s\"/>" : "";
+    return "<" + element + " name=\"" + clip.file + "\"" + reference + " duration=\"10s\"" +
+           clip.attributes + ">" + video + clip.inside + "</" + element + ">";
+}
+
+// A document of the version with one library holding an event per list of clips, every asset
+// naming its media by `src`, or by a `media-rep` from 1.9 on.
 std::string documentWith(const std::string& version, const std::vector<std::vector<Clip>>& events,
                          const std::filesystem::path& folder) {
     const bool mediaRep = std::stod(version.substr(2)) >= 9;
@@ -52,17 +66,13 @@ std::string documentWith(const std::string& version, const std::vector<std::vect
                 resources += "<media-rep kind=\"proxy-media\" src=\"file:///proxy/" + id +
                              ".mov\"/><media-rep kind=\"original-media\" src=\"" + url + "\"/>";
             resources += "</asset>";
-            const std::string ref = clip.element == "asset-clip" ? " ref=\"" + id + "\"" : "";
-            const std::string inside =
-                clip.element == "clip" ? "<video ref=\"" + id + "\"/>" + clip.inside : clip.inside;
-            body += "<" + clip.element + " name=\"" + clip.file + "\"" + ref + clip.attributes +
-                    ">" + inside + "</" + clip.element + ">";
+            body += clipElement(version, clip, id);
         }
         body += "</event>";
     }
-    if (version != "1.5") body = "<library>" + body + "</library>";
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE fcpxml>\n<fcpxml version=\"" +
-           version + "\"><resources>" + resources + "</resources>" + body + "</fcpxml>";
+           version + "\"><resources>" + resources + "</resources><library>" + body +
+           "</library></fcpxml>";
 }
 
 class FCPXImportTest : public testing::Test {
@@ -113,12 +123,18 @@ TEST_F(FCPXImportTest, EventClipsOfEveryVersionComeInDocumentOrder) {
         media(name);
     const std::vector<std::vector<Clip>> events = {
         {{"a1.mov"}, {"a2.mov", "clip"}, {"a3.wav"}},
-        {{"b1.mov"}, {"b2.wav", "clip"}, {"b3.mxf"}, {"p.mov", "sync-clip"}},
+        {{"b1.mov"}, {"b2.wav", "clip"}, {"b3.mxf"}, {"p.mov", "project"}},
     };
     for (const char* version : {"1.5", "1.6", "1.7", "1.8", "1.9", "1.10", "1.11"}) {
         SCOPED_TRACE(version);
+        const std::string text = documentWith(version, events, folder.path());
+        // The editor's document type accepts the documents of the versions it defines.
+        if (const auto dtd = test::fcpxmlDTD(version)) {
+            test::writeFile(folder / "day.fcpxml", text);
+            EXPECT_EQ(test::dtdErrors(folder / "day.fcpxml", *dtd), "");
+        }
         double xmlVersion = 0;
-        const Files files = importText(documentWith(version, events, folder.path()), &xmlVersion);
+        const Files files = importText(text, &xmlVersion);
         EXPECT_EQ(namesOf(files), (std::vector<std::string>{"a1.mov", "a2.mov", "a3.wav", "b1.mov",
                                                             "b2.wav", "b3.mxf"}));
         EXPECT_EQ(xmlVersion, std::round(std::stod(version) * 100) / 100);
