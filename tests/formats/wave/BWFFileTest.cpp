@@ -381,20 +381,20 @@ TEST(BWFFileTest, InformationTexts) {
 
 TEST(BWFFileTest, ZoomSplitRecordings) {
     test::ScratchFolder folder;
-    EXPECT_FALSE(BWFFile::spannedFilesForURL(folder / "ZOOM0001.WAV"));  // folder is empty
+    EXPECT_FALSE(BWFFile::zoomFilesForURL(folder / "ZOOM0001.WAV"));  // folder is empty
     test::writeFile(folder / "ZOOM0001.WAV", "");
-    EXPECT_FALSE(BWFFile::spannedFilesForURL(folder / "ZOOM0001.WAV"));  // alone
+    EXPECT_FALSE(BWFFile::zoomFilesForURL(folder / "ZOOM0001.WAV"));  // alone
     test::writeFile(folder / ".ZOOM0002.WAV", "");
     test::writeFile(folder / "ZOOM0001.hprj", "");
-    EXPECT_FALSE(BWFFile::spannedFilesForURL(folder / "ZOOM0001.WAV"));  // no second recording
+    EXPECT_FALSE(BWFFile::zoomFilesForURL(folder / "ZOOM0001.WAV"));  // no second recording
     test::writeFile(folder / "ZOOM0002.wav", "");
     test::writeFile(folder / "TAKE0001.WAV", "");
     fs::create_directory(folder / "ZOOM0003.WAV");
-    EXPECT_EQ(BWFFile::spannedFilesForURL(folder / "ZOOM0002.wav"),
+    EXPECT_EQ(BWFFile::zoomFilesForURL(folder / "ZOOM0002.wav"),
               (std::vector{folder / "ZOOM0001.WAV", folder / "ZOOM0002.wav"}));
-    EXPECT_FALSE(BWFFile::spannedFilesForURL(folder / "TAKE0001.WAV"));
-    EXPECT_FALSE(BWFFile::spannedFilesForURL(folder / "ZOOM001.WAV"));
-    EXPECT_FALSE(BWFFile::spannedFilesForURL(folder / "ZOOMA001.WAV"));
+    EXPECT_FALSE(BWFFile::zoomFilesForURL(folder / "TAKE0001.WAV"));
+    EXPECT_FALSE(BWFFile::zoomFilesForURL(folder / "ZOOM001.WAV"));
+    EXPECT_FALSE(BWFFile::zoomFilesForURL(folder / "ZOOMA001.WAV"));
     EXPECT_TRUE(BWFFile::isSupportedURL("/a/b.Wav"));
     EXPECT_FALSE(BWFFile::isSupportedURL("/a/b.wave"));
 }
