@@ -143,6 +143,7 @@ ApplicationController::AddResult ApplicationController::addPaths(
     std::vector<MediaPool::SkippedURL> skipped;
     if (auto added = mediaPool_->addMediaWithURLs(files, &skipped)) result.added = *added;
     for (auto& entry : skipped) {
+        if (entry.importedDocument) continue;  // its files joined the pool
         const bool failed = named.count(entry.url) != 0 && !entry.duplicate;
         result.skipped.push_back({std::move(entry.url), std::move(entry.reason), failed});
     }

@@ -1,5 +1,6 @@
 // The one place where the layers above the media model are wired into the application.
 #include "app/ApplicationController.h"
+#include "export/FCPXImport.h"
 #include "formats/ReaderChoice.h"
 #include "sync/MediaSyncComposition.h"
 #include "sync/MediaSyncIndex.h"
@@ -24,7 +25,7 @@ void addAudioSyncCheck(MediaFile& file, const std::shared_ptr<const MediaSyncInd
 
 ApplicationHooks ApplicationHooks::standard() {
     ApplicationHooks hooks;
-    hooks.readerFactory = chooseMediaReader;
+    hooks.readerFactory = readerChoiceImportingDocuments(importFCPXMLDocument);
     hooks.syncInfoUpdater = [](MediaPool& pool, bool involveDate, bool multicam) {
         const auto index = MediaSyncIndex::indexWithMediaPool(pool);
         CompositionSettings settings = CompositionSettings::fromUserDefaults(pool.userDefaults());

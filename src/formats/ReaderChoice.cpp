@@ -5,6 +5,7 @@
 #include <initializer_list>
 #include <string>
 #include <system_error>
+#include <utility>
 
 #include "formats/asset/AVCHDFile.h"
 #include "formats/asset/AVFoundationFile.h"
@@ -163,7 +164,7 @@ const ReaderRule kReaderRules[] = {
     {nullptr, isPlatformMedia, openReader<AVFoundationFile>},
     {"RED", isRed, openRed},  // RedFile, or the clip's files as one recording
     {"CinemaDNG", isDNG, openCinemaDNG},
-    {"FCPXML", isFCPXML, nullptr},  // FCPXImport, which adds its own files
+    {"FCPXML", isFCPXML, nullptr},  // FCPXImport, which adds its own files (see below)
 };
 
 const ReaderRule* ruleFor(const std::filesystem::path& url) {
@@ -188,9 +189,21 @@ MediaReaderChoice chooseMediaReader(const std::filesystem::path& url, MediaPool&
     return rule->open(url, pool);
 }
 
+MediaReaderFactory readerChoiceImportingDocuments(MediaReaderFactory importDocument) {
+    return [importDocument = std::move(importDocument)](const std::filesystem::path& url,
+                                                        MediaPool& pool) {
+        const ReaderRule* rule = ruleFor(url);
+        std::error_code error;
+        if (rule && rule->accepts == isFCPXML && importDocument &&
+            std::filesystem::exists(url, error))
+            return importDocument(url, pool);
+        return chooseMediaReader(url, pool);
+    };
+}
+
 bool isSupportedMediaURL(const std::filesystem::path& url) {
     const ReaderRule* rule = ruleFor(url);
-    return rule && rule->open;
+    return rule && (rule->open || rule->accepts == isFCPXML);
 }
 
 }  // namespace vorlane

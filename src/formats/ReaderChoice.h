@@ -13,8 +13,12 @@ namespace vorlane {
 // The pool's reader choice (a MediaReaderFactory).
 MediaReaderChoice chooseMediaReader(const std::filesystem::path& url, MediaPool& pool);
 
-// Whether a reader of this build takes the file (isSupportedMediaURL: the drop target's
-// filter).
+// The reader choice with FCPXML documents handed to `importDocument`: the import sits above the
+// readers, so the application wires it in.
+MediaReaderFactory readerChoiceImportingDocuments(MediaReaderFactory importDocument);
+
+// Whether a reader of this build (or the FCPXML import) takes the file (isSupportedMediaURL: the
+// drop target's filter).
 bool isSupportedMediaURL(const std::filesystem::path& url);
 
 }  // namespace vorlane

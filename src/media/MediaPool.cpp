@@ -161,7 +161,7 @@ std::optional<size_t> MediaPool::indexOfObject(const std::shared_ptr<MediaFile>&
 // Adding
 
 std::shared_ptr<MediaFile> MediaPool::addMediaWithURL(const std::filesystem::path& url,
-                                                      std::string* reason) {
+                                                      std::string* reason, bool* importedDocument) {
     const std::filesystem::path path = url.lexically_normal();
     if (const auto existing = fileWithURL(path)) {
         // A part of a recording split over several files is named with its pool entry.
@@ -183,6 +183,7 @@ std::shared_ptr<MediaFile> MediaPool::addMediaWithURL(const std::filesystem::pat
         return nullptr;
     }
     MediaReaderChoice choice = readerFactory_(path, *this);
+    if (importedDocument) *importedDocument = choice.importedDocument;
     if (!choice.file) {
         if (reason) *reason = choice.reason.empty() ? "not a supported media file" : choice.reason;
         return nullptr;
@@ -202,10 +203,11 @@ std::optional<std::vector<std::shared_ptr<MediaFile>>> MediaPool::addMediaWithUR
     std::vector<std::shared_ptr<MediaFile>> added;
     for (const auto& url : urls) {
         std::string reason;
-        if (auto file = addMediaWithURL(url, &reason))
+        bool imported = false;
+        if (auto file = addMediaWithURL(url, &reason, &imported))
             added.push_back(std::move(file));
         else if (skipped)
-            skipped->push_back({url, reason, fileWithURL(url) != nullptr});
+            skipped->push_back({url, reason, fileWithURL(url) != nullptr, imported});
     }
     analyzeItemsInBackground(added);
     return added;

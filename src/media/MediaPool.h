@@ -62,6 +62,8 @@ struct MediaReaderChoice {
     std::vector<std::shared_ptr<MediaFile>> sourceFiles;
     // Why there is no entry, for the user ("not a media file", "no reader for RED files yet").
     std::string reason;
+    // The URL was a document (FCPXML) that was read and added the files it names itself.
+    bool importedDocument = false;
 };
 
 // The fixed order of the readers' class tests (formats/ReaderChoice), installed when the
@@ -93,7 +95,8 @@ class MediaPool : public std::enable_shared_from_this<MediaPool> {
     struct SkippedURL {
         std::filesystem::path url;
         std::string reason;
-        bool duplicate = false;  // the pool holds the file already
+        bool duplicate = false;         // the pool holds the file already
+        bool importedDocument = false;  // a document whose files joined the pool
     };
 
     // The pool lives in a std::shared_ptr (tasks it leaves on the main queue hold it weakly).
@@ -118,8 +121,10 @@ class MediaPool : public std::enable_shared_from_this<MediaPool> {
 
     // Adding. addMediaWithURL makes the file object for one URL (none for a duplicate or an
     // unsupported file; `reason` then says why) without analysing it or adding it to `files`.
+    // A document that adds the files it names (FCPXML) answers none and sets `importedDocument`.
     std::shared_ptr<MediaFile> addMediaWithURL(const std::filesystem::path& url,
-                                               std::string* reason = nullptr);
+                                               std::string* reason = nullptr,
+                                               bool* importedDocument = nullptr);
     // Makes the objects of all URLs and starts their analysis; none for an empty input. The URLs
     // that gave no object are reported in `skipped` with the reason.
     std::optional<std::vector<std::shared_ptr<MediaFile>>> addMediaWithURLs(
