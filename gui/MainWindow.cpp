@@ -139,11 +139,11 @@ void MainWindow::buildFileList() {
     table_->verticalHeader()->setDefaultSectionSize(58);
     table_->horizontalHeader()->setStretchLastSection(true);
     table_->setColumnWidth(FileListModel::ThumbnailColumn, 100);
-    table_->setColumnWidth(FileListModel::NameColumn, 190);
+    table_->setColumnWidth(FileListModel::NameColumn, 160);
     table_->setColumnWidth(FileListModel::TimecodeColumn, 100);
     table_->setColumnWidth(FileListModel::SyncGroupColumn, 55);
-    table_->setColumnWidth(FileListModel::SyncInfoColumn, 170);
-    table_->setColumnWidth(FileListModel::FileColumn, 200);
+    table_->setColumnWidth(FileListModel::SyncInfoColumn, 250);
+    table_->setColumnWidth(FileListModel::FileColumn, 190);
     table_->setColumnWidth(FileListModel::VideoColumn, 180);
     table_->setColumnWidth(FileListModel::AudioColumn, 160);
     table_->setColumnWidth(FileListModel::FileTimecodeColumn, 150);
