@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QDialog>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -27,9 +26,9 @@
 #include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
-#include <set>
 
 #include "AVShiftDialog.h"
+#include "DesktopSession.h"
 #include "ExportDialog.h"
 #include "FileListModel.h"
 #include "OffsetDialog.h"
@@ -416,11 +415,10 @@ void MainWindow::showSyncMap() {
 }
 
 void MainWindow::showInFileManager() {
-    std::set<QString> folders;
+    QStringList paths;
     for (const auto& file : controller_->selectedFiles())
-        folders.insert(QString::fromStdString(file->sourceURLPath().parent_path().string()));
-    for (const QString& folder : folders)
-        QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+        paths << QString::fromStdString(file->sourceURLPath().string());
+    DesktopSession::revealFiles(paths);
 }
 
 void MainWindow::readTimecodeActivateSheet() {

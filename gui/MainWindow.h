@@ -9,6 +9,7 @@
 #include <memory>
 #include <thread>
 
+#include "DesktopSession.h"
 #include "QtAlertPresenter.h"
 #include "app/AVShiftPanelController.h"
 #include "app/ApplicationController.h"
@@ -144,6 +145,7 @@ class MainWindow : public QMainWindow, public MainWindowView {
 
     std::unique_ptr<MainWindowController> controller_;
     std::vector<NotificationCenter::ObserverToken> observers_;
+    DesktopSession desktop_;
     std::thread exportThread_;
     std::atomic<bool> exportRunning_{false};
 };
