@@ -27,6 +27,7 @@
 #include "MainWindow.h"
 #include "OffsetDialog.h"
 #include "ProgressSheet.h"
+#include "QtAlertPresenter.h"
 #include "QtMainQueue.h"
 #include "ReadAudioTcDialog.h"
 #include "SettingsDialog.h"
@@ -181,6 +182,20 @@ TEST_F(StudioTest, FCPXMLExportThroughTheDialogIsDTDValid) {
     ASSERT_TRUE(type);
     type->setCurrentIndex(2);
     emit type->activated(2);  // FCPXML 1.7
+
+    // A destination that cannot be written: the validator warns, "Cancel" keeps the dialog.
+    std::vector<Alert> alerts;
+    QtAlertPresenter::setAnswerForTesting([&](const Alert& alert) {
+        alerts.push_back(alert);
+        return alert.cancelButton;
+    });
+    dialog.setDestination("/nonexistent-vorlane-folder/day.fcpxml");
+    dialog.accept();
+    QtAlertPresenter::setAnswerForTesting({});
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].messageText, "Selected destination may not be writable");
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_FALSE(window->exportRunning());
     dialog.setDestination(QString::fromStdString((out / "day").string()));
     dialog.accept();
     ASSERT_TRUE(waitUntil([&] { return !window->exportRunning(); }));
@@ -202,6 +217,42 @@ TEST_F(StudioTest, FCPXMLExportThroughTheDialogIsDTDValid) {
     ASSERT_TRUE(xmllint.waitForFinished(60000)) << "xmllint did not run";
     EXPECT_EQ(xmllint.exitCode(), 0) << xmllint.readAllStandardError().toStdString();
     fs::remove_all(out);
+}
+
+TEST_F(StudioTest, AAFExportThroughTheDialog) {
+    loadShoot();
+    const fs::path out = fs::temp_directory_path() / ("vorlane-aaf-" + std::to_string(getpid()));
+    fs::create_directories(out);
+    window->exportAAFInBackground();
+    ExportDialog& dialog = window->aafExportDialog();
+    ASSERT_TRUE(dialog.isVisible());
+    dialog.setDestination(QString::fromStdString((out / "day.aaf").string()));
+    dialog.accept();
+    ASSERT_TRUE(waitUntil([&] { return !window->exportRunning(); }));
+    ASSERT_TRUE(waitUntil([&] { return window->progress().buttonTitle() == "Ok"; }));
+    EXPECT_TRUE(window->progress().logText().contains("AAF Export (AMA) started"));
+    EXPECT_TRUE(fs::exists(out / "day.aaf"));
+    window->progress().cancelOKAction();
+    fs::remove_all(out);
+}
+
+TEST_F(StudioTest, CancellingAnalysisHalfWayKeepsTheListAndPool) {
+    const fs::path copy =
+        fs::temp_directory_path() / ("vorlane-cancel-" + std::to_string(getpid()));
+    fs::create_directories(copy);
+    for (const auto& entry : fs::directory_iterator(*shoot))
+        if (entry.path().extension() != ".txt")
+            fs::copy_file(entry.path(), copy / entry.path().filename());
+    drop(*window, copy);
+    // A file vanishes while the others are analysed.
+    fs::remove(copy / "SC12_T02.WAV");
+    ASSERT_TRUE(waitUntil([&] { return window->progress().isVisible(); }, 60000));
+    window->progress().cancelOKAction();
+    EXPECT_EQ(window->progress().statusText(), "cancelling...");
+    ASSERT_TRUE(waitUntil([&] { return !window->application().mediaPool().hasPendingAnalysis(); }));
+    ASSERT_TRUE(waitUntil([&] { return !window->progress().isVisible(); }));
+    EXPECT_EQ(window->fileList().rowCount(), int(window->application().mediaPool().count()));
+    fs::remove_all(copy);
 }
 
 TEST_F(StudioTest, FolderOfNonMediaFilesAddsNothing) {
