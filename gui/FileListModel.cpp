@@ -23,7 +23,8 @@ QString text(const std::string& value) {
 }  // namespace
 
 FileListModel::FileListModel(MediaPool& pool, NotificationCenter& center, QObject* parent)
-    : QAbstractTableModel(parent), pool_(pool), center_(center), files_(pool.files()) {
+    : QAbstractTableModel(parent), pool_(pool), center_(center) {
+    takeFiles();
     observers_.push_back(center_.addObserverForName(
         kUpdateMediaFileNotification, [this](const Notification& notification) {
             if (const auto* file = std::any_cast<std::shared_ptr<MediaFile>>(&notification.object))
@@ -39,20 +40,25 @@ FileListModel::~FileListModel() {
         center_.removeObserver(token);
 }
 
+void FileListModel::takeFiles() {
+    files_ = pool_.files();
+    rows_.clear();
+    for (size_t row = 0; row < files_.size(); ++row)
+        rows_[files_[row].get()] = int(row);
+}
+
 void FileListModel::reload() {
     beginResetModel();
-    files_ = pool_.files();
+    takeFiles();
     thumbnails_.clear();
     endResetModel();
 }
 
 void FileListModel::updateFile(const std::shared_ptr<MediaFile>& file) {
-    for (size_t row = 0; row < files_.size(); ++row) {
-        if (files_[row] != file) continue;
-        thumbnails_.remove(file.get());
-        emit dataChanged(index(int(row), 0), index(int(row), ColumnCount - 1));
-        return;
-    }
+    const auto found = rows_.find(file.get());
+    if (found == rows_.end()) return;
+    thumbnails_.remove(file.get());
+    emit dataChanged(index(found->second, 0), index(found->second, ColumnCount - 1));
 }
 
 void FileListModel::setShowVideoSyncGroups(bool on) {

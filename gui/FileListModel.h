@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QPixmap>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "media/MediaPool.h"
@@ -50,6 +51,7 @@ class FileListModel : public QAbstractTableModel {
     std::shared_ptr<MediaFile> fileAtRow(int row) const;
 
   private:
+    void takeFiles();
     void updateFile(const std::shared_ptr<MediaFile>& file);
     QPixmap thumbnailOf(const MediaFile& file) const;
     QVariant textOf(const MediaFile& file, int column) const;
@@ -59,6 +61,7 @@ class FileListModel : public QAbstractTableModel {
     std::vector<NotificationCenter::ObserverToken> observers_;
     // The rows as last taken from the pool, so that a row is stable between reloads.
     std::vector<std::shared_ptr<MediaFile>> files_;
+    std::unordered_map<const MediaFile*, int> rows_;
     mutable QHash<const MediaFile*, QPixmap> thumbnails_;
     bool showVideoSyncGroups_ = true;
 };

@@ -375,16 +375,19 @@ void MainWindow::addPaths(const QStringList& paths) {
     for (const QString& path : paths)
         urls.emplace_back(path.toStdString());
     if (urls.empty()) return;
-    const auto result = controller_->add(urls);
-    model_->reload();
-    QStringList failures;
-    for (const auto& skipped : result.skipped)
-        failures << QString("%1: %2").arg(QString::fromStdString(skipped.path.filename().string()),
-                                          QString::fromStdString(skipped.reason));
-    QString message = QString("%1 file(s) added").arg(result.added.size());
-    if (!failures.isEmpty()) message += QString(", %1 left out").arg(failures.size());
-    statusBar()->showMessage(message);
-    statusBar()->setToolTip(failures.join("\n"));
+    statusBar()->showMessage("Reading files...");
+    controller_->addInBackground(
+        std::move(urls), [this](const ApplicationController::AddResult& result) {
+            QStringList failures;
+            for (const auto& skipped : result.skipped)
+                failures << QString("%1: %2").arg(
+                    QString::fromStdString(skipped.path.filename().string()),
+                    QString::fromStdString(skipped.reason));
+            QString message = QString("%1 file(s) added").arg(result.added.size());
+            if (!failures.isEmpty()) message += QString(", %1 left out").arg(failures.size());
+            statusBar()->showMessage(message);
+            statusBar()->setToolTip(failures.join("\n"));
+        });
 }
 
 void MainWindow::addPathsFromArguments(const QStringList& arguments) {

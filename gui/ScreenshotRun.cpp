@@ -20,7 +20,8 @@ ScreenshotRun::ScreenshotRun(MainWindow& window, QString file)
 void ScreenshotRun::poll() {
     switch (step_) {
         case Step::Analysis:
-            if (window_.application().mediaPool().hasPendingAnalysis() ||
+            if (window_.controller().adding() ||
+                window_.application().mediaPool().hasPendingAnalysis() ||
                 window_.progress().isVisible())
                 return;
             window_.syncInfo();

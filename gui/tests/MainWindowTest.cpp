@@ -104,8 +104,10 @@ class StudioTest : public testing::Test {
     }
     void loadShoot() {
         drop(*window, *shoot);
-        ASSERT_TRUE(
-            waitUntil([&] { return !window->application().mediaPool().hasPendingAnalysis(); }));
+        ASSERT_TRUE(waitUntil([&] {
+            return !window->controller().adding() &&
+                   !window->application().mediaPool().hasPendingAnalysis();
+        }));
         ASSERT_TRUE(waitUntil([&] { return !window->progress().isVisible(); }));
     }
 
@@ -249,7 +251,10 @@ TEST_F(StudioTest, CancellingAnalysisHalfWayKeepsTheListAndPool) {
     ASSERT_TRUE(waitUntil([&] { return window->progress().isVisible(); }, 60000));
     window->progress().cancelOKAction();
     EXPECT_EQ(window->progress().statusText(), "cancelling...");
-    ASSERT_TRUE(waitUntil([&] { return !window->application().mediaPool().hasPendingAnalysis(); }));
+    ASSERT_TRUE(waitUntil([&] {
+        return !window->controller().adding() &&
+               !window->application().mediaPool().hasPendingAnalysis();
+    }));
     ASSERT_TRUE(waitUntil([&] { return !window->progress().isVisible(); }));
     EXPECT_EQ(window->fileList().rowCount(), int(window->application().mediaPool().count()));
     fs::remove_all(copy);
@@ -262,7 +267,10 @@ TEST_F(StudioTest, FolderOfNonMediaFilesAddsNothing) {
     std::ofstream(folder / "notes.txt") << "not media";
     std::ofstream(folder / "broken.mov") << "moov? no";
     drop(*window, folder);
-    ASSERT_TRUE(waitUntil([&] { return !window->application().mediaPool().hasPendingAnalysis(); }));
+    ASSERT_TRUE(waitUntil([&] {
+        return !window->controller().adding() &&
+               !window->application().mediaPool().hasPendingAnalysis();
+    }));
     waitUntil([&] { return !window->progress().isVisible(); }, 5000);
     EXPECT_LE(window->fileList().rowCount(), 1);
     fs::remove_all(folder);

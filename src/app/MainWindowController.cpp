@@ -1,5 +1,9 @@
 #include "app/MainWindowController.h"
 
+#include <chrono>
+#include <set>
+#include <system_error>
+
 #include "app/StandardDefaults.h"
 #include "app/TempDirectory.h"
 #include "media/MediaTypes.h"
@@ -31,6 +35,8 @@ MainWindowController::MainWindowController(ApplicationController& application, M
     : application_(application), view_(view), defaults_(defaults) {}
 
 MainWindowController::~MainWindowController() {
+    stopAdding_ = true;
+    addQueue_.waitUntilAllOperationsAreFinished();
     syncInfoQueue_.waitUntilAllOperationsAreFinished();
 }
 
@@ -87,6 +93,65 @@ void MainWindowController::multicamMode(bool on) {
 ApplicationController::AddResult MainWindowController::add(
     const std::vector<std::filesystem::path>& paths) {
     return application_.addPaths(paths);
+}
+
+std::shared_ptr<Operation> MainWindowController::addInBackground(
+    std::vector<std::filesystem::path> paths, AddDone done) {
+    ++addsRunning_;
+    std::weak_ptr<int> alive = lifetime_;
+    return addQueue_.addOperationWithBlock(
+        [this, alive, paths = std::move(paths), done = std::move(done)] {
+            ApplicationController::AddResult result = addChunked(paths);
+            MainQueue::async([this, alive, result = std::move(result), done] {
+                if (!alive.lock()) return;
+                --addsRunning_;
+                if (done) done(result);
+            });
+        });
+}
+
+ApplicationController::AddResult MainWindowController::addChunked(
+    const std::vector<std::filesystem::path>& paths) {
+    using Clock = std::chrono::steady_clock;
+    constexpr size_t kChunkFiles = 200;
+    constexpr auto kChunkTime = std::chrono::milliseconds(150);
+
+    ApplicationController::AddResult result;
+    const std::vector<std::filesystem::path> files =
+        ApplicationController::expandPaths(paths, result.skipped);
+    std::set<std::filesystem::path> named;
+    for (const auto& given : paths) {
+        std::error_code error;
+        named.insert(std::filesystem::absolute(given, error).lexically_normal());
+    }
+    MediaPool& pool = mediaPool();
+    std::weak_ptr<int> alive = lifetime_;
+    std::vector<std::shared_ptr<MediaFile>> chunk;
+    Clock::time_point chunkStart = Clock::now();
+    const auto handOver = [&] {
+        if (chunk.empty()) return;
+        MainQueue::async([this, alive, chunk] {
+            if (!alive.lock()) return;
+            mediaPool().analyzeItemsInBackground(chunk);
+            view_.reloadFileList();
+        });
+        chunk.clear();
+        chunkStart = Clock::now();
+    };
+    for (const auto& url : files) {
+        if (stopAdding_) break;
+        std::string reason;
+        if (auto file = pool.addMediaWithURL(url, &reason)) {
+            result.added.push_back(file);
+            chunk.push_back(std::move(file));
+        } else {
+            const bool duplicate = pool.fileWithURL(url) != nullptr;
+            result.skipped.push_back({url, reason, named.count(url) != 0 && !duplicate});
+        }
+        if (chunk.size() >= kChunkFiles || Clock::now() - chunkStart >= kChunkTime) handOver();
+    }
+    handOver();
+    return result;
 }
 
 void MainWindowController::remove() {

@@ -8,9 +8,11 @@
 // pool belongs to the application controller, which the command line drives the same way.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -78,6 +80,15 @@ class MainWindowController {
 
     // Adding (the add dialog and drops) and removing.
     ApplicationController::AddResult add(const std::vector<std::filesystem::path>& paths);
+    // The same with the files read on a background thread (the reader choice opens every
+    // file): they reach the pool and the list in chunks on the main thread, each chunk analysed
+    // at once, so that a drop of thousands of files never holds up the window. `done` gets the
+    // whole result on the main thread.
+    using AddDone = std::function<void(const ApplicationController::AddResult& result)>;
+    std::shared_ptr<Operation> addInBackground(std::vector<std::filesystem::path> paths,
+                                               AddDone done);
+    // Files are still being read for the pool.
+    bool adding() const { return addsRunning_ > 0; }
     void remove();
 
     // The synced composition of the clicked row, else of the selected row, into the player;
@@ -116,6 +127,7 @@ class MainWindowController {
                                bool zoomNormal);
     void selectFilesMatching(bool (*matches)(const MediaFile& file));
     void refreshSyncInfoOrList();
+    ApplicationController::AddResult addChunked(const std::vector<std::filesystem::path>& paths);
 
     ApplicationController& application_;
     MainWindowView& view_;
@@ -123,7 +135,10 @@ class MainWindowController {
     std::shared_ptr<MediaComposition> playingComp_;
     // Alive while the controller is: tasks left on the main queue check it.
     std::shared_ptr<int> lifetime_ = std::make_shared<int>(0);
+    std::atomic<int> addsRunning_{0};
+    std::atomic<bool> stopAdding_{false};
     OperationQueue syncInfoQueue_{1};
+    OperationQueue addQueue_{1};
 };
 
 }  // namespace vorlane

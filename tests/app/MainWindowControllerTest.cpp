@@ -190,6 +190,26 @@ TEST_F(MainWindowControllerTest, SelectionsBySortAndSyncSource) {
     EXPECT_FALSE(window->infoForSelection());
 }
 
+TEST_F(MainWindowControllerTest, AddingInTheBackgroundReachesThePoolInOrder) {
+    std::filesystem::create_directories(folder / "day");
+    for (const char* name : {"c.mov", "a.snd", "b.mov"})
+        test::writeFile(folder / "day" / name, "x");
+    std::optional<ApplicationController::AddResult> result;
+    window->addInBackground({folder / "day", folder / "gone.mov"},
+                            [&](const ApplicationController::AddResult& done) { result = done; });
+    EXPECT_TRUE(window->adding());
+    ASSERT_TRUE(ApplicationController::waitFor([&] { return result.has_value(); }, 30s));
+    ASSERT_TRUE(application->waitForAnalysis(30s));
+    EXPECT_FALSE(window->adding());
+    EXPECT_EQ(result->added.size(), 3u);
+    ASSERT_EQ(result->skipped.size(), 1u);
+    EXPECT_TRUE(result->skipped[0].failed);
+    ASSERT_EQ(application->mediaPool().count(), 3u);
+    EXPECT_EQ(application->mediaPool().objectAtIndex(0)->name(), "a.snd");
+    EXPECT_GT(view.reloads, 0);
+    EXPECT_TRUE(application->mediaPool().objectAtIndex(2)->hasBeenAnalyzed());
+}
+
 TEST_F(MainWindowControllerTest, CheckBoxesAreStoredAndMulticamRegroups) {
     window->keepCameraAudio(false);
     window->multicamMode(false);
