@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QImage>
 #include <QStyle>
+#include <algorithm>
 
 #include "media/MediaTypes.h"
 #include "timecode/TCHelper.h"
@@ -24,7 +25,7 @@ QString text(const std::string& value) {
 
 FileListModel::FileListModel(MediaPool& pool, NotificationCenter& center, QObject* parent)
     : QAbstractTableModel(parent), pool_(pool), center_(center) {
-    takeFiles();
+    takeFiles(pool_.files());
     observers_.push_back(center_.addObserverForName(
         kUpdateMediaFileNotification, [this](const Notification& notification) {
             if (const auto* file = std::any_cast<std::shared_ptr<MediaFile>>(&notification.object))
@@ -40,18 +41,33 @@ FileListModel::~FileListModel() {
         center_.removeObserver(token);
 }
 
-void FileListModel::takeFiles() {
-    files_ = pool_.files();
+void FileListModel::takeFiles(std::vector<std::shared_ptr<MediaFile>> files) {
+    files_ = std::move(files);
     rows_.clear();
     for (size_t row = 0; row < files_.size(); ++row)
         rows_[files_[row].get()] = int(row);
 }
 
+// The same files redraw, files appended to the pool are inserted (both keep the selection);
+// any other change resets the list.
 void FileListModel::reload() {
-    beginResetModel();
-    takeFiles();
+    std::vector<std::shared_ptr<MediaFile>> files = pool_.files();
+    const size_t kept = files_.size();
+    const bool appended =
+        files.size() >= kept && std::equal(files_.begin(), files_.end(), files.begin());
+    if (!appended) {
+        beginResetModel();
+        takeFiles(std::move(files));
+        thumbnails_.clear();
+        endResetModel();
+        return;
+    }
     thumbnails_.clear();
-    endResetModel();
+    if (kept > 0) emit dataChanged(index(0, 0), index(int(kept) - 1, ColumnCount - 1));
+    if (files.size() == kept) return;
+    beginInsertRows({}, int(kept), int(files.size()) - 1);
+    takeFiles(std::move(files));
+    endInsertRows();
 }
 
 void FileListModel::updateFile(const std::shared_ptr<MediaFile>& file) {

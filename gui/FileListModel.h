@@ -51,7 +51,7 @@ class FileListModel : public QAbstractTableModel {
     std::shared_ptr<MediaFile> fileAtRow(int row) const;
 
   private:
-    void takeFiles();
+    void takeFiles(std::vector<std::shared_ptr<MediaFile>> files);
     void updateFile(const std::shared_ptr<MediaFile>& file);
     QPixmap thumbnailOf(const MediaFile& file) const;
     QVariant textOf(const MediaFile& file, int column) const;
