@@ -1,11 +1,13 @@
 // The sync check as the file list and `vorlane verify` run it, against scanning the same day:
 // eight takes made by ffmpeg, each a recorder file (75 s of pink noise, two channels, 24-bit
-// Broadcast WAV with its time reference) and a camera clip (a small H.264 picture with a timecode
-// track and 60 s of the recorder's sound as 16-bit PCM, five seconds into the take).
+// Broadcast WAV with its time reference) and a camera clip (an H.264 picture with a timecode track
+// and 60 s of the recorder's sound as 16-bit PCM, five seconds into the take). The picture is
+// either a tiny one, which leaves the scan little but the sound to read, or a camera's HD frame
+// (1920 x 1080 test pattern, a key frame every second), whose thumbnail the scan decodes.
 //   - Scanning the day: the files added to a pool and analysed with the standard settings (LTC
-//     read, thumbnails made), per clip.
+//     read, thumbnails made), per clip, for both picture sizes.
 //   - Checking every clip by its sound (the pool analysed beforehand), per clip, with camera
-//     excerpts of 60, 20 and 10 s.
+//     excerpts of 60, 20 and 10 s; the picture size does not matter to it.
 // Times are the process's CPU time (the scan analyses on worker threads; this machine is shared),
 // items are clips: a 500-clip day costs 500 ÷ items_per_second.
 //
@@ -40,9 +42,11 @@ bool ffmpeg(std::vector<std::string> arguments) {
     return result && result->exitStatus == 0;
 }
 
-// The day's folder, made once; empty when ffmpeg failed.
-std::filesystem::path day() {
-    const auto folder = workFolder() / "day";
+// The day's folder with pictures `height` lines high (36 or 1080), made once; empty when ffmpeg
+// failed.
+std::filesystem::path day(int64_t height) {
+    const bool hd = height >= 1080;
+    const auto folder = workFolder() / (hd ? "day_hd" : "day");
     const auto marker = folder / ".complete";
     if (std::filesystem::exists(marker)) return folder;
     std::filesystem::create_directories(folder);
@@ -59,7 +63,7 @@ std::filesystem::path day() {
             !ffmpeg({"-f",
                      "lavfi",
                      "-i",
-                     "color=s=64x36:r=25:d=60",
+                     hd ? "testsrc2=s=1920x1080:r=25:d=60" : "color=s=64x36:r=25:d=60",
                      "-ss",
                      "5",
                      "-t",
@@ -76,6 +80,8 @@ std::filesystem::path day() {
                      "libx264",
                      "-preset",
                      "ultrafast",
+                     "-g",
+                     "25",
                      "-c:a",
                      "pcm_s16le",
                      "-timecode",
@@ -107,16 +113,22 @@ std::unique_ptr<Scanned> scan(const std::filesystem::path& folder) {
 }
 
 void BM_ScanTheDay(benchmark::State& state) {
-    const auto folder = day();
+    const auto folder = day(state.range(0));
     if (folder.empty()) return state.SkipWithError("ffmpeg failed");
     for (auto _ : state)
         benchmark::DoNotOptimize(scan(folder));
     state.SetItemsProcessed(int64_t(state.iterations()) * kTakes);
 }
-BENCHMARK(BM_ScanTheDay)->Unit(benchmark::kMillisecond)->Iterations(3)->MeasureProcessCPUTime();
+BENCHMARK(BM_ScanTheDay)
+    ->ArgName("picture")
+    ->Arg(36)
+    ->Arg(1080)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->MeasureProcessCPUTime();
 
 void BM_CheckTheDay(benchmark::State& state) {
-    const auto folder = day();
+    const auto folder = day(36);
     if (folder.empty()) return state.SkipWithError("ffmpeg failed");
     const auto scanned = scan(folder);
     MediaPool& pool = scanned->controller->mediaPool();

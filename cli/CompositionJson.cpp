@@ -65,13 +65,26 @@ nlohmann::ordered_json segmentJson(const MediaSegment& segment) {
             {"rational", rational}};
 }
 
+namespace {
+
+// A segment showing a recording split over several files is listed as the pieces of the files
+// it shows, so that every source is a file on disk.
+std::vector<MediaSegment> segmentsOfFiles(const MediaSegment& segment) {
+    const auto file = std::dynamic_pointer_cast<MediaFile>(segment.sourceFile());
+    if (segment.isEmpty() || !file || file->referencedFilesCount() < 2) return {segment};
+    return segment.subSegments();
+}
+
+}  // namespace
+
 nlohmann::ordered_json compositionTracksJson(const MediaComposition& composition) {
     nlohmann::ordered_json tracks = nlohmann::ordered_json::array();
     for (const std::shared_ptr<MediaTrack>& track : composition.tracks()) {
         if (track->segments().empty()) continue;
         nlohmann::ordered_json segments = nlohmann::ordered_json::array();
         for (const MediaSegment& segment : track->segments())
-            segments.push_back(segmentJson(segment));
+            for (const MediaSegment& piece : segmentsOfFiles(segment))
+                segments.push_back(segmentJson(piece));
         tracks.push_back({{"kind", trackKind(*track)},
                           {"number", track->trackNumber()},
                           {"id", track->sourceTrackID()},

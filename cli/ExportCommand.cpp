@@ -11,6 +11,7 @@
 
 #include "CommandLine.h"
 #include "ConsoleProgress.h"
+#include "MovieExportCommand.h"
 #include "PoolRun.h"
 #include "app/ConsoleAlertPresenter.h"
 #include "app/ExportCommands.h"
@@ -299,8 +300,7 @@ AAFExportOptionsController aafOptions(const ExportChoices& choices, const PathIn
 int runExportCommand(const std::vector<std::string>& arguments) {
     if (arguments.empty()) return usageError("no export kind given (fcpxml, xml or aaf)");
     const std::string& kind = arguments.front();
-    if (kind == "movies" || kind == "timecode")
-        return failure("export " + kind + " is not available in this version");
+    if (kind == "movies" || kind == "timecode") return runMovieExportCommand(arguments);
     if (kind != "fcpxml" && kind != "xml" && kind != "aaf")
         return usageError("unknown export kind '" + kind + "' (fcpxml, xml or aaf)");
     int status = kExitSuccess;

@@ -5,6 +5,7 @@
 
 #include "export/ExportXMLElement.h"
 #include "media/MediaTypes.h"
+#include "media/SpannedMediaFile.h"
 #include "platform/CMTime.h"
 #include "platform/Text.h"
 
@@ -112,6 +113,27 @@ nlohmann::ordered_json withPathURL(const nlohmann::ordered_json& object,
     return result;
 }
 
+namespace {
+
+// The files of a recording split over several files, with where each starts in it and the
+// audio timecode it was given.
+nlohmann::ordered_json partsJson(const SpannedMediaFile& file) {
+    nlohmann::ordered_json parts = nlohmann::ordered_json::array();
+    const std::vector<CMTime> starts = file.partStartTimes();
+    const auto& files = file.referencedMediaFiles();
+    for (size_t i = 0; i < files.size(); ++i)
+        parts.push_back(
+            withPathURL({{"path", files[i]->sourceURLPath().string()},
+                         {"start", i < starts.size() ? number(CMTimeGetSeconds(starts[i]))
+                                                     : nlohmann::ordered_json()},
+                         {"duration", number(CMTimeGetSeconds(files[i]->duration()))},
+                         {"audioTimecode", timecodeJson(files[i]->audioTimecode())}},
+                        files[i]->sourceURLPath()));
+    return parts;
+}
+
+}  // namespace
+
 nlohmann::ordered_json mediaFileJson(const MediaFile& file, bool withSyncInfo) {
     std::lock_guard lock(file.mutex());
     nlohmann::ordered_json metadata = nlohmann::ordered_json::object();
@@ -121,7 +143,7 @@ nlohmann::ordered_json mediaFileJson(const MediaFile& file, bool withSyncInfo) {
     for (const auto& track : file.tracks())
         tracks.push_back(trackJson(*track));
     const std::string syncInfo = file.infoText();
-    return withPathURL(
+    nlohmann::ordered_json json = withPathURL(
         {
             {"path", file.sourceURLPath().string()},
             {"name", file.name()},
@@ -148,6 +170,11 @@ nlohmann::ordered_json mediaFileJson(const MediaFile& file, bool withSyncInfo) {
              withSyncInfo && !syncInfo.empty() ? nlohmann::ordered_json(syncInfo) : nullptr},
         },
         file.sourceURLPath());
+    if (const auto* spanned = dynamic_cast<const SpannedMediaFile*>(&file)) {
+        json["parts"] = partsJson(*spanned);
+        json["missingParts"] = spanned->missingParts();
+    }
+    return json;
 }
 
 }  // namespace vorlane::cli

@@ -58,7 +58,8 @@ nlohmann::ordered_json checkJson(const MediaFile& camera, const AudioSyncCheck& 
          {"verdict", verdictWord(check.verdict)},
          {"text", check.text()},
          {"frameRate", check.frameRate},
-         {"timecodeOffset", check.timecodeOffsetSeconds},
+         {"timecodeOffset", orNull(check.timecodeOffsetSeconds.has_value(),
+                                   check.timecodeOffsetSeconds.value_or(0.0))},
          {"audioOffset", orNull(measured, check.audioOffsetSeconds)},
          {"differenceFrames", orNull(measured, check.differenceFrames())},
          {"differenceMilliseconds", orNull(measured, check.differenceSeconds() * 1000.0)},
@@ -71,13 +72,15 @@ nlohmann::ordered_json checkJson(const MediaFile& camera, const AudioSyncCheck& 
 void printCheck(std::ostream& out, const MediaFile& camera, const AudioSyncCheck& check) {
     out << printableText(camera.name()) << " with "
         << (check.recorder ? printableText(check.recorder->name()) : "?") << ": " << check.text()
-        << "\n  timecode offset " << formatMediaText("%.6f s", check.timecodeOffsetSeconds);
+        << "\n  ";
+    if (check.timecodeOffsetSeconds)
+        out << formatMediaText("timecode offset %.6f s, ", *check.timecodeOffsetSeconds);
     if (check.hasAudioOffset())
-        out << ", audio offset " << formatMediaText("%.6f s", check.audioOffsetSeconds)
-            << ", difference "
-            << formatMediaText("%+.3f frames (%+.3f ms)", shown(check.differenceFrames()),
+        out << formatMediaText("audio offset %.6f s, ", check.audioOffsetSeconds)
+            << formatMediaText("difference %+.3f frames (%+.3f ms), ",
+                               shown(check.differenceFrames()),
                                shown(check.differenceSeconds() * 1000.0));
-    out << formatMediaText(", confidence %.2f\n", check.confidence);
+    out << formatMediaText("confidence %.2f\n", check.confidence);
     if (!check.drift) return;
     if (check.drift->measured())
         out << formatMediaText(

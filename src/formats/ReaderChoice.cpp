@@ -15,6 +15,7 @@
 #include "formats/raw/CRMFile.h"
 #include "formats/raw/RedFile.h"
 #include "formats/wave/BWFFile.h"
+#include "media/SpannedMediaFile.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 
@@ -86,11 +87,32 @@ MediaReaderChoice openReader(const std::filesystem::path& url, MediaPool&) {
     return {file, {file}, {}};
 }
 
+// A recording that the reader's split rule found in several files: one SpannedMediaFile stands
+// for the parts, which are the source files. Parts that cannot be made are left out (the
+// recording shows the gap). Nothing when fewer than two parts remain, or when a part is in the
+// pool already: that file stays the single file it was added as.
+template <class MakePart>
+std::optional<MediaReaderChoice> openSpanned(
+    const std::optional<std::vector<std::filesystem::path>>& paths, MediaPool& pool,
+    MakePart makePart) {
+    if (!paths) return std::nullopt;
+    std::vector<std::shared_ptr<MediaFile>> parts;
+    for (const std::filesystem::path& path : *paths) {
+        if (pool.fileWithURL(path)) return std::nullopt;
+        if (std::shared_ptr<MediaFile> part = makePart(path)) parts.push_back(std::move(part));
+    }
+    if (parts.size() < 2) return std::nullopt;
+    return MediaReaderChoice{SpannedMediaFile::initWithMediaFiles(parts), parts, {}};
+}
+
 // MXF files are read by MXFFile. The platform's MXF reader that "mxfImporter" 1 asks for is not
 // part of this build, so those files are read by MXFFile too (the setting itself is kept). A clip
-// that MXFFile::spannedFilesForURL finds recorded over several files needs SpannedMediaFile;
-// until that exists each of its files is a file of its own.
+// that a card recorded over several files is one spanned recording.
 MediaReaderChoice openMXF(const std::filesystem::path& url, MediaPool& pool) {
+    auto spanned = openSpanned(MXFFile::spannedFilesForURL(url), pool, [&](const auto& path) {
+        return MXFFile::initWithURL(path, pool.userDefaults());
+    });
+    if (spanned) return *spanned;
     auto file = MXFFile::initWithURL(url, pool.userDefaults());
     if (!file) return {nullptr, {}, "cannot be opened"};
     return {file, {file}, {}};
@@ -105,20 +127,32 @@ MediaReaderChoice openCinemaDNG(const std::filesystem::path& url, MediaPool&) {
     return choice;
 }
 
+template <class Reader>
+std::shared_ptr<MediaFile> makeReader(const std::filesystem::path& path) {
+    return std::make_shared<Reader>(path);
+}
+
 // A WAV file recorded beside CinemaDNG images is the clip's sound: the clip is the pool entry.
-// A recording that BWFFile::spannedFilesForURL finds split over several files needs
-// SpannedMediaFile; until that exists each of its files is a BWFFile of its own.
+// A take that a recorder split over several files is one spanned recording.
 MediaReaderChoice openWave(const std::filesystem::path& url, MediaPool& pool) {
     if (CinemaDNGFile::isURLPartOfDNGDirectory(url)) {
         MediaReaderChoice clip = openCinemaDNG(url, pool);
         if (clip.file) return clip;
     }
+    if (auto spanned = openSpanned(BWFFile::spannedFilesForURL(url), pool, makeReader<BWFFile>))
+        return *spanned;
     return openReader<BWFFile>(url, pool);
 }
 
+// The files of a RED clip folder are one spanned recording.
+MediaReaderChoice openRed(const std::filesystem::path& url, MediaPool& pool) {
+    if (auto spanned = openSpanned(RedFile::spannedFilesForURL(url), pool, makeReader<RedFile>))
+        return *spanned;
+    return openReader<RedFile>(url, pool);
+}
+
 // The fixed order of the class tests; the first that accepts a file decides. Each reader
-// takes its place here as one line. A RED clip that RedFile::spannedFilesForURL finds split over
-// several files needs SpannedMediaFile; until that exists each file is a RedFile of its own.
+// takes its place here as one line.
 const ReaderRule kReaderRules[] = {
     {"MXF", isMXF, openMXF},  // MXFFile (see above)
     {"QuickTime", isQuicktime, openReader<QuicktimeFile>},
@@ -127,7 +161,7 @@ const ReaderRule kReaderRules[] = {
     {"WAVE", isWave, openWave},  // CinemaDNGFile or BWFFile (see above)
     {"MP3", isMP3, openReader<MP3File>},
     {nullptr, isPlatformMedia, openReader<AVFoundationFile>},
-    {"RED", isRed, openReader<RedFile>},
+    {"RED", isRed, openRed},  // RedFile, or the clip's files as one recording
     {"CinemaDNG", isDNG, openCinemaDNG},
     {"FCPXML", isFCPXML, nullptr},  // FCPXImport, which adds its own files
 };

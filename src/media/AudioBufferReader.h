@@ -15,6 +15,7 @@
 namespace vorlane {
 
 class AudioTrackReader;
+class JoinedAudioReader;
 class MediaAsset;
 class MediaTrack;
 
@@ -25,7 +26,9 @@ class AudioBufferReader {
     static constexpr int32_t kBitDepth = 16;
 
     // Opens the range of the track. `asset` is the opened media of the track's file; without
-    // one it is opened from the file's mediaURL. Nothing when the track's file has no audio or
+    // one it is opened from the file's mediaURL. A track joined from other files' tracks (a
+    // recording split over several files) is read from those files, and `asset` is not used.
+    // Nothing when the track's file has no audio or
     // is not a media file, the asset cannot be opened, the range starts before zero, the track
     // is not a readable audio track or reports no channels. The asset is busy while the reader
     // lives.
@@ -53,9 +56,11 @@ class AudioBufferReader {
   private:
     AudioBufferReader(std::shared_ptr<MediaAsset> asset, std::unique_ptr<AudioTrackReader> reader,
                       CMTimeRange timeRange);
+    AudioBufferReader(std::unique_ptr<JoinedAudioReader> joined, CMTimeRange timeRange);
 
     std::shared_ptr<MediaAsset> asset_;
-    std::unique_ptr<AudioTrackReader> reader_;
+    std::unique_ptr<AudioTrackReader> reader_;   // a file's own track
+    std::unique_ptr<JoinedAudioReader> joined_;  // or a track joined from several files
     CMTimeRange timeRange_;
     CMTime startTime_;
     double sampleRate_;

@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "media/AudioBufferReader.h"
+#include "media/JoinedAudioReader.h"
 #include "media/MediaTrack.h"
 #include "platform/Log.h"
 #include "platform/media/MediaAsset.h"
@@ -81,8 +82,9 @@ bool LtcReader::findAudioTimecode() {
     int32_t index = 1;
     for (const auto& [track, trackNumber] : tracks) {
         uint64_t mask = 0;
+        const bool joined = JoinedAudioReader::isJoinedTrack(*track);
         for (const CMTimeRange& window : *windows) {
-            if (!asset) break;
+            if (!asset && !joined) break;
             std::unique_ptr<AudioBufferReader> reader =
                 AudioBufferReader::initWithMediaTrack(track, window, asset);
             if (!reader) continue;
@@ -96,7 +98,7 @@ bool LtcReader::findAudioTimecode() {
             const LtcDecoder::Result found = decoder.finish();
             samplesDecoded_ += reader->samplesRead();
             reader.reset();
-            bytesRead_ = asset->bytesRead();
+            if (asset) bytesRead_ = asset->bytesRead();
             if (found.abandoned) {
                 Log::writef("LtcReader: Unusable frame rate in %s, reading abandoned",
                             mediaFile_->name().c_str());

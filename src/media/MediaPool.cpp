@@ -164,7 +164,18 @@ std::shared_ptr<MediaFile> MediaPool::addMediaWithURL(const std::filesystem::pat
                                                       std::string* reason) {
     const std::filesystem::path path = url.lexically_normal();
     if (const auto existing = fileWithURL(path)) {
-        if (reason) *reason = "already in the pool as " + existing->name();
+        // A part of a recording split over several files is named with its pool entry.
+        std::shared_ptr<MediaFile> entry;
+        {
+            std::lock_guard lock(mutex_);
+            for (const SourceFile& source : sourceFiles_)
+                if (source.file == existing && source.entry != existing.get())
+                    for (const auto& file : files_)
+                        if (file.get() == source.entry) entry = file;
+        }
+        if (reason)
+            *reason = entry ? "already in the pool as part of " + entry->name()
+                            : "already in the pool as " + existing->name();
         return nullptr;
     }
     if (!readerFactory_) {

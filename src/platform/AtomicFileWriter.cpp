@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <random>
@@ -217,9 +218,16 @@ bool AtomicFileWriter::write(std::span<const uint8_t> bytes) {
     return !failed_;
 }
 
+void AtomicFileWriter::seek(uint64_t position) {
+    length_ = std::max(length_, position_);
+    position_ = position;
+}
+
 bool AtomicFileWriter::commit() {
     if (fd_ < 0) return fail(EBADF);
-    if (!failed_ && (::ftruncate(fd_, off_t(position_)) != 0 || ::fsync(fd_) != 0)) fail(errno);
+    if (!failed_ &&
+        (::ftruncate(fd_, off_t(std::max(length_, position_))) != 0 || ::fsync(fd_) != 0))
+        fail(errno);
     if (::close(fd_) != 0) fail(errno);
     fd_ = -1;
     if (!failed_ && ::rename(temporaryPath_.c_str(), target_.c_str()) == 0) return true;

@@ -45,6 +45,9 @@ class AtomicFileWriter {
     bool write(std::span<const uint8_t> bytes);
     // Appends zero bytes without writing them (a hole in the file).
     void skip(uint64_t length) { position_ += length; }
+    // Moves the write position back or forth (a container's header rewritten at its end); the
+    // file keeps the longest length written.
+    void seek(uint64_t position);
     uint64_t position() const { return position_; }
 
     // Sets the length, flushes to disk and renames over the destination; false (temporary file
@@ -63,6 +66,7 @@ class AtomicFileWriter {
     std::filesystem::path temporaryPath_;
     RemovalOnSignal removal_;
     uint64_t position_ = 0;
+    uint64_t length_ = 0;  // the end of the file before the last seek()
     bool failed_ = false;
 };
 

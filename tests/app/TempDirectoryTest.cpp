@@ -12,15 +12,6 @@ using test::readFile;
 using test::ScratchFolder;
 using test::writeFile;
 
-TEST(TempDirectoryTest, StandardFolderIsBelowTmpdir) {
-    {
-        test::EnvironmentValue tmpdir("TMPDIR", "/var/scratch");
-        EXPECT_EQ(TempDirectory::tempURL(), "/var/scratch/org.vorlane.studio");
-    }
-    test::EnvironmentValue tmpdir("TMPDIR", "");
-    EXPECT_EQ(TempDirectory::tempURL(), "/tmp/org.vorlane.studio");
-}
-
 TEST(TempDirectoryTest, CreatesAPrivateFolderWithNamedSubFolders) {
     ScratchFolder scratch;
     const auto root = scratch / "deep" / "org.vorlane.studio";

@@ -77,9 +77,5 @@ TEST(MediaExportTest, PicturesFitIntoTheProjectFrame) {
     EXPECT_EQ(exporter.scaleRatioForSize(4096, 1716), 1920.0 / 4096.0);  // fit by width
 }
 
-TEST(MediaExportTest, LogHeaderNamesThisApplication) {
-    EXPECT_TRUE(ExportLogHeader::ofThisApplication().applicationVersion.starts_with("Vorlane "));
-}
-
 }  // namespace
 }  // namespace vorlane

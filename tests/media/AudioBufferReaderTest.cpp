@@ -1,6 +1,7 @@
 // The LTC reader's sample reader against ffmpeg's own decode of the same files, and its ranges.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "media/AudioBufferReader.h"
@@ -107,6 +108,41 @@ TEST(AudioBufferReader, CompressedTracks) {
     // A -6 dBFS sine: RMS 0.354 of full scale.
     EXPECT_NEAR(LtcChannelLevels::measure(values.data(), values.size()).rms,
                 0.5 / std::sqrt(2.0) * 32768, 300);
+}
+
+// An MP3 begins with the encoder's priming samples, which decoders drop: the first sample heard
+// is the file's time zero, as in ffmpeg's decode, so sound placed by the file's timecode is not
+// late by the encoder delay.
+TEST(AudioBufferReader, Mp3StartsWithItsFirstAudibleSample) {
+    VORLANE_REQUIRE_TOOL("ffmpeg");
+    ScratchFolder folder;
+    mediagen::Samples click = mediagen::silence(96000);
+    for (size_t i = 24000; i < 24048; ++i)
+        click[i] = 0.9f;
+    test::writeChannels(folder / "click.wav", {click});
+    const auto mp3 = folder / "click.mp3";
+    test::runTool({"ffmpeg", "-v", "error", "-y", "-i", (folder / "click.wav").string(), "-c:a",
+                   "libmp3lame", "-b:a", "320k", mp3.string()});
+    const auto reference = mediagen::decodeAudioWithFfmpeg(mp3);
+    ASSERT_TRUE(reference);
+    const auto loudest = [](auto begin, auto end) {
+        return std::max_element(begin, end,
+                                [](float a, float b) { return std::abs(a) < std::abs(b); });
+    };
+    const auto& channel = (*reference)[0];
+    const int64_t expected = loudest(channel.begin(), channel.end()) - channel.begin();
+
+    const auto file = test::AssetMediaFile::open(mp3);
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file->firstAudioTrack()->timeRange().start, kCMTimeZero);
+    auto reader = AudioBufferReader::initWithMediaTrack(file->firstAudioTrack(),
+                                                        {kCMTimeZero, CMTimeMake(1, 1)});
+    ASSERT_TRUE(reader);
+    const PcmSamples piece = reader->readSamples(48000);
+    std::vector<int16_t> values(piece.frameCount);
+    piece.unpackChannel(0, 0, values.size(), values.data());
+    const auto found = loudest(values.begin(), values.end());
+    EXPECT_EQ(found - values.begin(), expected);
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include "media/MediaObject.h"
 #include "media/MediaTrack.h"
-#include "support/LogCapture.h"
 
 namespace vorlane {
 namespace {
@@ -105,23 +104,6 @@ TEST_F(MediaTrackTest, SegmentsReachTheirSourceWeakly) {
     orphan.reset();
     EXPECT_TRUE(kept.isEmpty());
     EXPECT_EQ(kept.sourceName(), "empty");
-}
-
-TEST_F(MediaTrackTest, ShowSegmentsWritesOneLinePerSegment) {
-    edited->insertTimeRange(span(0, 2), f, at(2));
-    auto segments = edited->segments();
-    segments.push_back(MediaSegment::segmentWithTrack(f, span(0, 1), span(5, 7)));
-    edited->setSegments(segments);
-    test::LogCapture log;
-    edited->showSegments();
-    const std::vector<std::string>& lines = log.lines;
-    // The gap, the content, and the segment that neither follows on nor keeps its length.
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_NE(lines[0].find("EMPTY SEGMENT"), std::string::npos);
-    EXPECT_EQ(lines[1].find("+++"), std::string::npos);
-    EXPECT_NE(lines[2].find("+++ prev.EndTime != this.StartTime +++ source.duration != "
-                            "target.duration"),
-              std::string::npos);
 }
 
 TEST_F(MediaTrackTest, NamesDescriptionsThumbnailsAndChannels) {

@@ -58,15 +58,6 @@ TEST(FileSystemTest, FindsTheMountOfAPathAndFoldsFatIntoMsdos) {
     EXPECT_EQ(FileSystem::normalizedFileSystemType("btrfs"), "btrfs");
 }
 
-TEST(FileSystemTest, TypeIdentifiersComeFromTheExtensionInAnyCase) {
-    EXPECT_EQ(FileSystem::typeIdentifierForExtension("MOV"), "com.apple.quicktime-movie");
-    EXPECT_EQ(FileSystem::typeIdentifierForExtension(".mp4"), "public.mpeg-4");
-    EXPECT_FALSE(FileSystem::typeIdentifierForExtension("docx"));
-    EXPECT_FALSE(FileSystem::typeIdentifierForExtension(""));
-    EXPECT_EQ(FileSystem::typeDescriptionForIdentifier("public.mp3"), "MP3 audio");
-    EXPECT_FALSE(FileSystem::typeDescriptionForIdentifier("com.example.unknown"));
-}
-
 // Media made by ffmpeg, stored without extension, is recognised by its content.
 TEST(FileSystemTest, RecognisesMediaMadeByFfmpegByContent) {
     VORLANE_REQUIRE_TOOL("ffmpeg");

@@ -108,20 +108,6 @@ TEST(NotificationCenterTest, ObserversSeeTheirNamesOnlyUntilRemoved) {
                                               "all:ReloadTableView", "all:UpdateMediaFile"}));
 }
 
-TEST(NotificationCenterTest, CarriesObjectAndUserInfo) {
-    NotificationCenter center;
-    auto sender = std::make_shared<int>(5);
-    std::shared_ptr<int> received;
-    std::string event;
-    center.addObserverForName("setPlayerFocus", [&](const Notification& notification) {
-        received = std::any_cast<std::shared_ptr<int>>(notification.object);
-        event = std::any_cast<std::string>(notification.userInfo.at("event"));
-    });
-    center.postNotificationName("setPlayerFocus", sender, {{"event", std::string("key J")}});
-    EXPECT_EQ(received, sender);
-    EXPECT_EQ(event, "key J");
-}
-
 TEST(NotificationCenterTest, AnObserverRemovedByAnEarlierOneIsNotCalled) {
     NotificationCenter center;
     int secondCalls = 0;

@@ -295,14 +295,7 @@ TEST(TCHelperRates, QuantizedFrameRate) {
     }
 }
 
-TEST(TCHelperDescription, TextsAndCopies) {
-    const auto value = TCHelper::helperWithFrameCount(107892, k2997, true);
-    value->setType(TCTypeAudio);
-    value->setIndex(1);
-    value->setRawUserBits(0x12345678);
-    value->setSource("on channel 1 of track 2");
-    EXPECT_NE(value->description().find("ubits=12.34.56.78"), std::string::npos);
-
+TEST(TCHelperCopies, KeepTheirSettings) {
     // A copy re-derives its count from the stored time under the default rounding.
     TCHelper rounded(25, false);
     rounded.setRoundingMethod(CMTimeRoundingMethod::RoundTowardZero);

@@ -306,7 +306,77 @@ std::string BWFFile::extendedMetaDescription(int32_t level) const {
     return text;
 }
 
+namespace {
+
+// Where a recorder file lies on its timecode clock, and the length of one frame there.
+struct TakeSpan {
+    CMTime start;
+    CMTime end;
+    CMTime frame;
+};
+
+std::optional<TakeSpan> spanOfTake(const std::filesystem::path& path) {
+    auto file = std::make_shared<BWFFile>(path);
+    file->analyzeBWF();
+    const std::shared_ptr<TCHelper> timecode = file->fileTimecode();
+    if (!timecode || !file->hasAudio()) return std::nullopt;
+    const CMTime start = timecode->timeWithoutOffset();
+    const CMTime frame = timecode->frameRate() > 0
+                             ? CMTimeMakeWithSeconds(1.0 / timecode->frameRate(), 1000000)
+                             : CMTimeMake(1001, 24000);
+    return TakeSpan{start, CMTimeAdd(start, file->duration()), frame};
+}
+
+// The next file starts where the previous one ends, within a frame (also across midnight).
+bool continues(const std::optional<TakeSpan>& previous, const std::optional<TakeSpan>& next) {
+    if (!previous || !next) return false;
+    CMTime distance = CMTimeSubtract(next->start, previous->end);
+    if (distance < CMTimeMake(-43200, 1)) distance = CMTimeAdd(distance, CMTimeMake(86400, 1));
+    return CMTimeAbsoluteValue(distance) <= previous->frame;
+}
+
+// The run of files, in folder order, each continuing the one before, that holds the file. Only
+// the run and the files just outside it are read, however many takes the folder holds.
+std::vector<std::filesystem::path> continuousRunWith(
+    const std::vector<std::filesystem::path>& members, const std::filesystem::path& url) {
+    const auto found = std::find_if(members.begin(), members.end(), [&](const auto& member) {
+        return member.filename() == url.filename();
+    });
+    if (found == members.end()) return {};
+    size_t first = size_t(found - members.begin());
+    size_t last = first;
+    std::optional<TakeSpan> firstSpan = spanOfTake(members[first]);
+    std::optional<TakeSpan> lastSpan = firstSpan;
+    while (first > 0) {
+        const std::optional<TakeSpan> before = spanOfTake(members[first - 1]);
+        if (!continues(before, firstSpan)) break;
+        firstSpan = before;
+        --first;
+    }
+    while (last + 1 < members.size()) {
+        const std::optional<TakeSpan> after = spanOfTake(members[last + 1]);
+        if (!continues(lastSpan, after)) break;
+        lastSpan = after;
+        ++last;
+    }
+    return {members.begin() + ptrdiff_t(first), members.begin() + ptrdiff_t(last) + 1};
+}
+
+}  // namespace
+
+// The name rule alone would also gather the separate takes that a Zoom recorder numbers alike
+// (ZOOM0001 … ZOOM0007 of one day) and join them end to end; only files whose start continues
+// the previous file's end are parts of one recording.
 std::optional<std::vector<std::filesystem::path>> BWFFile::spannedFilesForURL(
+    const std::filesystem::path& url) {
+    const std::optional<std::vector<std::filesystem::path>> members = zoomFilesForURL(url);
+    if (!members) return std::nullopt;
+    std::vector<std::filesystem::path> run = continuousRunWith(*members, url);
+    if (run.size() < 2) return std::nullopt;
+    return run;
+}
+
+std::optional<std::vector<std::filesystem::path>> BWFFile::zoomFilesForURL(
     const std::filesystem::path& url) {
     const std::string name = url.stem().string();
     const bool numbered =

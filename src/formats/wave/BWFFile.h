@@ -22,9 +22,14 @@ class BWFFile : public MediaFile {
 
     // Files whose extension is WAV in any case.
     static bool isSupportedURL(const std::filesystem::path& url);
-    // A Zoom recording split into numbered files: the files of its folder that share its name
-    // without the last four digits, in folder order; nothing for a single file.
+    // A Zoom recording split into numbered files: among zoomFilesForURL, the run of files in
+    // folder order that holds the file and whose every start continues the previous file's end
+    // within a frame on the timecode clock; nothing for a single file.
     static std::optional<std::vector<std::filesystem::path>> spannedFilesForURL(
+        const std::filesystem::path& url);
+    // The files of the folder that share a Zoom file's name without the last four digits, in
+    // folder order; nothing for another name or fewer than two such files.
+    static std::optional<std::vector<std::filesystem::path>> zoomFilesForURL(
         const std::filesystem::path& url);
     // Writes `bext` (with the source's timecode as TimeReference) and iXML into a linear PCM WAV
     // file; the audio is copied unchanged and the file is replaced only when complete. False

@@ -134,16 +134,22 @@ void AssetContext::assignTrackIDs() {
         trackIDs_[i] = int32_t(i + 1);
 }
 
+// Transport streams count from an arbitrary clock. A sound file whose stream starts after zero
+// (an MP3's encoder delay, which decoding drops) begins with its first audible sample.
 void AssetContext::findOrigin() {
     origin_ = kCMTimeZero;
-    if (!(format_->iformat->flags & AVFMT_TS_DISCONT)) return;
     CMTime earliest = kCMTimeInvalid;
+    bool soundOnly = format_->nb_streams > 0;
     for (unsigned i = 0; i < format_->nb_streams; ++i) {
         const AVStream* stream = format_->streams[i];
+        soundOnly = soundOnly && stream->codecpar->codec_type == AVMEDIA_TYPE_AUDIO;
         const CMTime start = cmTimeFromTimestamp(stream->start_time, stream->time_base);
         if (start.isValid() && (!earliest.isValid() || start < earliest)) earliest = start;
     }
-    if (earliest.isValid()) origin_ = earliest;
+    if (!earliest.isValid()) return;
+    if ((format_->iformat->flags & AVFMT_TS_DISCONT) || (soundOnly && earliest > kCMTimeZero)) {
+        origin_ = earliest;
+    }
 }
 
 int AssetContext::streamIndexOfTrackID(int32_t trackID) const {

@@ -36,8 +36,9 @@ struct AudioSyncCheck {
     std::shared_ptr<MediaFile> recorder;    // the sound file compared
     double frameRate = 0.0;                 // of the camera's timecode
     int32_t recorderSampleRate = 0;
-    // The recorder's file time at the camera's file time zero: by the timecodes, and by the sound.
-    double timecodeOffsetSeconds = 0.0;
+    // The recorder's file time at the camera's file time zero: by the timecodes (unknown while
+    // the camera has no sound to place), and by the sound.
+    std::optional<double> timecodeOffsetSeconds;
     double audioOffsetSeconds = 0.0;
     double confidence = 0.0;
     double takeSeconds = 0.0;  // the overlap of picture and sound file
@@ -49,7 +50,9 @@ struct AudioSyncCheck {
     }
     // How much later the timecode places the picture against the sound than the sound itself
     // does: +3 frames when the camera's timecode runs three frames ahead of the recorder's.
-    double differenceSeconds() const { return timecodeOffsetSeconds - audioOffsetSeconds; }
+    double differenceSeconds() const {
+        return timecodeOffsetSeconds.value_or(audioOffsetSeconds) - audioOffsetSeconds;
+    }
     double differenceFrames() const { return differenceSeconds() * frameRate; }
     // "sound agrees (±N samples)", "sound disagrees: +3 frames 2 ms (confidence 0.94)" or
     // "sound cannot confirm: REASON"; empty when not checked.

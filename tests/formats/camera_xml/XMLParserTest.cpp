@@ -112,11 +112,5 @@ TEST(XMLParserTest, DamagedAndMissingInput) {
     EXPECT_FALSE(XMLParser::initWithURL(folder / "missing.xml"));
 }
 
-TEST(XMLParserTest, TidyTrimsBlanksAndLineBreaks) {
-    EXPECT_EQ(tidy(" \t\r\n a b \n"), "a b");
-    EXPECT_FALSE(tidy(" \n\t "));
-    EXPECT_FALSE(tidy(""));
-}
-
 }  // namespace
 }  // namespace vorlane

@@ -2,6 +2,8 @@
 // header metadata sets, each parsed from bytes made here.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "formats/mxf/MXFError.h"
 #include "formats/mxf/MXFEssenceContainerItems.h"
 #include "formats/mxf/MXFIndexTable.h"
@@ -38,69 +40,10 @@ Bytes partitionValue(const std::string& operationalPattern) {
                    keyBytes("06.0E.2B.34.04.01.01.01.0D.01.03.01.02.06.03.00")});
 }
 
-TEST(MXFPacksTest, PartitionPackFieldsAndTexts) {
-    const MXFPartitionPack pack(
-        key(test::partitionKey(3, 4)),
-        data(partitionValue("06.0E.2B.34.04.01.01.01.0D.01.02.01.01.01.09.00")));
-    EXPECT_EQ(pack.majorVersion(), 1);
-    EXPECT_EQ(pack.minorVersion(), 3);
-    EXPECT_EQ(pack.kagSize(), 512u);
-    EXPECT_EQ(pack.thisPartition(), 0x1400u);
-    EXPECT_EQ(pack.previousPartition(), 0x200u);
-    EXPECT_EQ(pack.footerPartition(), 0x87600u);
-    EXPECT_EQ(pack.headerByteCount(), 0x1200u);
-    EXPECT_EQ(pack.indexByteCount(), 0x100u);
-    EXPECT_EQ(pack.indexSID(), 2u);
-    EXPECT_EQ(pack.bodyOffset(), 0x1D8E00u);
-    EXPECT_EQ(pack.bodySID(), 1u);
-    ASSERT_EQ(pack.essenceContainers().size(), 2u);
-    EXPECT_EQ(pack.essenceContainers()[1].stringID(),
-              "06.0E.2B.34.04.01.01.01.0D.01.03.01.02.06.03.00");
-    EXPECT_EQ(pack.klvData(), nullptr);  // released once parsed
-    EXPECT_EQ(pack.operationalPatternString(), "OP-1a");
-
-    const MXFPartitionPack atom(
-        key(test::partitionKey(2, 1)),
-        data(partitionValue("06.0E.2B.34.04.01.01.02.0D.01.02.01.10.00.00.00")));
-    EXPECT_EQ(atom.operationalPatternString(), "OP Atom");
-    EXPECT_EQ(atom.parttitionKindString(), "Header Partition");
-    EXPECT_EQ(atom.parttitionStatusString(), "Open and Incomplete");
-    const MXFPartitionPack op2b(
-        key(test::partitionKey(4, 9)),
-        data(partitionValue("06.0E.2B.34.04.01.01.01.0D.01.02.01.02.02.01.00")));
-    EXPECT_EQ(op2b.operationalPatternString(), "OP-2b");
-    EXPECT_EQ(op2b.parttitionStatusString(), "unkown Partitionstatus 0x09");
-}
-
-TEST(MXFPacksTest, PartitionKeysAndShortPacks) {
+TEST(MXFPacksTest, PartitionKeys) {
     EXPECT_TRUE(MXFPartitionPack::conformsToIdentifier(key(test::partitionKey(2, 4))));
     EXPECT_FALSE(MXFPartitionPack::conformsToIdentifier(key(test::partitionKey(5, 1))));  // primer
     EXPECT_FALSE(MXFPartitionPack::conformsToIdentifier(key(test::partitionKey(0x11, 1))));
-    EXPECT_EQ(MXFPartitionPack::identifierWithKind(4, 0).stringID(),
-              "06.0E.2B.34.02.05.01.01.0D.01.02.01.01.04.XX.00");
-    EXPECT_EQ(MXFPartitionPack::identifierWithKind(2, 3).stringID(),
-              "06.0E.2B.34.02.05.01.01.0D.01.02.01.01.02.03.00");
-    Bytes value = partitionValue("06.0E.2B.34.04.01.01.01.0D.01.02.01.01.01.09.00");
-    value.resize(60);
-    EXPECT_THROW(MXFPartitionPack(key(test::partitionKey(2, 4)), data(value)), MXFError);
-}
-
-TEST(MXFPacksTest, PrimerMapsTagTextToLabels) {
-    const Bytes value =
-        concat({be32(2), be32(18), be16(0x3C0A),
-                keyBytes("06.0E.2B.34.01.01.01.01.01.01.15.02.00.00.00.00"), be16(0x8001),
-                keyBytes("06.0E.2B.34.01.01.01.0E.04.01.06.03.0E.00.00.00")});
-    const MXFPrimerPack primer(key(test::kPrimerKey), data(value));
-    ASSERT_EQ(primer.tagEntries().size(), 2u);
-    EXPECT_EQ(primer.tagEntries().at("3C0A").stringID(),
-              "06.0E.2B.34.01.01.01.01.01.01.15.02.00.00.00.00");
-    ASSERT_NE(primer.labelForTag(0x8001), nullptr);
-    EXPECT_EQ(primer.labelForTag(0x8002), nullptr);
-
-    // A count beyond the value stops with the bounds error instead of reading on.
-    Bytes claimed = value;
-    claimed[3] = 200;
-    EXPECT_THROW(MXFPrimerPack(key(test::kPrimerKey), data(claimed)), MXFError);
 }
 
 TEST(MXFPacksTest, RandomIndexPackEntriesExcludeTheTrailingLength) {
@@ -110,7 +53,6 @@ TEST(MXFPacksTest, RandomIndexPackEntriesExcludeTheTrailingLength) {
     ASSERT_EQ(pack.indexArray().size(), 2u);
     EXPECT_EQ(pack.indexArray()[1].bodySID, 1u);
     EXPECT_EQ(pack.indexArray()[1].byteOffset, 0x1400u);
-    EXPECT_EQ(pack.description(), "RandomIndexPack : 2 Entries");
     // A partial entry at the end and a value shorter than the length field give what fits.
     EXPECT_EQ(
         MXFRandomIndexPack(key(test::kRandomIndexKey), data(Bytes(23, 0))).indexArray().size(), 1u);
@@ -134,7 +76,6 @@ TEST(MXFPacksTest, IndexTableSegmentWithSlicesAndUnknownTags) {
                    concat({be32(2), be32(6), Bytes{0, 0}, be32(0), Bytes{0xFF, 1}, be32(0x44)})),
          localItem(0x3F0A, entries), localItem(0x3F0E, Bytes{3})});
     const MXFIndexTable segment(key(test::kIndexSegmentKey), data(value));
-    EXPECT_EQ(segment.instanceID().typeString(), "UUID");
     EXPECT_EQ(segment.indexEditRate(), MXFRational::rationalWithNumerator(30000, 1001));
     EXPECT_EQ(segment.indexStartPosition(), 10);
     EXPECT_EQ(segment.indexDuration(), 2);
@@ -154,19 +95,6 @@ TEST(MXFPacksTest, IndexTableSegmentWithSlicesAndUnknownTags) {
     EXPECT_EQ(second.streamOffset, 0x3000u);
     EXPECT_EQ(second.sliceOffsetTable, std::vector<uint32_t>{0x200});
     EXPECT_TRUE(second.posTable.empty());
-    EXPECT_EQ(segment.description(),
-              "Pos: 0, IndexTableSegment : 2 IndexEntries, 2 DeltaEntries, Length: " +
-                  std::to_string(value.size()));
-}
-
-TEST(MXFPacksTest, IndexEntriesBeyondTheirItemAreRefused) {
-    // 1000 entries claimed in an item that holds one.
-    const Bytes value = localItem(0x3F0A, concat({be32(1000), be32(11), Bytes(11, 0)}));
-    EXPECT_THROW(MXFIndexTable(key(test::kIndexSegmentKey), data(value)), MXFError);
-    // An item length past the value.
-    Bytes cut = localItem(0x3F0D, be64(5));
-    cut.resize(cut.size() - 1);
-    EXPECT_THROW(MXFIndexTable(key(test::kIndexSegmentKey), data(cut)), MXFError);
 }
 
 // Avid gives an entry array longer than 16 bits can say the length 0xFFFF; its header counts.
@@ -186,10 +114,7 @@ TEST(MXFPacksTest, AvidEntryArrayPastTheItemLength) {
 TEST(MXFPacksTest, EssenceElementKeysTellTheTrack) {
     const MXFEssenceElement sound(key("06.0E.2B.34.01.02.01.01.0D.01.03.01.16.02.01.01"), 4000);
     EXPECT_EQ(sound.trackNumber(), 0x16020101u);
-    EXPECT_EQ(sound.type(), "EssenceElement: GC Sound, 2 of 2");
     EXPECT_EQ(sound.klvLength(), 4000u);
-    const MXFEssenceElement odd(key("06.0E.2B.34.01.02.01.01.0D.01.03.01.42.01.01.00"), 0);
-    EXPECT_EQ(odd.itemTypeString(), "unkown Item Type 42");
     EXPECT_TRUE(MXFSystemElement::conformsToIdentifier(
         key("06.0E.2B.34.02.43.01.01.0D.01.03.01.04.01.02.02")));
     EXPECT_FALSE(MXFEssenceElement::conformsToIdentifier(
@@ -217,13 +142,9 @@ TEST(MXFPacksTest, MetadataSetPropertiesByStaticTag) {
          localItem(0xFF01, Bytes{9, 9}), localItem(0x3D10, concat({be32(0), be32(1)}))});
     const MXFMetadataSet timecode(key(test::setKey(0x14)), data(value));
     EXPECT_EQ(timecode.kind(), MXFSetKindTimecode);
-    EXPECT_EQ(timecode.kindString(), "Timecode");
     EXPECT_EQ(timecode.valueForKey("StartTimecode")->integer(), 2157750);
     EXPECT_EQ(timecode.valueForKey("RoundedTimecodeBase")->integer(), 25);
-    EXPECT_EQ(timecode.valueForKey("DropFrame")->integer(), 0);
-    EXPECT_EQ(timecode.valueForKey("EditRate")->rational()->numerator, 25);
     EXPECT_EQ(*timecode.valueForKey("Name")->string(), "Clip 1");
-    EXPECT_EQ(timecode.valueForKey("InstanceUID")->identifier()->typeString(), "UUID");
     const MXFValueList* refs = timecode.valueForKey("Identifications")->list();
     ASSERT_NE(refs, nullptr);
     ASSERT_EQ(refs->size(), 2u);
@@ -231,19 +152,31 @@ TEST(MXFPacksTest, MetadataSetPropertiesByStaticTag) {
     EXPECT_EQ(*timecode.valueForKey("PixelLayout")->string(), "Y8U8V8");
     EXPECT_EQ(*timecode.valueForKey("unkown Tag FF01")->string(), "?");
     EXPECT_EQ(timecode.valueForKey("ChannelStatusMode"), nullptr);  // empty batch: no list
-    EXPECT_EQ(timecode.type(), "Metadata Set : Timecode");
-
-    EXPECT_EQ(MXFMetadataSet::identifierWithKind(0x36).stringID(),
-              "06.0E.2B.34.02.XX.01.01.0D.01.01.01.01.XX.36.00");
-    EXPECT_EQ(MXFMetadataSet(key(test::setKey(0x7E)), data({})).kindString(),
-              "unkown SetKind 0x01 0x7E");
 }
 
-TEST(MXFPacksTest, APropertyNeverReadsIntoTheNextItem) {
-    // A 2-byte item for a 4-byte property is refused rather than read into the next tag; an item
-    // longer than its property is skipped as a whole.
+// Values that claim more than they hold raise the bounds error instead of reading on. Pack
+// fields of whole files are checked against mediainfo in MXFRealFilesTest.
+TEST(MXFPacksTest, ClaimsBeyondTheValueAreRefused) {
+    Bytes shortPartition = partitionValue("06.0E.2B.34.04.01.01.01.0D.01.02.01.01.01.09.00");
+    shortPartition.resize(60);
+    const Bytes primerCount = concat({be32(200), be32(18), be16(0x3C0A), Bytes(16, 6)});
+    // 1000 index entries claimed in an item that holds one; an item length past the value.
+    const Bytes entries = localItem(0x3F0A, concat({be32(1000), be32(11), Bytes(11, 0)}));
+    Bytes cutItem = localItem(0x3F0D, be64(5));
+    cutItem.pop_back();
+    // A 2-byte item for a 4-byte property would read into the next tag.
     const Bytes shortItem = concat({localItem(0x4801, be16(7)), localItem(0x4804, be32(9))});
-    EXPECT_THROW(MXFMetadataSet(key(test::setKey(0x3B)), data(shortItem)), MXFError);
+    const std::vector<std::pair<const char*, std::function<void()>>> cases = {
+        {"partition",
+         [&] { MXFPartitionPack(key(test::partitionKey(2, 4)), data(shortPartition)); }},
+        {"primer", [&] { MXFPrimerPack(key(test::kPrimerKey), data(primerCount)); }},
+        {"index entries", [&] { MXFIndexTable(key(test::kIndexSegmentKey), data(entries)); }},
+        {"index item", [&] { MXFIndexTable(key(test::kIndexSegmentKey), data(cutItem)); }},
+        {"set item", [&] { MXFMetadataSet(key(test::setKey(0x3B)), data(shortItem)); }},
+    };
+    for (const auto& [name, parse] : cases)
+        EXPECT_THROW(parse(), MXFError) << name;
+    // An item longer than its property is skipped as a whole.
     const Bytes longItem = concat({localItem(0x4801, be64(7)), localItem(0x4804, be32(9))});
     const MXFMetadataSet track(key(test::setKey(0x3B)), data(longItem));
     EXPECT_EQ(track.valueForKey("TrackID")->integer(), 0);

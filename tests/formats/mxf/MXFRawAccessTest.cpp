@@ -5,7 +5,6 @@
 #include "formats/mxf/MXFMetadataSet.h"
 #include "formats/mxf/MXFPartitionPack.h"
 #include "formats/mxf/MXFRawAccess.h"
-#include "formats/mxf/MXFReader.h"
 #include "formats/mxf/MXFTestFile.h"
 
 namespace vorlane {
@@ -48,34 +47,6 @@ TEST(MXFRawAccessTest, BERLengthForms) {
     EXPECT_EQ(typeid(*first), typeid(MXFKeyLengthValue));
 }
 
-TEST(MXFRawAccessTest, ItemsBecomeTheirClassesAndOnlyStructureIsRead) {
-    test::MXFTestFile builder;
-    builder.addPartition(2, 4);
-    builder.addHeaderMetadata(90000, 25, false);
-    builder.addFill(100);
-    builder.addEssenceElement(100000);
-    builder.addRaw(test::klv(test::kSystemItemKey, Bytes(5000, 0), 3));
-    builder.addRaw(test::klv(kUnknownKey, Bytes(7000, 0), 3));
-    const Bytes file = builder.finish(false);
-
-    MXFRawAccess raw = access(file);
-    std::vector<std::string> types;
-    while (auto item = raw.nextKLV())
-        types.push_back(item->type());
-    ASSERT_EQ(types.size(), 13u);
-    EXPECT_EQ(types[0], "Partition Pack : Header Partition (Closed and Complete)");
-    EXPECT_EQ(types[1].substr(0, 12), "PrimerPack {");
-    EXPECT_EQ(types[2], "Metadata Set : Preface");
-    EXPECT_EQ(types[8], "Metadata Set : Timecode");
-    EXPECT_EQ(types[9], "Filler");
-    EXPECT_EQ(types[10], "EssenceElement: GC Picture, 1 of 1");
-    EXPECT_EQ(types[11], "SystemElement");
-    EXPECT_EQ(types[12].substr(0, 7), "unkown,");
-    // Essence, system item and unknown item (112 000 bytes) were skipped.
-    EXPECT_LT(raw.bytesRead(), file.size() - 110000);
-    EXPECT_EQ(raw.position(), file.size());
-}
-
 TEST(MXFRawAccessTest, LengthsPastTheEndOfTheFile) {
     // A skipped item may be cut off (a truncated recording): it is answered and the walk ends.
     Bytes file =
@@ -112,26 +83,8 @@ TEST(MXFRawAccessTest, PacksShorterThanTheirFieldsRaiseTheBoundsError) {
     EXPECT_THROW(raw.nextKLV(), MXFError);
 }
 
-TEST(MXFRawAccessTest, HeaderPartitionAfterARunIn) {
-    test::MXFTestFile builder;
-    builder.addRunIn(500);
-    builder.addPartition(2, 4);
-    builder.addHeaderMetadata(90000, 25, false);
-    builder.addPartition(4, 4);
-    const Bytes file = builder.finish(false);
-
-    MXFRawAccess raw = access(file);
-    auto header = std::dynamic_pointer_cast<MXFPartitionPack>(raw.headerPartition());
-    ASSERT_NE(header, nullptr);
-    EXPECT_EQ(header->filePosition(), 500u);
-    EXPECT_EQ(raw.runInLength(), 500u);
-    EXPECT_EQ(header->thisPartition(), 0u);
-    // The footer offset counts from the pack; it is moved to a file offset.
-    EXPECT_EQ(header->footerPartition(), builder.partitions()[1].offset);
-    EXPECT_NE(
-        std::dynamic_pointer_cast<MXFPartitionPack>(raw.klvAtFileOffset(header->footerPartition())),
-        nullptr);
-
+// A run-in before the header partition: MXFFileStructureTest.RunInShiftsEveryPartitionOffset.
+TEST(MXFRawAccessTest, WithoutAPartitionPackTheFirstItemIsTheHeader) {
     // Without a partition pack in the first 64 KiB the first item is the answer.
     const Bytes noPack = concat({test::klv(kUnknownKey, Bytes(10, 0), 0), Bytes(100, 0)});
     MXFRawAccess other = access(noPack);
@@ -150,32 +103,6 @@ TEST(MXFRawAccessTest, ReadDataAtOffsetIsBounded) {
     EXPECT_FALSE(raw.readDataAtOffset(0, 1));
     EXPECT_EQ(raw.nextKLV(), nullptr);
     EXPECT_EQ(MXFRawAccess::initWithURL("/nonexistent/file.mxf"), nullptr);
-}
-
-class FixedOutput : public MXFReaderOutput {
-  public:
-    bool done = false;
-    bool finished() const override { return done; }
-};
-
-TEST(MXFReaderTest, CompletesWhenEveryOutputHasFinished) {
-    MXFReader reader;
-    EXPECT_EQ(reader.status(), MXFReaderStatusUnknown);
-    auto first = std::make_shared<FixedOutput>();
-    auto second = std::make_shared<FixedOutput>();
-    reader.addOutput(first);
-    reader.addOutput(nullptr);
-    reader.addOutput(second);
-    EXPECT_EQ(reader.outputs().size(), 2u);
-    reader.startReading();
-    first->done = true;
-    EXPECT_EQ(reader.status(), MXFReaderStatusReading);
-    second->done = true;
-    EXPECT_EQ(reader.status(), MXFReaderStatusCompleted);
-    second->done = false;  // completion is kept
-    EXPECT_EQ(reader.status(), MXFReaderStatusCompleted);
-    reader.setTimeRange(CMTimeRangeMake(kCMTimeZero, CMTimeMake(2, 25)));
-    EXPECT_EQ(reader.timeRange().duration, CMTimeMake(2, 25));
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -67,15 +66,6 @@ std::shared_ptr<MXFMetadataSet> materialTimecode(const MXFFileStructure& structu
         if (component && component->kind() == MXFSetKindTimecode) return component;
     }
     return nullptr;
-}
-
-// "HH:MM:SS:FF" of a frame count at an integer rate, without drop frame.
-std::string nonDropTimecode(int64_t frames, int64_t base) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld:%02lld",
-                  (long long)(frames / (base * 3600)), (long long)(frames / (base * 60) % 60),
-                  (long long)(frames / base % 60), (long long)(frames % base));
-    return text;
 }
 
 // Partition packs and index segments where mediainfo sees them, with the same fields.
@@ -333,17 +323,11 @@ TEST(MXFRealFilesTest, SharedSampleAsMediaInfoAndFFprobeSeeIt) {
     EXPECT_EQ(segment.sliceCount(), 1);
     EXPECT_EQ(segment.indexEntryArray()[1].sliceOffsetTable.size(), 1u);
 
-    // The material package's timecode: 23:58:30:00 at 25 fps, as ffprobe reads it.
-    const auto timecode = materialTimecode(structure);
-    ASSERT_NE(timecode, nullptr);
-    EXPECT_EQ(timecode->valueForKey("StartTimecode")->integer(), 2157750);
-    EXPECT_EQ(timecode->valueForKey("RoundedTimecodeBase")->integer(), 25);
-    EXPECT_EQ(timecode->valueForKey("DropFrame")->integer(), 0);
     const std::string format =
         test::runTool({"ffprobe", "-v", "error", "-show_format", path.string()});
-    EXPECT_NE(format.find("TAG:timecode=" + nonDropTimecode(2157750, 25)), std::string::npos);
 
-    // The identification set as ffprobe reports it.
+    // The start timecode is compared with mediainfo and ffprobe in expectAgreement; the
+    // identification set as ffprobe reports it.
     const auto identification = structure.searchHeaderForIdentifier(
         MXFMetadataSet::identifierWithKind(MXFSetKindIdentification));
     ASSERT_NE(identification, nullptr);
@@ -389,11 +373,6 @@ TEST_F(MXFFFmpegFilesTest, OP1aMPEG2WithIndexInBodyPartitions) {
     for (const auto& segment : file.structure->indexTables())
         indexed += segment->indexDuration();
     EXPECT_EQ(indexed, 300);
-    const auto timecode = materialTimecode(*file.structure);
-    ASSERT_NE(timecode, nullptr);
-    EXPECT_EQ(nonDropTimecode(*timecode->valueForKey("StartTimecode")->integer(),
-                              *timecode->valueForKey("RoundedTimecodeBase")->integer()),
-              "10:00:00:00");
 }
 
 TEST_F(MXFFFmpegFilesTest, DNxHDDropFrameWithIndexInTheHeaderPartition) {
@@ -417,12 +396,6 @@ TEST_F(MXFFFmpegFilesTest, DNxHDDropFrameWithIndexInTheHeaderPartition) {
     EXPECT_EQ(file.structure->indexTables().front()->indexDuration(), 0);
     EXPECT_EQ(expectIndexedEditUnitsOnEssence(*file.structure), 15);
     EXPECT_EQ(file.structure->firstPartitionContainingEssence(), file.structure->headerPartition());
-    const auto timecode = materialTimecode(*file.structure);
-    ASSERT_NE(timecode, nullptr);
-    // 01:00:00;00 in drop-frame counting: 108000 - 2 x (60 - 6) frames.
-    EXPECT_EQ(timecode->valueForKey("StartTimecode")->integer(), 107892);
-    EXPECT_EQ(timecode->valueForKey("RoundedTimecodeBase")->integer(), 30);
-    EXPECT_EQ(timecode->valueForKey("DropFrame")->integer(), 1);
 }
 
 TEST_F(MXFFFmpegFilesTest, OPAtomVideoAndAudio) {
@@ -439,10 +412,6 @@ TEST_F(MXFFFmpegFilesTest, OPAtomVideoAndAudio) {
         EXPECT_EQ(file.structure->headerPartition()->operationalPatternString(), "OP Atom");
         EXPECT_NE(file.structure->footerPartition(), nullptr);
     }
-    const auto timecode = materialTimecode(*load(path("atom_video.mxf")).structure);
-    ASSERT_NE(timecode, nullptr);
-    EXPECT_EQ(nonDropTimecode(*timecode->valueForKey("StartTimecode")->integer(), 25),
-              "12:34:56:07");
 }
 
 TEST_F(MXFFFmpegFilesTest, SparseMultiGigabyteFileIsIndexedFromItsHeaderAlone) {

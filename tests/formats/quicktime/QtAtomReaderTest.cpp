@@ -1,9 +1,8 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <sstream>
 
+#include "formats/quicktime/AtomBytes.h"
 #include "formats/quicktime/QtAtomReader.h"
 #include "platform/ByteOrder.h"
 #include "platform/Log.h"
@@ -16,19 +15,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string be32(uint32_t value) {
-    std::string b(4, '\0');
-    writeBE32(reinterpret_cast<uint8_t*>(b.data()), value);
-    return b;
-}
-
-std::string be64(uint64_t value) {
-    return be32(uint32_t(value >> 32)) + be32(uint32_t(value));
-}
-
-std::string atom(const std::string& type, const std::string& payload) {
-    return be32(uint32_t(payload.size() + 8)) + type + payload;
-}
+using test::atom;
+using test::be32;
+using test::be64;
 
 std::unique_ptr<QtAtomReader> readerFor(const std::string& bytes) {
     return QtAtomReader::initWithReader(
@@ -229,41 +218,6 @@ TEST(QtAtomReaderTest, TreeOfTheExiftoolSampleMatchesExiftool) {
     VORLANE_REQUIRE_TOOL("exiftool");
     VORLANE_REQUIRE_TESTDATA(testdata);
     expectTreeAsExiftoolShowsIt(testdata / "headers/exiftool_QuickTime.mov");
-}
-
-// A 4 GiB sparse movie: mdat with a 64-bit size, moov after it. Indexing reads headers only.
-TEST(QtAtomReaderTest, IndexingALargeFileReadsOnlyHeaders) {
-    test::ScratchFolder folder;
-    const auto path = folder / "large.mov";
-    const uint64_t mdatSize = (uint64_t(4) << 30) + 16;
-    {
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        ASSERT_GE(fd, 0);
-        const std::string head = kFtyp + atom("wide", "") + be32(1) + "mdat" + be64(mdatSize);
-        const std::string tail = kMoov + atom("free", std::string(100, '\0'));
-        ASSERT_EQ(::pwrite(fd, head.data(), head.size(), 0), ssize_t(head.size()));
-        const off_t tailAt = off_t(kFtyp.size() + 8 + mdatSize);
-        ASSERT_EQ(::pwrite(fd, tail.data(), tail.size(), tailAt), ssize_t(tail.size()));
-        ::close(fd);
-    }
-    auto reader = QtAtomReader::initWithURL(path);
-    ASSERT_TRUE(reader);
-    EXPECT_EQ(types(reader->atomHeaders()), "ftyp,wide,mdat,moov,free");
-    EXPECT_EQ(reader->atomHeaders()[2].size(), mdatSize);
-    const uint64_t indexBytes = reader->fileHandle()->bytesRead();
-    EXPECT_LE(indexBytes, 5u * 16);
-    std::printf("indexing %.2f GiB read %llu bytes\n", double(reader->fileSize()) / (1 << 30),
-                (unsigned long long)indexBytes);
-    auto moov = reader->loadAtomWithType(fourCC("moov"));
-    ASSERT_TRUE(moov);
-    EXPECT_EQ(reader->fileHandle()->bytesRead(), indexBytes + moov->size());
-    EXPECT_EQ(moov->subAtomsWithType(0).size(), 2u);
-    EXPECT_EQ(reader->atomHeadersWithType(fourCC("moov")).size(), 1u);
-    EXPECT_FALSE(reader->loadAtomWithType(fourCC("wide")));  // an empty payload loads as nothing
-    reader->close();
-    reader->close();
-    EXPECT_FALSE(reader->loadAtomWithType(fourCC("moov")));
-    EXPECT_EQ(reader->fileHandle(), nullptr);
 }
 
 }  // namespace

@@ -16,8 +16,6 @@
 #include "media/MediaTypes.h"
 #include "mediagen/MovieWriter.h"
 #include "platform/DateFields.h"
-#include "platform/Log.h"
-#include "support/LogCapture.h"
 #include "support/TestSupport.h"
 #include "timecode/TCHelper.h"
 
@@ -77,8 +75,6 @@ std::optional<MetadataDate> originalDate(const MediaFile& file) {
     if (!value || !value->date()) return std::nullopt;
     return *value->date();
 }
-
-using test::LogCapture;
 
 TEST(QuicktimeFileTest, DeviceAndDateAgreeWithExiftool) {
     VORLANE_REQUIRE_TOOL("ffmpeg");
@@ -143,8 +139,6 @@ TEST(QuicktimeFileTest, ExiftoolTestMovieNamesNoDevice) {
     const fs::path path = testdata / "headers" / "exiftool_QuickTime.mov";
     const auto facts = test::exiftoolFacts(path, false);
     const auto file = analyzed(path);
-    EXPECT_EQ(file->className(), "QuicktimeFile");
-    EXPECT_EQ(file->fileContainerString(), "Quicktime");
     // Its only maker is in a Pentax maker note, which this reader does not read; no QuickTime
     // item names a device or a recording date.
     for (const char* tag : {"UserData:Make", "Keys:Make", "UserData:Model", "Keys:Model",
@@ -180,7 +174,6 @@ TEST(QuicktimeFileTest, XAVCClipTakesTimecodeAndRateFromItsDocument) {
     EXPECT_EQ(file->metaDataString(kLensModel), "FE 24-70mm F2.8 GM");
     const auto timecode = file->fileTimecode();
     ASSERT_TRUE(timecode);
-    EXPECT_EQ(timecode->source(), "XAVC-S Meta");
     EXPECT_DOUBLE_EQ(timecode->frameRate(), 30000.0 / 1001.0);
     EXPECT_TRUE(timecode->dropFrame());
     EXPECT_EQ(timecode->timecodeString(TCOptionNone), "01:00:14;15");
@@ -190,31 +183,21 @@ TEST(QuicktimeFileTest, XAVCClipTakesTimecodeAndRateFromItsDocument) {
     EXPECT_EQ(std::string(raw->bytes()->begin(), raw->bytes()->end()),
               test::sonyClipDocument(fields));
 
-    EXPECT_NE(file->extendedMetaDescription(0).find("XML Metadata = YES\n"), std::string::npos);
-    const std::string detailed = file->metaDescription(1);
-    EXPECT_NE(detailed.find("\n\n+++ XML Metadata +++\n\n<NonRealTimeMeta"), std::string::npos);
-    EXPECT_NE(detailed.find("    <LtcChangeTable tcFps=\"30\""), std::string::npos);
     EXPECT_NE(file->readableFileTimecodeInfo().find("01:00:14;15 DF"), std::string::npos)
         << file->readableFileTimecodeInfo();
 }
 
+// The brand of the file type decides at the atom level (QtMetadataReaderTest); here the
+// container and the kind of document.
 TEST(QuicktimeFileTest, ClipDocumentOnlyInXAVCFiles) {
     VORLANE_REQUIRE_TOOL("ffmpeg");
     test::ScratchFolder folder;
-    // An MPEG-4 file of another brand.
-    const fs::path other = folder / "other.mp4";
-    movie(other, MovieContainer::Mpeg4);
-    test::appendToFile(other, test::xmlMetaBox(test::sonyClipDocument()));
-    auto file = analyzed(other);
-    EXPECT_FALSE(file->metaDataValue(kXMLRawData));
-    EXPECT_FALSE(file->hasFileTimecode());
-    EXPECT_EQ(file->extendedMetaDescription(0).find("XML Metadata"), std::string::npos);
     // A QuickTime movie, even of that brand.
     const fs::path quickTime = folder / "xavc.mov";
     movie(quickTime, MovieContainer::QuickTime);
     test::setMajorBrand(quickTime, "XAVC");
     test::appendToFile(quickTime, test::xmlMetaBox(test::sonyClipDocument()));
-    file = analyzed(quickTime);
+    auto file = analyzed(quickTime);
     EXPECT_FALSE(file->hasFileTimecode());
     // A document of another kind is kept but gives nothing.
     const fs::path wrongKind = folder / "C0003.MP4";
@@ -274,8 +257,9 @@ TEST(QuicktimeFileTest, GoProFirmwareAndCamera) {
         std::optional<std::string> model;
     };
     const Case cases[] = {
-        {"HD4.02.05.00.00", "GoPro", "HERO4 Black"},   {"HD3.11.02.00", "GoPro", "HERO3(+)"},
-        {"HX1.01.01.00.00", "GoPro", "HERO4 Session"}, {"HD6.01.02.01.00", "GoPro", std::nullopt},
+        {"HD4.02.05.00.00", "GoPro", "HERO4 Black"},
+        {"HX1.01.01.00.00", "GoPro", "HERO4 Session"},  // no "HD", GoPro's all the same
+        {"HD6.01.02.01.00", "GoPro", std::nullopt},     // a model the table does not know
         {"V01.00", std::nullopt, std::nullopt},
     };
     int index = 0;
@@ -377,74 +361,39 @@ TEST(QuicktimeFileTest, CanonAndPanasonicPicturesNameTheCameraThroughEXIF) {
     EXPECT_EQ(*file->metaDataValue(kOriginalCreationDate)->date(), recorded);
 }
 
+// ARRI's keys (a date from two items, the device ID); Apple's professional keys win over the
+// MXF identification ffmpeg copies, and the MXF creation time is read.
 TEST(QuicktimeFileTest, CameraMetadataKeys) {
     VORLANE_REQUIRE_TOOL("ffmpeg");
     test::ScratchFolder folder;
     const fs::path arri = movie(folder / "A001C001.mov", MovieContainer::QuickTime, Rate::fps25(),
                                 {{"com.arri.camera.CameraModel", "ALEXA Mini"},
-                                 {"com.arri.camera.SupVersion", "SUP 7.0"},
                                  {"com.arri.camera.CameraSerialNumber", "21745"},
                                  {"com.arri.camera.UserDate", "20240517"},
                                  {"com.arri.camera.UserTime", "14:03:07"},
                                  {"com.arri.camera.ReelName", "A001R2AB"},
-                                 {"com.arri.camera.Scene", "12"},
-                                 {"com.arri.camera.Take", "3"},
-                                 {"com.arri.camera.CameraIndex", "A"},
-                                 {"com.arri.camera.LensType", "Signature Prime 35"},
-                                 {"com.apple.proapps.reel", "OTHER"},
-                                 {"com.apple.proapps.cameraName", "A-Cam"}},
+                                 {"com.apple.proapps.reel", "OTHER"}},
                                 true);
     auto file = analyzed(arri);
     EXPECT_EQ(file->manufacturer(), "ARRI");
-    EXPECT_EQ(file->modelname(), "ALEXA Mini");
-    EXPECT_EQ(file->firmware(), "SUP 7.0");
-    EXPECT_EQ(file->serialnumber(), "21745");
     EXPECT_EQ(file->reel(), "A001R2AB");
-    EXPECT_EQ(file->scene(), "12");
-    EXPECT_EQ(file->take(), "3");
-    EXPECT_EQ(file->metaDataString(kAngle), "A");
-    EXPECT_EQ(file->metaDataString(kLensModel), "Signature Prime 35");
-    EXPECT_EQ(file->metaDataString(kCameraName), "A-Cam");
     EXPECT_EQ(originalDate(*file), (DateFields{2024, 5, 17, 14, 3, 7}.localDate()));
     EXPECT_EQ(file->uniqueDeviceID(), "ARRIALEXAMINI21745");
 
     const fs::path others =
         movie(folder / "B001.mov", MovieContainer::QuickTime, Rate::fps25(),
-              {{"com.blackmagic-design.cinemacamera.uuid", "5c1e0a4f-aa"},
-               {"org.smpte.mxf.identification.applicationsuppliername", "Sony"},
+              {{"org.smpte.mxf.identification.applicationsuppliername", "Sony"},
                {"org.smpte.mxf.identification.applicationname", "PXW-FS7"},
                {"org.smpte.mxf.package.material.creationtime", "2022-01-02 03:04:05 +0000"},
                {"com.apple.proapps.manufacturer", "Sony"},
                {"com.apple.proapps.modelname", "PXW-FS7M2"},
-               {"com.apple.proapps.serialno", "0012345"},
-               {"com.apple.proapps.shot", "7"},
-               {"com.apple.proapps.logNote", "good take"}},
+               {"com.apple.proapps.serialno", "0012345"}},
               true);
     file = analyzed(others);
-    EXPECT_EQ(file->manufacturer(), "Sony");
     EXPECT_EQ(file->modelname(), "PXW-FS7M2");
     EXPECT_EQ(file->serialnumber(), "0012345");
-    EXPECT_EQ(file->take(), "7");
-    EXPECT_EQ(file->note(), "good take");
     using namespace std::chrono;
     EXPECT_EQ(originalDate(*file), sys_days(2022y / 1 / 2) + 3h + 4min + 5s);
-}
-
-TEST(QuicktimeFileTest, DamagedMetadataKeepsWhatIsWhole) {
-    VORLANE_REQUIRE_TOOL("ffmpeg");
-    LogCapture log;
-    test::ScratchFolder folder;
-    // The second user-data item claims more than its atom holds.
-    const fs::path path = folder / "damaged.mov";
-    movie(path, MovieContainer::QuickTime, Rate::fps25(), {{"make", "Sony"}});
-    test::appendToMovieAtom(
-        path, atom("udta", atom("CNCV", "CanonAVC0002") + be32(5000) + "CNMN" + "Canon EOS 7D"));
-    auto file = analyzed(path);
-    EXPECT_TRUE(file->hasVideo());
-    EXPECT_EQ(file->manufacturer(), "Canon");
-    EXPECT_FALSE(file->modelname());
-    EXPECT_TRUE(log.contains("AtomSeekError Index beyond bounds"));
-    // Movies cut short and bytes that are no movie are seeds of the quicktime_metadata fuzz target.
 }
 
 // A 4 GiB XAVC S clip whose media data is a hole in a sparse file: the clip's metadata and

@@ -24,8 +24,6 @@ TEST(CRMFileTest, AClipGivesGeometryTimingSoundTimecodeAndCameraMetadata) {
 
     auto file = std::make_shared<CRMFile>(path);
     file->analyzeWithOptions({{kAnalyzeCreateThumbnail, true}});
-    EXPECT_EQ(file->fileContainerString(), "CanonCRM");
-
     // ffprobe reads the same clip as a QuickTime movie.
     const std::string probed =
         test::runTool({"ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries",
@@ -35,7 +33,6 @@ TEST(CRMFileTest, AClipGivesGeometryTimingSoundTimecodeAndCameraMetadata) {
     EXPECT_NE(probed.find("r_frame_rate=24000/1001"), std::string::npos) << probed;
     ASSERT_EQ(file->videoTrackCount(), 1);
     const auto video = file->firstVideoTrack();
-    EXPECT_EQ(video->codecName(), "Cinema RAW Light");
     EXPECT_EQ(video->fourCC(), fourCC("CRAW"));
     EXPECT_EQ(video->videoSize().width, 1920);
     EXPECT_EQ(video->videoSize().height, 1080);

@@ -64,20 +64,6 @@ TEST(RiffFileTest, OddSizesWithAndWithoutTheirPadByte) {
     EXPECT_EQ(ids(*oddPad), "odd ,data");
 }
 
-TEST(RiffFileTest, ChunkPastTheEndKeepsWhatExists) {
-    auto file = parse(riff(chunk("fmt ", fmtPayload(2, 48000, 16)) +
-                           chunk("data", std::string(16, 'a'), true, 4000)));
-    ASSERT_TRUE(file);
-    ASSERT_EQ(file->chunks().size(), 2u);
-    const auto& data = file->chunks()[1];
-    EXPECT_TRUE(data.truncated);
-    EXPECT_EQ(data.size, 4000u);
-    EXPECT_EQ(data.availableSize, 16u);
-    EXPECT_TRUE(file->damaged());
-    EXPECT_EQ(file->chunkData(fourCC("data"))->size(), 16u);
-    EXPECT_EQ(file->sampleFrameCount(), 4u);
-}
-
 TEST(RiffFileTest, UnknownDataSizeTakesTheRestOfTheFile) {
     // Plain RIFF with 0xFFFFFFFF, as streaming writers leave it.
     auto riffFile = parse(riff(chunk("fmt ", fmtPayload(1, 8000, 16)) +
@@ -90,15 +76,6 @@ TEST(RiffFileTest, UnknownDataSizeTakesTheRestOfTheFile) {
     EXPECT_FALSE(data->truncated);
     EXPECT_FALSE(riffFile->damaged());
     EXPECT_EQ(riffFile->sampleFrameCount(), 10u);
-
-    // RF64 without ds64.
-    auto rf64 = parse(riff(chunk("fmt ", fmtPayload(1, 8000, 16)) +
-                               chunk("data", std::string(30, 'a'), true, 0xFFFFFFFF),
-                           "RF64", 0xFFFFFFFF));
-    ASSERT_TRUE(rf64);
-    EXPECT_EQ(rf64->kind(), RiffKind::RF64);
-    EXPECT_EQ(rf64->findChunk(fourCC("data"))->size, 30u);
-    EXPECT_FALSE(rf64->damaged());
 }
 
 TEST(RiffFileTest, Rf64SizesComeFromDs64) {
@@ -199,14 +176,6 @@ TEST(RiffFileTest, BytesAfterTheRiffExtent) {
     ASSERT_TRUE(stale);
     EXPECT_EQ(ids(*stale), "fmt ,data");
     EXPECT_FALSE(stale->damaged());
-}
-
-TEST(RiffFileTest, EmptyAndMissingFiles) {
-    test::ScratchFolder folder;
-    test::writeFile(folder / "empty.wav", "");
-    EXPECT_FALSE(RiffFile::open(folder / "empty.wav"));
-    EXPECT_FALSE(RiffFile::open(folder / "absent.wav"));
-    EXPECT_FALSE(RiffFile::open(folder.path()));
 }
 
 TEST(RiffFileTest, RecorderFileChunkListFromHeadersOnly) {

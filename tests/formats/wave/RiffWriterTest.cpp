@@ -80,135 +80,79 @@ const std::string kNewIxml =
     "<?xml version=\"1.0\"?><BWFXML><IXML_VERSION>1.5</IXML_VERSION>"
     "<SCENE>12</SCENE></BWFXML>";
 
-TEST(RiffWriterTest, ReplacesBextAndIxmlOfALibsndfileFile) {
-    VORLANE_REQUIRE_TOOL("ffprobe");
-    test::ScratchFolder folder;
-    const auto source = folder / "source.wav";
-    const auto target = folder / "target.wav";
-    writeWithSndfile(source, SF_FORMAT_WAV | SF_FORMAT_PCM_24, 1000, "<BWFXML>old</BWFXML>");
-    const std::string sourceBytes = test::readFile(source);
-
-    auto parsed = RiffFile::open(source);
-    ASSERT_TRUE(parsed);
-    EXPECT_FALSE(parsed->damaged());
-    const auto ixml = parsed->chunkData(fourCC("iXML"));
-    ASSERT_TRUE(ixml);
-    EXPECT_EQ(std::string(ixml->begin(), ixml->end()).substr(0, 20), "<BWFXML>old</BWFXML>");
-    const auto bext = parsed->chunkData(fourCC("bext"));
-    ASSERT_TRUE(bext && bext->size() >= 346);
-    EXPECT_EQ(readLE64(bext->data() + kTimeReferenceOffset), 1000u);
-
-    ASSERT_TRUE(RiffWriter::writeFileWithChunks(
-        source, target,
-        {{fourCC("bext"), bextRecord(172800000, "Vorlane")}, {fourCC("iXML"), bytesOf(kNewIxml)}}));
-    EXPECT_EQ(test::readFile(source), sourceBytes);
-
-    const auto before = readWithSndfile(source);
-    const auto after = readWithSndfile(target);
-    ASSERT_TRUE(before && after);
-    EXPECT_EQ(after->timeReference, 172800000u);
-    EXPECT_EQ(after->iXML, kNewIxml);
-    EXPECT_EQ(after->frames, before->frames);
-    EXPECT_EQ(after->samples, before->samples);
-    EXPECT_EQ(rawData(target), rawData(source));
-    EXPECT_EQ(probedTimeReference(target), "172800000");
-    EXPECT_EQ(decodedMd5(target), decodedMd5(source));
-
-    auto written = RiffFile::open(target);
-    ASSERT_TRUE(written);
-    EXPECT_FALSE(written->damaged());
-    EXPECT_EQ(written->chunks().back().id, fourCC("data"));
-    EXPECT_EQ(std::count_if(written->chunks().begin(), written->chunks().end(),
-                            [](const auto& c) { return c.id == fourCC("bext"); }),
-              1);
-}
-
-TEST(RiffWriterTest, AddsChunksToFfmpegAndSoxFiles) {
+// Files of libsndfile (BWF with its own bext and iXML, RF64), ffmpeg (extensible format with a
+// bext, RF64) and sox: our reader sees what libsndfile sees in the source; the written copy has
+// the new bext and iXML before the audio, stays plain RIFF when small, and libsndfile, ffprobe and
+// ffmpeg's decoder find the same audio and our time reference in it. The source is untouched.
+TEST(RiffWriterTest, ReplacesAndAddsChunksInFilesOfOtherTools) {
     VORLANE_REQUIRE_TOOL("ffmpeg");
+    VORLANE_REQUIRE_TOOL("ffprobe");
     VORLANE_REQUIRE_TOOL("sox");
     test::ScratchFolder folder;
+    const auto sndfileWav = folder / "sndfile.wav";
+    writeWithSndfile(sndfileWav, SF_FORMAT_WAV | SF_FORMAT_PCM_24, 1000, "<BWFXML>old</BWFXML>");
+    const auto sndfileRf64 = folder / "sndfile_rf64.wav";
+    writeWithSndfile(sndfileRf64, SF_FORMAT_RF64 | SF_FORMAT_PCM_24, 777, "<BWFXML/>");
     const auto ffmpegBext = folder / "ffmpeg_bext.wav";
     test::runTool(
-        test::words("ffmpeg -v error -f lavfi -i "
-                    "sine=frequency=440:sample_rate=48000:duration=0.5 -ac 2 -c:a "
-                    "pcm_s24le -write_bext 1 -metadata time_reference=86400000",
+        test::words("ffmpeg -v error -f lavfi -i sine=sample_rate=48000:duration=0.5 "
+                    "-ac 2 -c:a pcm_s24le -write_bext 1 -metadata time_reference=86400000",
                     {ffmpegBext.string()}));
+    const auto ffmpegRf64 = folder / "ffmpeg_rf64.wav";
+    test::runTool(
+        test::words("ffmpeg -v error -f lavfi -i sine=sample_rate=48000:duration=0.25 "
+                    "-rf64 always",
+                    {ffmpegRf64.string()}));
     const auto soxFile = folder / "sox.wav";
     test::runTool(test::words("sox -n -r 44100 -b 16 -c 1",
                               {soxFile.string(), "synth", "0.3", "sine", "300"}));
 
-    // ffmpeg's own bext carries the time reference it was given.
-    auto parsed = RiffFile::open(ffmpegBext);
-    ASSERT_TRUE(parsed);
-    const auto bext = parsed->chunkData(fourCC("bext"));
-    ASSERT_TRUE(bext && bext->size() >= 346);
-    EXPECT_EQ(readLE64(bext->data() + kTimeReferenceOffset), 86400000u);
-    EXPECT_EQ(parsed->waveFormat()->formatTag, RiffFile::kFormatExtensible);
-    EXPECT_EQ(parsed->waveFormat()->subFormatTag, RiffFile::kFormatPCM);
-    EXPECT_EQ(parsed->sampleFrameCount(), 24000u);
-
-    for (const auto& source : {ffmpegBext, soxFile}) {
+    for (const auto& [source, kind] : {std::pair{sndfileWav, RiffKind::RIFF},
+                                       {sndfileRf64, RiffKind::RF64},
+                                       {ffmpegBext, RiffKind::RIFF},
+                                       {ffmpegRf64, RiffKind::RF64},
+                                       {soxFile, RiffKind::RIFF}}) {
         SCOPED_TRACE(source.filename().string());
+        const std::string sourceBytes = test::readFile(source);
+        const auto before = readWithSndfile(source);
+        auto parsed = RiffFile::open(source);
+        ASSERT_TRUE(parsed && before);
+        EXPECT_FALSE(parsed->damaged());
+        EXPECT_EQ(parsed->kind(), kind);
+        EXPECT_EQ(int64_t(parsed->sampleFrameCount().value_or(0)), before->frames);
+        if (const auto bext = parsed->chunkData(fourCC("bext")); bext && bext->size() >= 346) {
+            EXPECT_EQ(readLE64(bext->data() + kTimeReferenceOffset), before->timeReference);
+        }
+        if (const auto ixml = parsed->chunkData(fourCC("iXML"))) {
+            ASSERT_TRUE(before->iXML);
+            EXPECT_EQ(std::string(ixml->begin(), ixml->end()).substr(0, before->iXML->size()),
+                      before->iXML);
+        }
+
         const auto target = folder / ("out_" + source.filename().string());
         ASSERT_TRUE(
             RiffWriter::writeFileWithChunks(source, target,
                                             {{fourCC("bext"), bextRecord(3600 * 48000, "X")},
                                              {fourCC("iXML"), bytesOf(kNewIxml)}}));
+        EXPECT_EQ(test::readFile(source), sourceBytes);
+        const auto after = readWithSndfile(target);
+        ASSERT_TRUE(after);
+        EXPECT_EQ(after->timeReference, uint64_t(3600 * 48000));
+        EXPECT_EQ(after->iXML, kNewIxml);
+        EXPECT_EQ(after->samples, before->samples);
         EXPECT_EQ(probedTimeReference(target), std::to_string(3600 * 48000));
         EXPECT_EQ(decodedMd5(target), decodedMd5(source));
         EXPECT_EQ(rawData(target), rawData(source));
-        const auto view = readWithSndfile(target);
-        ASSERT_TRUE(view);
-        EXPECT_EQ(view->iXML, kNewIxml);
         auto written = RiffFile::open(target);
         ASSERT_TRUE(written);
-        // Other chunks keep their order; the new ones stand before the audio.
-        EXPECT_EQ(written->chunks().back().id, fourCC("data"));
-        EXPECT_TRUE(written->findChunk(fourCC("iXML"))->headerOffset <
-                    written->findChunk(fourCC("data"))->headerOffset);
-    }
-}
-
-TEST(RiffWriterTest, Rf64SourcesFromFfmpegAndLibsndfile) {
-    VORLANE_REQUIRE_TOOL("ffmpeg");
-    test::ScratchFolder folder;
-    const auto ffmpegRf64 = folder / "ffmpeg_rf64.wav";
-    test::runTool(
-        test::words("ffmpeg -v error -f lavfi -i "
-                    "sine=frequency=1000:sample_rate=48000:duration=0.25 -rf64 always",
-                    {ffmpegRf64.string()}));
-    const auto sndfileRf64 = folder / "sndfile_rf64.wav";
-    writeWithSndfile(sndfileRf64, SF_FORMAT_RF64 | SF_FORMAT_PCM_24, 777, "<BWFXML/>");
-
-    auto fromFfmpeg = RiffFile::open(ffmpegRf64);
-    ASSERT_TRUE(fromFfmpeg);
-    EXPECT_EQ(fromFfmpeg->kind(), RiffKind::RF64);
-    EXPECT_EQ(fromFfmpeg->chunks().front().id, fourCC("ds64"));
-    EXPECT_EQ(fromFfmpeg->findChunk(fourCC("data"))->size, 12000u * 2);
-    EXPECT_FALSE(fromFfmpeg->damaged());
-    auto fromSndfile = RiffFile::open(sndfileRf64);
-    ASSERT_TRUE(fromSndfile);
-    EXPECT_EQ(fromSndfile->kind(), RiffKind::RF64);
-    EXPECT_EQ(fromSndfile->sampleFrameCount(), 4800u);
-    EXPECT_FALSE(fromSndfile->damaged());
-
-    for (const auto& source : {ffmpegRf64, sndfileRf64}) {
-        SCOPED_TRACE(source.filename().string());
-        const auto target = folder / ("out_" + source.filename().string());
-        ASSERT_TRUE(RiffWriter::writeFileWithChunks(source, target,
-                                                    {{fourCC("bext"), bextRecord(4242, "Y")}}));
-        // Small results are plain RIFF.
-        auto written = RiffFile::open(target);
-        ASSERT_TRUE(written);
+        EXPECT_FALSE(written->damaged());
         EXPECT_EQ(written->kind(), RiffKind::RIFF);
         EXPECT_FALSE(written->findChunk(fourCC("ds64")));
-        const auto before = readWithSndfile(source);
-        const auto after = readWithSndfile(target);
-        ASSERT_TRUE(before && after);
-        EXPECT_EQ(after->samples, before->samples);
-        EXPECT_EQ(after->timeReference, 4242u);
-        EXPECT_EQ(rawData(target), rawData(source));
-        EXPECT_EQ(probedTimeReference(target), "4242");
+        // Other chunks keep their order; the new ones stand before the audio, once each.
+        EXPECT_EQ(written->chunks().back().id, fourCC("data"));
+        EXPECT_EQ(std::count_if(written->chunks().begin(), written->chunks().end(),
+                                [](const auto& c) { return c.id == fourCC("bext"); }),
+                  1);
     }
 }
 

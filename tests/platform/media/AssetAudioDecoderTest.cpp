@@ -85,24 +85,6 @@ TEST(AssetAudioDecoder, RangesMatchIndependentDecode) {
     }
 }
 
-TEST(AssetAudioDecoder, RangeBeforeTheFirstSampleIsSilence) {
-    VORLANE_REQUIRE_FFMPEG();
-    // The MP3 track begins after the encoder delay.
-    const auto asset = MediaAsset::assetWithURL(generatedMedia("tone.mp3"));
-    ASSERT_TRUE(asset);
-    const AssetTrack& track = asset->tracks()[0];
-    ASSERT_GT(track.timeRange.start, kCMTimeZero);
-    const auto decoded = decodeAudioTrack(*asset, track.trackID,
-                                          CMTimeRangeMake(kCMTimeZero, CMTimeMake(1, 10)), 16);
-    ASSERT_TRUE(decoded);
-    EXPECT_EQ(decoded->frameCount, 4410);
-    const int64_t silent = CMTimeConvertScale(track.timeRange.start, 44100,
-                                              CMTimeRoundingMethod::RoundHalfAwayFromZero)
-                               .value;
-    for (int64_t i = 0; i < silent * 4; ++i)
-        ASSERT_EQ(decoded->samples[size_t(i)], 0) << i;
-}
-
 TEST(AssetAudioDecoder, RefusesWhatItCannotRead) {
     VORLANE_REQUIRE_FFMPEG();
     const auto asset = MediaAsset::assetWithURL(generatedMedia("qt25.mov"));
