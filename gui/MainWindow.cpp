@@ -31,12 +31,14 @@
 #include "DesktopSession.h"
 #include "ExportDialog.h"
 #include "FileListModel.h"
+#include "MovieExportDialog.h"
 #include "OffsetDialog.h"
 #include "ProgressSheet.h"
 #include "ReadAudioTcDialog.h"
 #include "SettingsDialog.h"
 #include "app/CompositionSummary.h"
 #include "app/ExportCommands.h"
+#include "export/MovieExportRun.h"
 #include "platform/DefaultsKeys.h"
 #include "platform/UserDefaults.h"
 #include "sync/MediaComposition.h"
@@ -76,6 +78,7 @@ MainWindow::MainWindow(QWidget* parent)
     settingsDialog_ = new SettingsDialog(defaults_, this);
     xmlExportDialog_ = new ExportDialog(ExportDialog::Kind::XML, defaults_, validator_, this);
     aafExportDialog_ = new ExportDialog(ExportDialog::Kind::AAF, defaults_, validator_, this);
+    movieExportDialog_ = new MovieExportDialog(defaults_, validator_, this);
 
     auto* info = new QDialog(this);
     info->setObjectName("infoPanel");
@@ -256,8 +259,7 @@ void MainWindow::buildActions() {
     exportAAFAction_ = new QAction("Export AAF...", this);
     connect(exportAAFAction_, &QAction::triggered, this, &MainWindow::exportAAFInBackground);
     exportMoviesAction_ = new QAction("Export Movies...", this);
-    exportMoviesAction_->setEnabled(false);
-    exportMoviesAction_->setToolTip("Movie export is not available in this version.");
+    connect(exportMoviesAction_, &QAction::triggered, this, &MainWindow::exportMoviesInBackground);
 }
 
 void MainWindow::buildMenus() {
@@ -325,6 +327,7 @@ void MainWindow::buildToolBar() {
     bar->addSeparator();
     bar->addAction(exportXMLAction_);
     bar->addAction(exportAAFAction_);
+    bar->addAction(exportMoviesAction_);
 }
 
 void MainWindow::selectClickedRowAlone(const QPoint& position) {
@@ -489,6 +492,24 @@ void MainWindow::exportAAFInBackground() {
         runExport("AAF Export", [this, destination, options] {
             ExportCommands(application_.mediaPool()).exportAAF(destination, options, *progress_);
         });
+    });
+}
+
+void MainWindow::exportMoviesInBackground() {
+    if (exportRunning_) return;
+    movieExportDialog_->showDialog([this](const std::filesystem::path& folder) {
+        const MediaExportOptionsController options = movieExportDialog_->options();
+        const bool synchronized = options.synchronizedMovieExport();
+        application_.mediaPool().enumerateSyncGroups();
+        runExport(synchronized ? "Synchronized Movie Export" : "Embed Timecode Export",
+                  [this, folder, options, synchronized] {
+                      MovieExportRun run(application_.mediaPool(), *progress_,
+                                         ExportCommands::logHeader(defaults_));
+                      if (synchronized)
+                          run.exportMovies(folder, options);
+                      else
+                          run.exportTimecode(folder, options);
+                  });
     });
 }
 

@@ -32,6 +32,7 @@ namespace vorlane::gui {
 class AVShiftDialog;
 class ExportDialog;
 class FileListModel;
+class MovieExportDialog;
 class OffsetDialog;
 class ProgressSheet;
 class ReadAudioTcDialog;
@@ -73,6 +74,7 @@ class MainWindow : public QMainWindow, public MainWindowView {
     ReadAudioTcDialog& readAudioTcDialog() { return *readAudioTcDialog_; }
     ExportDialog& xmlExportDialog() { return *xmlExportDialog_; }
     ExportDialog& aafExportDialog() { return *aafExportDialog_; }
+    MovieExportDialog& movieExportDialog() { return *movieExportDialog_; }
     QPlainTextEdit& infoText() { return *infoText_; }
     QTreeWidget& compositionView() { return *composition_; }
     bool exportRunning() const { return exportRunning_; }
@@ -92,6 +94,7 @@ class MainWindow : public QMainWindow, public MainWindowView {
     void showInfo();
     void exportXMLInBackground();
     void exportAAFInBackground();
+    void exportMoviesInBackground();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -130,6 +133,7 @@ class MainWindow : public QMainWindow, public MainWindowView {
     SettingsDialog* settingsDialog_ = nullptr;
     ExportDialog* xmlExportDialog_ = nullptr;
     ExportDialog* aafExportDialog_ = nullptr;
+    MovieExportDialog* movieExportDialog_ = nullptr;
     QWidget* infoPanel_ = nullptr;
     QPlainTextEdit* infoText_ = nullptr;
     QCheckBox* keepCameraAudio_ = nullptr;

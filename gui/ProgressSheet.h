@@ -9,7 +9,7 @@
 #include <string>
 
 #include "app/ApplicationController.h"
-#include "export/ExportRun.h"
+#include "export/MovieExportRun.h"
 
 class QLabel;
 class QPlainTextEdit;
@@ -18,19 +18,19 @@ class QPushButton;
 
 namespace vorlane::gui {
 
-class ProgressSheet : public QDialog, public ProgressDisplay, public ExportRunPanel {
+class ProgressSheet : public QDialog, public ProgressDisplay, public MovieExportRunPanel {
     Q_OBJECT
 
   public:
     explicit ProgressSheet(QWidget* parent);
 
-    // ProgressDisplay: a run without log.
+    // ProgressDisplay: a run without log. `aborted` also stops movie runs.
     void startWithTitle(const std::string& title) override;
     void setPercent(double percent) override;
     void setStatus(const std::string& status) override;
     void stop() override;
     bool aborted() const override { return aborted_; }
-    // ExportRunPanel.
+    // The export runs' panel.
     void logEntry(const std::string& text) override;
 
     // A run with or without log.

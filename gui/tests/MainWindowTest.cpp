@@ -25,6 +25,7 @@
 #include "ExportDialog.h"
 #include "FileListModel.h"
 #include "MainWindow.h"
+#include "MovieExportDialog.h"
 #include "OffsetDialog.h"
 #include "ProgressSheet.h"
 #include "QtAlertPresenter.h"
@@ -234,6 +235,27 @@ TEST_F(StudioTest, AAFExportThroughTheDialog) {
     ASSERT_TRUE(waitUntil([&] { return window->progress().buttonTitle() == "Ok"; }));
     EXPECT_TRUE(window->progress().logText().contains("AAF Export (AMA) started"));
     EXPECT_TRUE(fs::exists(out / "day.aaf"));
+    window->progress().cancelOKAction();
+    fs::remove_all(out);
+}
+
+TEST_F(StudioTest, SynchronizedMoviesThroughTheDialog) {
+    loadShoot();
+    const fs::path out = fs::temp_directory_path() / ("vorlane-movies-" + std::to_string(getpid()));
+    fs::create_directories(out);
+    window->exportMoviesInBackground();
+    MovieExportDialog& dialog = window->movieExportDialog();
+    ASSERT_TRUE(dialog.isVisible());
+    // Every check runs for a folder; a small scratch disk only warns, "Continue" goes on.
+    QtAlertPresenter::setAnswerForTesting([](const Alert& alert) { return alert.defaultButton; });
+    dialog.setDestination(QString::fromStdString(out.string()));
+    dialog.accept();
+    QtAlertPresenter::setAnswerForTesting({});
+    ASSERT_TRUE(waitUntil([&] { return !window->exportRunning(); }));
+    ASSERT_TRUE(waitUntil([&] { return window->progress().buttonTitle() == "Ok"; }));
+    EXPECT_TRUE(window->progress().logText().contains("Synchronized Movie Export ended"));
+    EXPECT_TRUE(fs::exists(out / "vorlane_log.txt"));
+    EXPECT_TRUE(fs::exists(out / "A001_C001.mov")) << window->progress().logText().toStdString();
     window->progress().cancelOKAction();
     fs::remove_all(out);
 }
