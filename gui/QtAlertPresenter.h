@@ -1,0 +1,25 @@
+// Alerts as message boxes over a window.
+#pragma once
+
+#include <functional>
+
+#include "app/AlertPresenter.h"
+
+class QWidget;
+
+namespace vorlane::gui {
+
+class QtAlertPresenter : public AlertPresenter {
+  public:
+    explicit QtAlertPresenter(QWidget* parent) : parent_(parent) {}
+    size_t runAlert(const Alert& alert) override;
+
+    // Tests answer alerts without showing them.
+    using Answer = std::function<size_t(const Alert&)>;
+    static void setAnswerForTesting(Answer answer);
+
+  private:
+    QWidget* parent_;
+};
+
+}  // namespace vorlane::gui

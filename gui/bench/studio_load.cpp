@@ -1,0 +1,126 @@
+// How long Vorlane Studio's main thread is blocked while 2,000 files are dropped, analysed, given
+// sync information and scrolled through: the longest gap between two turns of the event loop
+// (counter `max_stall_ms`; the goal is below 50 ms) and the slowest scroll step with its repaint
+// (`max_scroll_ms`). The files are short Broadcast WAV files with a time reference, made by
+// libsndfile through the test-media generator. Runs offscreen.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMimeData>
+#include <QScrollBar>
+#include <QTableView>
+#include <QTimer>
+#include <QUrl>
+#include <cstdlib>
+#include <filesystem>
+
+#include "MainWindow.h"
+#include "ProgressSheet.h"
+#include "QtMainQueue.h"
+#include "mediagen/AudioFileWriter.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kFileCount = 2000;
+
+fs::path makeFiles() {
+    const fs::path folder =
+        fs::temp_directory_path() / ("vorlane-2000-" + std::to_string(getpid()));
+    fs::create_directories(folder);
+    for (int index = 0; index < kFileCount; ++index) {
+        vorlane::mediagen::AudioFileOptions options;
+        options.path = folder / ("take_" + std::to_string(10000 + index) + ".wav");
+        options.format = vorlane::mediagen::SampleFormat::Pcm16;
+        options.channels = {vorlane::mediagen::silence(4800)};
+        vorlane::mediagen::BextFields bext;
+        bext.originator = "bench";
+        bext.timeReference = uint64_t(36000 + index * 20) * 48000;
+        options.bext = bext;
+        vorlane::mediagen::writeAudioFile(options);
+    }
+    return folder;
+}
+
+// The longest wait between two turns of the main event loop while `work` runs it.
+class StallMeter {
+  public:
+    StallMeter() {
+        clock_.start();
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            const qint64 now = clock_.elapsed();
+            longest_ = std::max(longest_, now - last_);
+            last_ = now;
+        });
+        timer_.start(1);
+    }
+    qint64 longest() const { return longest_; }
+
+  private:
+    QElapsedTimer clock_;
+    QTimer timer_;
+    qint64 last_ = 0;  // the work started with the meter
+    qint64 longest_ = 0;
+};
+
+void runUntil(const std::function<bool()>& done) {
+    while (!done())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+void BM_DropAnalyseAndScroll2000Files(benchmark::State& state) {
+    const fs::path folder = makeFiles();
+    for (auto _ : state) {
+        vorlane::gui::MainWindow window;
+        window.show();
+        StallMeter meter;
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(QString::fromStdString(folder.string()))});
+        window.dropMimeData(data);
+        runUntil([&] {
+            return !window.controller().adding() &&
+                   !window.application().mediaPool().hasPendingAnalysis();
+        });
+        runUntil([&] { return !window.progress().isVisible(); });
+        window.syncInfo();
+        runUntil([&] { return window.controller().syncInfoShown(); });
+        QCoreApplication::processEvents();
+
+        qint64 slowestScroll = 0;
+        QScrollBar* bar = window.table().verticalScrollBar();
+        for (int value = 0; value <= bar->maximum(); value += std::max(1, bar->pageStep())) {
+            QElapsedTimer step;
+            step.start();
+            bar->setValue(value);
+            window.table().viewport()->repaint();
+            QCoreApplication::processEvents();
+            slowestScroll = std::max(slowestScroll, step.elapsed());
+        }
+        state.counters["files"] = double(window.application().mediaPool().count());
+        state.counters["max_stall_ms"] = double(meter.longest());
+        state.counters["max_scroll_ms"] = double(slowestScroll);
+        window.close();
+    }
+    fs::remove_all(folder);
+}
+BENCHMARK(BM_DropAnalyseAndScroll2000Files)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const fs::path config =
+        fs::temp_directory_path() / ("vorlane-bench-config-" + std::to_string(getpid()));
+    fs::create_directories(config);
+    setenv("VORLANE_CONFIG_DIR", config.c_str(), 1);
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication application(argc, argv);
+    vorlane::gui::QtMainQueue mainQueue;
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    fs::remove_all(config);
+    return 0;
+}
