@@ -657,10 +657,15 @@ std::shared_ptr<MXFMetadataSet> MXFFile::lookupDescriptor(const MXFIdentifier& d
 // ---- Descriptions -----------------------------------------------------------------------------
 
 std::optional<std::string> MXFFile::xmlDescription() const {
+    return xmlDescriptionOf(*this);
+}
+
+std::optional<std::string> MXFFile::xmlDescriptionOf(const MediaFile& file) {
     std::optional<MetadataBytes> bytes;
-    if (const auto raw = metaDataValue(kXMLRawData); raw && raw->bytes()) bytes = *raw->bytes();
+    if (const auto raw = file.metaDataValue(kXMLRawData); raw && raw->bytes())
+        bytes = *raw->bytes();
     if (!bytes) {
-        if (const auto url = metaDataString(kXMLMetaDataURL)) bytes = readSmallFile(*url);
+        if (const auto url = file.metaDataString(kXMLMetaDataURL)) bytes = readSmallFile(*url);
     }
     if (!bytes) return std::nullopt;
     const auto document = XMLDocument::parse(*bytes, XMLDocument::ParseMode::Tidy);

@@ -113,6 +113,8 @@ class MXFFile : public MediaFile {
 
     // The file's XML ("XMLRawData", else the document at "XMLMetaDataURL"), pretty printed.
     std::optional<std::string> xmlDescription() const;
+    // The same for any file holding those metadata items.
+    static std::optional<std::string> xmlDescriptionOf(const MediaFile& file);
     std::string extendedMetaDescription(int32_t level) const override;
     std::string className() const override { return "MXFFile"; }
 
