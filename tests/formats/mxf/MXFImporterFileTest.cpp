@@ -7,6 +7,7 @@
 #include "formats/mxf/MXFFile.h"
 #include "formats/mxf/MXFImporterFile.h"
 #include "media/MediaTrack.h"
+#include "media/ThumbnailPicture.h"
 #include "platform/Process.h"
 #include "platform/UserDefaults.h"
 #include "support/TestSupport.h"
@@ -58,6 +59,28 @@ TEST(MXFImporterFileTest, ReadsTheTracksAndTimecodeOfTheParser) {
         expectSameAsParser(test::ffmpegMXFFile(name));
     VORLANE_REQUIRE_TESTDATA(testdata);
     expectSameAsParser(testdata / "mxf" / "bmx_d10_sample.mxf", 32);
+}
+
+// Our reader's thumbnail is the first frame the media layer decodes, as the importer's is.
+TEST(MXFImporterFileTest, ThumbnailsAreDecodedFrames) {
+    VORLANE_REQUIRE_TOOL("ffmpeg");
+    test::ScratchFolder folder;
+    UserDefaults defaults(folder / "defaults.json");
+    const MetadataDictionary options = {{kAnalyzeCreateThumbnail, true}};
+    for (const std::string name : {"op1a_mpeg2.mxf", "atom_video.mxf", "atom_audio.mxf"}) {
+        SCOPED_TRACE(name);
+        const auto file = MXFFile::initWithURL(test::ffmpegMXFFile(name), defaults);
+        ASSERT_NE(file, nullptr);
+        file->analyzeWithOptions(options);
+        if (name == "atom_audio.mxf") {
+            EXPECT_EQ(file->thumbnail().resourceName,
+                      MediaObject::defaultThumbnailAudio().resourceName);
+            continue;
+        }
+        const Image thumbnail = file->thumbnail();
+        ASSERT_TRUE(thumbnail.hasPixels());
+        EXPECT_EQ(thumbnail.width, kThumbnailWidth);
+    }
 }
 
 }  // namespace
