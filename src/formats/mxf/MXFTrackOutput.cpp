@@ -5,6 +5,7 @@
 #include "formats/mxf/MXFEssenceContainerItems.h"
 #include "formats/mxf/MXFFile.h"
 #include "media/MediaTrack.h"
+#include "platform/FileReader.h"
 #include "platform/Log.h"
 
 namespace vorlane {
@@ -57,15 +58,22 @@ std::optional<MXFTrackOutput::AudioCadence> MXFTrackOutput::audioCadenceForFrame
 std::unique_ptr<MXFTrackOutput> MXFTrackOutput::outputWithMediaTrack(const MediaTrack& track,
                                                                      bool referenceOutput) {
     const std::shared_ptr<MXFFile> file = mxfFileOfTrack(track);
+    std::unique_ptr<FileReader> reader = file ? FileReader::open(file->sourceURLPath()) : nullptr;
+    if (file && !reader) {
+        Log::writef("MXFTrackOutput: Cannot open %s", file->sourceURLPath().c_str());
+        return nullptr;
+    }
+    return outputWithMediaTrack(track, referenceOutput, std::move(reader));
+}
+
+std::unique_ptr<MXFTrackOutput> MXFTrackOutput::outputWithMediaTrack(
+    const MediaTrack& track, bool referenceOutput, std::unique_ptr<FileReader> reader) {
+    const std::shared_ptr<MXFFile> file = mxfFileOfTrack(track);
     if (!file) {
         Log::write("MXFTrackOutput: MediaObject is not an MXFFile!");
         return nullptr;
     }
-    std::shared_ptr<MXFRawAccess> raw = MXFRawAccess::initWithURL(file->sourceURLPath());
-    if (!raw) {
-        Log::writef("MXFTrackOutput: Cannot open %s", file->sourceURLPath().c_str());
-        return nullptr;
-    }
+    if (!reader) return nullptr;
     TrackFacts facts;
     const auto number = track.metaData().find(kMXFTrackNumber);
     if (number != track.metaData().end())
@@ -73,8 +81,8 @@ std::unique_ptr<MXFTrackOutput> MXFTrackOutput::outputWithMediaTrack(const Media
     facts.sound = track.type() == MediaTrackTypeAudio;
     facts.bytesPerSampleFrame = track.audioBytesPerFrame();
     facts.frameRate = file->frameRate();
-    std::unique_ptr<MXFTrackOutput> output(
-        new MXFTrackOutput(std::move(raw), facts, referenceOutput));
+    std::unique_ptr<MXFTrackOutput> output(new MXFTrackOutput(
+        std::make_shared<MXFRawAccess>(std::move(reader)), facts, referenceOutput));
     if (!output->setUp()) return nullptr;
     return output;
 }

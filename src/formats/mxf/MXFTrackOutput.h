@@ -19,6 +19,7 @@
 
 namespace vorlane {
 
+class FileReader;
 class MediaTrack;
 
 // One edit unit of a track: where its bytes lie in the MXF file and, unless the output hands out
@@ -49,6 +50,10 @@ class MXFTrackOutput {
     // logged) when the track belongs to no MXFFile or its essence cannot be found.
     static std::unique_ptr<MXFTrackOutput> outputWithMediaTrack(const MediaTrack& track,
                                                                 bool referenceOutput);
+    // The same over an open reader of the file's bytes (buffers when fuzzing).
+    static std::unique_ptr<MXFTrackOutput> outputWithMediaTrack(const MediaTrack& track,
+                                                                bool referenceOutput,
+                                                                std::unique_ptr<FileReader> reader);
 
     // The next edit unit; nothing once the track has ended (or failed).
     std::optional<MXFEssenceSample> nextSampleBuffer();
