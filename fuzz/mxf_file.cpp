@@ -1,11 +1,13 @@
 // Fuzzes the whole MXF file analysis over arbitrary bytes: partitions, header metadata, index
 // segments, the material package's tracks followed to source packages and descriptors, codec
 // names and sizes, the start timecode, and the readable summaries and information texts made
-// from the result.
+// from the result; then every picture and sound track's edit units read through the index tables
+// (offsets, delta entries, clip-wrapped cuts) as their essence output hands them out.
 #include <cstdint>
 #include <span>
 
 #include "formats/mxf/MXFFile.h"
+#include "formats/mxf/MXFTrackOutput.h"
 #include "media/MediaTrack.h"
 #include "platform/FileReader.h"
 #include "platform/Log.h"
@@ -27,6 +29,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (const auto timecode = file->fileTimecode()) {
         (void)timecode->timecodeString(TCOptionWrap24h);
         (void)timecode->description();
+    }
+    for (const auto& track : file->tracks()) {
+        if (track->type() != MediaTrackTypeVideo && track->type() != MediaTrackTypeAudio) continue;
+        auto output = MXFTrackOutput::outputWithMediaTrack(
+            *track, false, FileReader::fromBuffer(std::span(data, size)));
+        for (int units = 0; output && units < 64 && output->nextSampleBuffer(); ++units) {
+        }
     }
     return 0;
 }

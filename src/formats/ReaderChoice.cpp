@@ -12,13 +12,16 @@
 #include "formats/asset/MP3File.h"
 #include "formats/dng/CinemaDNGFile.h"
 #include "formats/mxf/MXFFile.h"
+#include "formats/mxf/MXFImporterFile.h"
 #include "formats/quicktime/QuicktimeFile.h"
 #include "formats/raw/CRMFile.h"
 #include "formats/raw/RedFile.h"
 #include "formats/wave/BWFFile.h"
 #include "media/SpannedMediaFile.h"
+#include "platform/DefaultsKeys.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
+#include "platform/UserDefaults.h"
 
 namespace vorlane {
 
@@ -106,15 +109,19 @@ std::optional<MediaReaderChoice> openSpanned(
     return MediaReaderChoice{SpannedMediaFile::initWithMediaFiles(parts), parts, {}};
 }
 
-// MXF files are read by MXFFile. The platform's MXF reader that "mxfImporter" 1 asks for is not
-// part of this build, so those files are read by MXFFile too (the setting itself is kept). A clip
-// that a card recorded over several files is one spanned recording.
+// MXF files are read by MXFFile, or with "mxfImporter" 1 by MXFImporterFile (the platform's MXF
+// reader plus our parser's metadata). A clip that a card recorded over several files is one
+// spanned recording.
 MediaReaderChoice openMXF(const std::filesystem::path& url, MediaPool& pool) {
-    auto spanned = openSpanned(MXFFile::spannedFilesForURL(url), pool, [&](const auto& path) {
-        return MXFFile::initWithURL(path, pool.userDefaults());
-    });
+    const UserDefaults& defaults = pool.userDefaults();
+    const bool importer = defaults.integerForKey(DefaultsKey::mxfImporter) == 1;
+    const auto open = [&](const std::filesystem::path& path) -> std::shared_ptr<MediaFile> {
+        if (importer) return std::make_shared<MXFImporterFile>(path, defaults);
+        return MXFFile::initWithURL(path, defaults);
+    };
+    auto spanned = openSpanned(MXFFile::spannedFilesForURL(url), pool, open);
     if (spanned) return *spanned;
-    auto file = MXFFile::initWithURL(url, pool.userDefaults());
+    auto file = open(url);
     if (!file) return {nullptr, {}, "cannot be opened"};
     return {file, {file}, {}};
 }
@@ -155,7 +162,7 @@ MediaReaderChoice openRed(const std::filesystem::path& url, MediaPool& pool) {
 // The fixed order of the class tests; the first that accepts a file decides. Each reader
 // takes its place here as one line.
 const ReaderRule kReaderRules[] = {
-    {"MXF", isMXF, openMXF},  // MXFFile (see above)
+    {"MXF", isMXF, openMXF},  // MXFFile or MXFImporterFile (see above)
     {"QuickTime", isQuicktime, openReader<QuicktimeFile>},
     {"Canon raw", isCanonRaw, openReader<CRMFile>},
     {"AVCHD", isAVCHD, openReader<AVCHDFile>},

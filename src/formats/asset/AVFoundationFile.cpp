@@ -92,14 +92,6 @@ std::string itemLabel(const MetadataItem& item) {
     return "???";
 }
 
-std::optional<Image> pictureOfFile(const std::filesystem::path& url, CMTime time) {
-    const auto asset = MediaAsset::assetWithURL(url);
-    if (!asset) return std::nullopt;
-    AssetImageGenerator generator(asset);
-    generator.setMaximumSize(kThumbnailWidth, kThumbnailHeight);
-    return generator.copyImageAtTime(time);
-}
-
 }  // namespace
 
 AVFoundationFile::AVFoundationFile(std::filesystem::path url) : MediaFile(url) {
@@ -107,6 +99,15 @@ AVFoundationFile::AVFoundationFile(std::filesystem::path url) : MediaFile(url) {
 }
 
 AVFoundationFile::~AVFoundationFile() = default;
+
+std::optional<Image> AVFoundationFile::pictureOfFile(const std::filesystem::path& url,
+                                                     CMTime time) {
+    const auto asset = MediaAsset::assetWithURL(url);
+    if (!asset) return std::nullopt;
+    AssetImageGenerator generator(asset);
+    generator.setMaximumSize(kThumbnailWidth, kThumbnailHeight);
+    return generator.copyImageAtTime(time);
+}
 
 const std::vector<std::string>& AVFoundationFile::audiovisualTypes() {
     static const std::vector<std::string> types = {

@@ -47,6 +47,9 @@ class AVFoundationFile : public MediaFile {
     // cut from both ends, upper-cased ('lpcm' LPCM, '.mp3' MP3, 'aac ' AAC).
     static std::string audioCodecName(uint32_t subType);
 
+    // The frame of a file at a time, at most thumbnail size, decoded by the media layer.
+    static std::optional<Image> pictureOfFile(const std::filesystem::path& url, CMTime time);
+
     int32_t maxAudioTrackCount() const;
     void setMaxAudioTrackCount(int32_t count);
 

@@ -7,9 +7,11 @@
 #include <system_error>
 #include <variant>
 
+#include "formats/asset/AVFoundationFile.h"
 #include "formats/camera_xml/CanonXMLExtractor.h"
 #include "formats/camera_xml/SonyXMLExtractor.h"
 #include "formats/mxf/MXFMapping.h"
+#include "media/ThumbnailPicture.h"
 #include "platform/ByteOrder.h"
 #include "platform/DefaultsKeys.h"
 #include "platform/FileReader.h"
@@ -309,9 +311,31 @@ std::optional<std::vector<std::filesystem::path>> MXFFile::spannedFilesForURL(
 void MXFFile::analyzeWithOptions(const MetadataDictionary& options) {
     MediaFile::analyzeWithOptions(options);
     if (!analyzeMXF()) return;
-    setThumbnail(hasVideo() || !hasAudio() ? defaultThumbnailVideo() : defaultThumbnailAudio());
+    if (optionEnabled(options, kAnalyzeCreateThumbnail))
+        makeThumbnail();
+    else
+        setThumbnail(hasVideo() || !hasAudio() ? defaultThumbnailVideo() : defaultThumbnailAudio());
     if (optionEnabled(options, kAnalyzeReadAudioTc)) readAudioTimecode();
     if (optionEnabled(options, kAnalyzeApplyAVShift)) setAutoShift();
+}
+
+void MXFFile::makeThumbnail() {
+    if (const auto original = metaDataString(kOriginalThumbnailURL)) {
+        if (const auto picture = AVFoundationFile::pictureOfFile(*original, kCMTimeZero)) {
+            setThumbnail(thumbnailPicture(*picture));
+            return;
+        }
+    }
+    const auto video = tracksWithType(MediaTrackTypeVideo);
+    if (video.empty()) {
+        setThumbnail(defaultThumbnailAudio());
+        return;
+    }
+    // The media layer reads MXF itself: the first frame, when the picture's coding is known.
+    const auto picture = video.front()->fourCC() != 0
+                             ? AVFoundationFile::pictureOfFile(sourceURLPath(), kCMTimeZero)
+                             : std::nullopt;
+    setThumbnail(picture ? thumbnailPicture(*picture) : Image::named(kVideoCodecUnavailableImage));
 }
 
 bool MXFFile::analyzeMXF() {
@@ -657,10 +681,15 @@ std::shared_ptr<MXFMetadataSet> MXFFile::lookupDescriptor(const MXFIdentifier& d
 // ---- Descriptions -----------------------------------------------------------------------------
 
 std::optional<std::string> MXFFile::xmlDescription() const {
+    return xmlDescriptionOf(*this);
+}
+
+std::optional<std::string> MXFFile::xmlDescriptionOf(const MediaFile& file) {
     std::optional<MetadataBytes> bytes;
-    if (const auto raw = metaDataValue(kXMLRawData); raw && raw->bytes()) bytes = *raw->bytes();
+    if (const auto raw = file.metaDataValue(kXMLRawData); raw && raw->bytes())
+        bytes = *raw->bytes();
     if (!bytes) {
-        if (const auto url = metaDataString(kXMLMetaDataURL)) bytes = readSmallFile(*url);
+        if (const auto url = file.metaDataString(kXMLMetaDataURL)) bytes = readSmallFile(*url);
     }
     if (!bytes) return std::nullopt;
     const auto document = XMLDocument::parse(*bytes, XMLDocument::ParseMode::Tidy);

@@ -62,6 +62,9 @@ class MXFFile : public MediaFile {
     // Loads the structure, then the metadata and the tracks; the file is closed afterwards. False
     // (the caution thumbnail set, no tracks) when the structure cannot be read.
     bool analyzeMXF();
+    // The thumbnail: the camera's thumbnail file ("OriginalThumbnailURL"), else the first frame
+    // decoded by the media layer, else the unavailable picture; the audio picture without video.
+    void makeThumbnail();
 
     // The structure loaders (see MXFFileStructure).
     bool loadPartitions();
@@ -113,6 +116,8 @@ class MXFFile : public MediaFile {
 
     // The file's XML ("XMLRawData", else the document at "XMLMetaDataURL"), pretty printed.
     std::optional<std::string> xmlDescription() const;
+    // The same for any file holding those metadata items.
+    static std::optional<std::string> xmlDescriptionOf(const MediaFile& file);
     std::string extendedMetaDescription(int32_t level) const override;
     std::string className() const override { return "MXFFile"; }
 

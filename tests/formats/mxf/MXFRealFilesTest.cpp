@@ -16,6 +16,7 @@
 #include "formats/mxf/MXFEssenceContainerItems.h"
 #include "formats/mxf/MXFFile.h"
 #include "formats/mxf/MXFFileStructure.h"
+#include "formats/mxf/MXFImporterFile.h"
 #include "formats/mxf/MXFMediaInfo.h"
 #include "formats/mxf/MXFRandomIndexPack.h"
 #include "media/MediaTrack.h"
@@ -489,7 +490,7 @@ TEST(MXFMalformedFilesTest, LengthsPastTheEndInsideTheSample) {
     Log::setStandardErrorEnabled(true);
 }
 
-TEST(MXFReaderChoiceTest, MXFFilesAreReadByTheOwnReaderWhateverTheImporterSetting) {
+TEST(MXFReaderChoiceTest, TheImporterSettingChoosesTheReader) {
     VORLANE_REQUIRE_TESTDATA(testdata);
     test::ScratchFolder folder;
     UserDefaults defaults(folder / "defaults.json");
@@ -501,9 +502,15 @@ TEST(MXFReaderChoiceTest, MXFFilesAreReadByTheOwnReaderWhateverTheImporterSettin
         defaults.setInteger(importer, DefaultsKey::mxfImporter);
         defaults.setInteger(2, DefaultsKey::mxfAudioOptions);
         const MediaReaderChoice choice = chooseMediaReader(sample, *pool);
-        const auto file = std::dynamic_pointer_cast<MXFFile>(choice.file);
-        ASSERT_NE(file, nullptr) << importer;
-        EXPECT_EQ(file->maxAudioTrackCount(), 2);
+        if (importer == 1) {
+            const auto file = std::dynamic_pointer_cast<MXFImporterFile>(choice.file);
+            ASSERT_NE(file, nullptr);
+            EXPECT_EQ(file->maxAudioTrackCount(), 2);
+        } else {
+            const auto file = std::dynamic_pointer_cast<MXFFile>(choice.file);
+            ASSERT_NE(file, nullptr) << importer;
+            EXPECT_EQ(file->maxAudioTrackCount(), 2);
+        }
         EXPECT_EQ(defaults.integerForKey(DefaultsKey::mxfImporter), importer);
     }
 }
