@@ -238,13 +238,20 @@ bool isWritable(const std::filesystem::path& path) {
 
 std::vector<std::filesystem::path> visibleFolderEntries(const std::filesystem::path& folder) {
     std::vector<std::filesystem::path> entries;
+    if (!visitVisibleFolderEntries(
+            folder, [&](const std::filesystem::path& entry) { entries.push_back(entry); }))
+        return {};
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
+bool visitVisibleFolderEntries(const std::filesystem::path& folder,
+                               const std::function<void(const std::filesystem::path&)>& visit) {
     std::error_code error;
     for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
          it.increment(error))
-        if (!it->path().filename().string().starts_with(".")) entries.push_back(it->path());
-    if (error) return {};
-    std::sort(entries.begin(), entries.end());
-    return entries;
+        if (!it->path().filename().string().starts_with(".")) visit(it->path());
+    return !error;
 }
 
 std::optional<VolumeAttributes> volumeAttributes(const std::filesystem::path& path) {

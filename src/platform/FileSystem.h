@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -60,6 +61,10 @@ bool isWritable(const std::filesystem::path& path);
 // The entries of a folder sorted by name, without hidden ones (names starting with "."); empty
 // when the folder cannot be listed.
 std::vector<std::filesystem::path> visibleFolderEntries(const std::filesystem::path& folder);
+// Hands every entry of a folder that is not hidden to `visit`, in the file system's order, for
+// questions that need no sorted list; false when the folder cannot be listed to its end.
+bool visitVisibleFolderEntries(const std::filesystem::path& folder,
+                               const std::function<void(const std::filesystem::path&)>& visit);
 
 struct VolumeAttributes {
     std::string fileSystemType;  // "msdos" for every FAT kind

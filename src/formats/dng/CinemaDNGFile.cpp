@@ -27,16 +27,6 @@ bool isWave(const std::filesystem::path& url) {
 }
 
 // The DNG images of a folder in name order.
-std::vector<std::filesystem::path> imagesInFolder(const std::filesystem::path& folder) {
-    std::vector<std::filesystem::path> images;
-    for (const std::filesystem::path& entry : FileSystem::visibleFolderEntries(folder)) {
-        std::error_code error;
-        if (DNGImage::isSupportedURL(entry) && std::filesystem::is_regular_file(entry, error))
-            images.push_back(entry);
-    }
-    return images;
-}
-
 std::filesystem::path folderOf(const std::filesystem::path& url) {
     return url.has_parent_path() ? url.parent_path() : std::filesystem::path(".");
 }
@@ -73,10 +63,20 @@ bool CinemaDNGFile::isSupportedURL(const std::filesystem::path& url) {
     return DNGImage::isSupportedURL(url);
 }
 
+// Asked for every sound file the pool takes: one pass over the folder for its first and last
+// image by name, without sorting a folder of thousands of takes each time.
 bool CinemaDNGFile::isURLPartOfDNGDirectory(const std::filesystem::path& url) {
-    const std::vector<std::filesystem::path> images = imagesInFolder(folderOf(url));
-    return !images.empty() && (DNGImage::isCinemaDNGImageAtURL(images.front()) ||
-                               DNGImage::isCinemaDNGImageAtURL(images.back()));
+    std::optional<std::filesystem::path> first, last;
+    const bool listed = FileSystem::visitVisibleFolderEntries(
+        folderOf(url), [&](const std::filesystem::path& entry) {
+            std::error_code error;
+            if (!DNGImage::isSupportedURL(entry) || !std::filesystem::is_regular_file(entry, error))
+                return;
+            if (!first || entry < *first) first = entry;
+            if (!last || *last < entry) last = entry;
+        });
+    return listed && first &&
+           (DNGImage::isCinemaDNGImageAtURL(*first) || DNGImage::isCinemaDNGImageAtURL(*last));
 }
 
 std::optional<CinemaDNGFile::Sequence> CinemaDNGFile::scanDirectiory(
