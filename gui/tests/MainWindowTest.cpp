@@ -309,8 +309,8 @@ TEST(StudioUpdateCheckTest, ManualCheckReadsAnAnnouncementFile) {
         << R"({"version": 9.5, "description": "New.", "url": "https://example.org/"})";
     UserDefaults& defaults = UserDefaults::standardUserDefaults();
     const QUrl url = QUrl::fromLocalFile(QString::fromStdString(announcement.string()));
+    MainWindow window;  // writes the standard defaults at first start
     defaults.setString(url.toString().toStdString(), DefaultsKey::updateAnnouncementURL);
-    MainWindow window;
     std::vector<std::string> shown;
     QtAlertPresenter::setAnswerForTesting([&](const Alert& alert) {
         shown.push_back(alert.messageText);
