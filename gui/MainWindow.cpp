@@ -36,6 +36,7 @@
 #include "ProgressSheet.h"
 #include "ReadAudioTcDialog.h"
 #include "SettingsDialog.h"
+#include "UpdateChecker.h"
 #include "app/CompositionSummary.h"
 #include "app/ExportCommands.h"
 #include "export/MovieExportRun.h"
@@ -88,6 +89,7 @@ MainWindow::MainWindow(QWidget* parent)
     infoText_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     (new QVBoxLayout(info))->addWidget(infoText_);
     infoPanel_ = info;
+    updateChecker_ = new UpdateChecker(defaults_, alerts_, this);
 
     buildFileList();
     buildActions();
@@ -303,11 +305,20 @@ void MainWindow::buildMenus() {
     sync->addAction("Show Info", QKeySequence("Ctrl+I"), this, &MainWindow::showInfo);
 
     QMenu* help = menuBar()->addMenu("&Help");
+    help->addAction("Check for Updates...", this, &MainWindow::manualUpdateCheck);
     help->addAction("About Vorlane Studio", this, [this] {
         QMessageBox::about(this, "Vorlane Studio",
                            QString::fromStdString(MainWindowController::windowTitle()) +
                                "\nSynchronises picture and sound by timecode.");
     });
+}
+
+void MainWindow::startUpdateCheck() {
+    updateChecker_->check(UpdateCheck::Mode::Automatic);
+}
+
+void MainWindow::manualUpdateCheck() {
+    updateChecker_->check(UpdateCheck::Mode::Manual);
 }
 
 void MainWindow::buildToolBar() {

@@ -37,6 +37,7 @@ class OffsetDialog;
 class ProgressSheet;
 class ReadAudioTcDialog;
 class SettingsDialog;
+class UpdateChecker;
 
 class MainWindow : public QMainWindow, public MainWindowView {
     Q_OBJECT
@@ -95,6 +96,10 @@ class MainWindow : public QMainWindow, public MainWindowView {
     void exportXMLInBackground();
     void exportAAFInBackground();
     void exportMoviesInBackground();
+    // The update check: automatic at start (silent unless a new version is announced), manual
+    // from the menu.
+    void startUpdateCheck();
+    void manualUpdateCheck();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -135,6 +140,7 @@ class MainWindow : public QMainWindow, public MainWindowView {
     ExportDialog* aafExportDialog_ = nullptr;
     MovieExportDialog* movieExportDialog_ = nullptr;
     QWidget* infoPanel_ = nullptr;
+    UpdateChecker* updateChecker_ = nullptr;
     QPlainTextEdit* infoText_ = nullptr;
     QCheckBox* keepCameraAudio_ = nullptr;
     QCheckBox* multicam_ = nullptr;

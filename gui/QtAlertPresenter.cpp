@@ -1,5 +1,6 @@
 #include "QtAlertPresenter.h"
 
+#include <QCheckBox>
 #include <QMessageBox>
 #include <QPushButton>
 #include <vector>
@@ -31,8 +32,15 @@ void QtAlertPresenter::setAnswerForTesting(Answer answer) {
 }
 
 size_t QtAlertPresenter::runAlert(const Alert& alert) {
+    bool unused = false;
+    return runAlert(alert, QString(), unused);
+}
+
+size_t QtAlertPresenter::runAlert(const Alert& alert, const QString& checkBoxText,
+                                  bool& checkBoxOn) {
     if (answerForTesting()) return answerForTesting()(alert);
     QMessageBox box(parent_);
+    if (!checkBoxText.isEmpty()) box.setCheckBox(new QCheckBox(checkBoxText, &box));
     box.setIcon(iconOfStyle(alert.style));
     box.setText(QString::fromStdString(alert.messageText).trimmed());
     box.setInformativeText(QString::fromStdString(alert.informativeText));
@@ -46,6 +54,7 @@ size_t QtAlertPresenter::runAlert(const Alert& alert) {
     if (alert.defaultButton < buttons.size()) box.setDefaultButton(buttons[alert.defaultButton]);
     if (alert.cancelButton < buttons.size()) box.setEscapeButton(buttons[alert.cancelButton]);
     box.exec();
+    if (box.checkBox()) checkBoxOn = box.checkBox()->isChecked();
     for (size_t index = 0; index < buttons.size(); ++index)
         if (box.clickedButton() == buttons[index]) return index;
     return alert.cancelButton;

@@ -5,6 +5,7 @@
 
 #include "app/AlertPresenter.h"
 
+class QString;
 class QWidget;
 
 namespace vorlane::gui {
@@ -13,6 +14,9 @@ class QtAlertPresenter : public AlertPresenter {
   public:
     explicit QtAlertPresenter(QWidget* parent) : parent_(parent) {}
     size_t runAlert(const Alert& alert) override;
+    // The same with a check box under the text (none when `checkBoxText` is empty), whose
+    // final state goes to `checkBoxOn`.
+    size_t runAlert(const Alert& alert, const QString& checkBoxText, bool& checkBoxOn);
 
     // Tests answer alerts without showing them.
     using Answer = std::function<size_t(const Alert&)>;

@@ -26,6 +26,7 @@ int main(int argc, char* argv[]) {
     {
         vorlane::gui::MainWindow window;
         window.show();
+        if (screenshot.isEmpty()) window.startUpdateCheck();
         window.addPathsFromArguments(paths);
         if (!screenshot.isEmpty()) new vorlane::gui::ScreenshotRun(window, screenshot);
         status = QApplication::exec();

@@ -34,6 +34,8 @@
 #include "SettingsDialog.h"
 #include "TestPaths.h"
 #include "mediagen/DemoShoot.h"
+#include "platform/DefaultsKeys.h"
+#include "platform/UserDefaults.h"
 
 namespace vorlane::gui {
 namespace {
@@ -296,6 +298,38 @@ TEST_F(StudioTest, FolderOfNonMediaFilesAddsNothing) {
     waitUntil([&] { return !window->progress().isVisible(); }, 5000);
     EXPECT_LE(window->fileList().rowCount(), 1);
     fs::remove_all(folder);
+}
+
+// The update check reads a file:// announcement through the network layer and answers in the
+// message box; a missing one fails with a message when asked for, silently at start.
+TEST(StudioUpdateCheckTest, ManualCheckReadsAnAnnouncementFile) {
+    const fs::path announcement =
+        fs::temp_directory_path() / ("vorlane-update-" + std::to_string(getpid()) + ".json");
+    std::ofstream(announcement)
+        << R"({"version": 9.5, "description": "New.", "url": "https://example.org/"})";
+    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    const QUrl url = QUrl::fromLocalFile(QString::fromStdString(announcement.string()));
+    MainWindow window;  // writes the standard defaults at first start
+    defaults.setString(url.toString().toStdString(), DefaultsKey::updateAnnouncementURL);
+    std::vector<std::string> shown;
+    QtAlertPresenter::setAnswerForTesting([&](const Alert& alert) {
+        shown.push_back(alert.messageText);
+        return alert.cancelButton;
+    });
+    window.manualUpdateCheck();
+    ASSERT_TRUE(waitUntil([&] { return shown.size() == 1; }, 10000));
+    EXPECT_EQ(shown[0], "Version 9.50 of Vorlane Studio is available!");
+    EXPECT_DOUBLE_EQ(defaults.doubleForKey(DefaultsKey::updateSuppressionVersion), 9.5);
+
+    fs::remove(announcement);
+    window.startUpdateCheck();
+    window.manualUpdateCheck();
+    ASSERT_TRUE(waitUntil([&] { return shown.size() >= 2; }, 10000));
+    waitUntil([] { return false; }, 300);
+    QtAlertPresenter::setAnswerForTesting({});
+    defaults.setString("", DefaultsKey::updateAnnouncementURL);
+    ASSERT_EQ(shown.size(), 2u) << "the automatic check stays silent";
+    EXPECT_EQ(shown[1], "The update check failed");
 }
 
 }  // namespace

@@ -84,6 +84,7 @@ std::vector<SettingDefinition> makeDefinitions() {
         text(Key::operatingSystemVersion, MainWindow),
         checkBox(Key::updateSuppression, MainWindow, std::nullopt),
         {Key::updateSuppressionVersion, SettingType::Double, MainWindow, std::nullopt, {}, 0},
+        text(Key::updateAnnouncementURL, MainWindow, ""),
         // The adjustment panels.
         {Key::avShiftPresets, SettingType::PresetList, Panels, standardAVShiftPresets(), {}, 0},
         flag(Key::avShiftPresetsWritten, Panels, true),

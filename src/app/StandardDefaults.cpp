@@ -34,6 +34,7 @@ void createMainWindowDefaults(UserDefaults& defaults) {
     defaults.setString(kApplicationVersion, DefaultsKey::softwareVersion);
     defaults.setString(SystemInfo::operatingSystemVersionString(),
                        DefaultsKey::operatingSystemVersion);
+    defaults.setString("", DefaultsKey::updateAnnouncementURL);
     defaults.synchronize();
 }
 

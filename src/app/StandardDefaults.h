@@ -10,7 +10,7 @@ namespace vorlane::StandardDefaults {
 // flag is not yet set; synchronises.
 void createAVShiftPresets(UserDefaults& defaults);
 // The main window's part: `defaultsWritten`, `keepOriginalAudio` and `multicam` on, and the
-// application and operating-system versions; synchronises.
+// application and operating-system versions, and no update announcement URL; synchronises.
 void createMainWindowDefaults(UserDefaults& defaults);
 
 // First start: writes all three parts when `defaultsWritten` is not set. True when it wrote.

@@ -27,6 +27,8 @@ inline constexpr const char* softwareVersion = "softwareVersion";
 inline constexpr const char* operatingSystemVersion = "operatingSystemVersion";
 inline constexpr const char* updateSuppression = "updateSuppression";
 inline constexpr const char* updateSuppressionVersion = "updateSuppressionVersion";
+// Where the update check reads the version announcement; empty: no check contacts anything.
+inline constexpr const char* updateAnnouncementURL = "updateAnnouncementURL";
 
 // The adjustment panels.
 inline constexpr const char* avShiftPresets = "avShiftPresets";

@@ -56,6 +56,8 @@ TEST(StandardDefaultsTest, FirstStartWritesOnceAndResetStartsAfresh) {
     EXPECT_EQ(defaults.stringForKey(DefaultsKey::softwareVersion), kApplicationVersion);
     EXPECT_EQ(defaults.stringForKey(DefaultsKey::operatingSystemVersion)->rfind("Linux", 0), 0u);
     EXPECT_EQ(defaults.integerForKey(DefaultsKey::keepOriginalAudio), 1);
+    EXPECT_EQ(defaults.stringForKey(DefaultsKey::updateAnnouncementURL), "")
+        << "no update check contacts anything until the user names an announcement";
     EXPECT_EQ(defaults.arrayForKey(DefaultsKey::avShiftPresets), standardAVShiftPresets());
 
     defaults.setBool(false, DefaultsKey::muteAudioTimecode);
