@@ -64,6 +64,10 @@ const std::map<std::string, Arguments>& recipes() {
          {"-f", "lavfi", "-i", "testsrc=size=320x180:rate=25", "-f", "lavfi", "-i",
           "aevalsrc=0.25*sin(2*PI*1000*t):s=48000:d=4", "-t", "4", "-c:v", "libx264", "-g", "50",
           "-pix_fmt", "yuv420p", "-c:a", "pcm_s16le"}},
+        // A -12 dBFS sine on the first channel, silence on the second.
+        {"meter.wav",
+         {"-f", "lavfi", "-i", "aevalsrc=0.251189*sin(2*PI*1000*t)|0:s=48000:d=2", "-c:a",
+          "pcm_s24le"}},
         {"tone16.wav", join({stereoTone(48000, 3), {"-c:a", "pcm_s16le"}})},
         {"tone24.wav", join({stereoTone(48000, 3), {"-c:a", "pcm_s24le"}})},
         {"tone32.wav", join({stereoTone(48000, 3), {"-c:a", "pcm_s32le"}})},
