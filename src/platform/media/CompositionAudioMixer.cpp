@@ -64,12 +64,13 @@ struct CompositionAudioMixer::State {
     };
 
     std::vector<Track> tracks;
-    int32_t rate = 0;
+    int32_t rate = kDefaultRate;
     int channels = 0;
     int64_t frames = 0;
     std::set<std::string> refused;  // sources at another rate, logged once
 
     void describe(const PlayableComposition& composition) {
+        int32_t firstRate = 0;
         for (const auto& compositionTrack : composition.tracks()) {
             if (compositionTrack.mediaType() != AssetMediaType::Audio) continue;
             Track track;
@@ -80,13 +81,13 @@ struct CompositionAudioMixer::State {
                 const auto asset = MediaAsset::assetWithURL(segment.sourceURL);
                 const auto* format = asset ? audioFormatOf(*asset, segment.sourceTrackID) : nullptr;
                 if (!format) continue;
-                if (rate == 0) rate = int32_t(format->sampleRate);
+                if (firstRate == 0) firstRate = int32_t(format->sampleRate);
                 track.channelCount = std::max(track.channelCount, int(format->channelsPerFrame));
             }
             channels += track.channelCount;
             tracks.push_back(std::move(track));
         }
-        if (rate <= 0) rate = kDefaultRate;
+        if (firstRate > 0) rate = firstRate;
         for (const auto& track : tracks)
             if (!track.segments.empty())
                 frames = std::max(frames, frameAt(track.segments.back().targetRange.end(), rate));
