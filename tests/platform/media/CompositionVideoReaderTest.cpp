@@ -122,5 +122,51 @@ TEST(CompositionVideoReader, PlaysSegmentsOfTwoFilesWithAGapBetween) {
     EXPECT_EQ(image->height, 90);
 }
 
+TEST(CompositionVideoReader, UnreadablePicturesAreBlackAndReadingGoesOn) {
+    VORLANE_REQUIRE_FFMPEG();
+    test::ScratchFolder folder;
+    // A stretch of garbage in the middle of the picture data.
+    std::string bytes = test::readFile(test::generatedMedia("gop.mov"));
+    for (size_t at = bytes.size() / 2; at < bytes.size() / 2 + 40000; ++at)
+        bytes[at] = char(at * 7919 % 251);
+    const auto damaged = folder / "damaged.mov";
+    test::writeFile(damaged, bytes);
+    const auto doomed = folder / "doomed.mov";
+    std::filesystem::copy_file(test::generatedMedia("other.mov"), doomed);
+    CompositionVideoReader reader(compositionOf({
+        PlayableSegment::compositionTrackSegmentWithURL(damaged, 1, frames(0, 300), frames(0, 300)),
+        PlayableSegment::compositionTrackSegmentWithURL(folder / "missing.mov", 1, frames(0, 25),
+                                                        frames(300, 25)),
+        PlayableSegment::compositionTrackSegmentWithURL(doomed, 1, frames(0, 100),
+                                                        frames(325, 100)),
+    }));
+    for (int64_t wanted = 0; wanted < 300; wanted += 7) {
+        const auto frame = reader.frameAtTime(frameTime(wanted));
+        ASSERT_TRUE(frame) << wanted;
+        EXPECT_EQ(frame->pixels.size(), kFrameBytes);
+    }
+    for (const int64_t wanted : {310, 324}) {
+        const auto frame = reader.frameAtTime(frameTime(wanted));
+        ASSERT_TRUE(frame);
+        EXPECT_TRUE(frame->black);
+        EXPECT_EQ(frame->time, frameTime(wanted));
+    }
+    ASSERT_TRUE(reader.frameAtTime(frameTime(330)));
+    std::filesystem::remove(doomed);  // gone while it plays
+    for (const int64_t wanted : {331, 400, 326, 0}) {
+        const auto frame = reader.frameAtTime(frameTime(wanted));
+        ASSERT_TRUE(frame) << wanted;
+    }
+    // Only gaps: black all along.
+    CompositionVideoReader gaps(
+        compositionOf({PlayableSegment::compositionTrackSegmentWithTimeRange(frames(0, 10)),
+                       PlayableSegment::compositionTrackSegmentWithTimeRange(frames(10, 10))}));
+    const auto black = gaps.frameAtTime(frameTime(15));
+    ASSERT_TRUE(black);
+    EXPECT_TRUE(black->black);
+    EXPECT_EQ(black->width, 1920);
+    EXPECT_EQ(gaps.frameAfter(*black)->time, frameTime(16));
+}
+
 }  // namespace
 }  // namespace vorlane
