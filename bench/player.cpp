@@ -1,13 +1,15 @@
 // The composition player on 1080p25 material made by ffmpeg.
 //
-// BM_SeekLongGOP / BM_SeekIntra: the exact frame at a pseudo-random time of a 20 s clip, H.264
-// with 250-frame groups of pictures and B-frames, and DNxHD (every frame a sync sample), through
-// CompositionVideoReader. BM_FfmpegSeek*: the peer, the ffmpeg program's accurate seek to the
-// same frame (`-ss T -i FILE -frames:v 1 -f null -`), one process per seek, start included.
+// BM_SeekLongGOP / BM_SeekIntra: the exact frame at a pseudo-random time of a 60 s clip, H.264
+// with 250-frame groups of pictures and B-frames, and of an 8 s DNxHD clip (every frame a sync
+// sample), through CompositionVideoReader. BM_FfmpegSeek*: the peer, the ffmpeg program's accurate
+// seek to the same frame (`-ss T -i FILE -frames:v 1 -f null -`), one process per seek, start
+// included.
 //
 // BM_Playback: the H.264 clip with its sound played in real time through a null sound sink for
-// VORLANE_BENCH_PLAY_SECONDS (20 by default); counters: dropped pictures, the share of one CPU
-// used, and the resident memory growth from the first second to the end.
+// VORLANE_BENCH_PLAY_SECONDS (60 by default, the clip's length); counters: dropped pictures
+// (never shown), late ones (due before decoded), the share of one CPU used, and the resident
+// memory growth from the first second to the end. Playing starts once the first picture is shown.
 //
 // Files live in $TMPDIR/vorlane_bench_player and stay for the next run.
 #include <benchmark/benchmark.h>
@@ -29,8 +31,6 @@ namespace {
 
 using namespace vorlane;
 
-constexpr int64_t kClipFrames = 500;
-
 std::filesystem::path workFolder() {
     return std::filesystem::temp_directory_path() / "vorlane_bench_player";
 }
@@ -39,6 +39,11 @@ bool ffmpeg(std::vector<std::string> arguments) {
     arguments.insert(arguments.begin(), {"ffmpeg", "-v", "error", "-y"});
     const auto result = runProcess(arguments);
     return result && result->exitStatus == 0;
+}
+
+// 60 s of H.264, 8 s of DNxHD (at 120 Mbit/s).
+int64_t framesOf(const std::string& codec) {
+    return codec == "h264" ? 60 * 25 : 8 * 25;
 }
 
 // The clip of that codec, made once.
@@ -62,8 +67,9 @@ std::filesystem::path clip(const std::string& codec) {
     return path;
 }
 
-std::shared_ptr<PlayableComposition> compositionOf(const std::filesystem::path& file) {
-    const CMTimeRange whole = CMTimeRangeMake(kCMTimeZero, CMTimeMake(kClipFrames, 25));
+std::shared_ptr<PlayableComposition> compositionOf(const std::filesystem::path& file,
+                                                   int64_t frames) {
+    const CMTimeRange whole = CMTimeRangeMake(kCMTimeZero, CMTimeMake(frames, 25));
     auto composition = std::make_shared<PlayableComposition>();
     composition->addMutableTrackWithMediaType(AssetMediaType::Video, 1)
         ->setSegments({PlayableSegment::compositionTrackSegmentWithURL(file, 1, whole, whole)});
@@ -73,17 +79,17 @@ std::shared_ptr<PlayableComposition> compositionOf(const std::filesystem::path& 
 }
 
 // Frames spread over the clip, none next to the one before.
-int64_t nextFrame(int64_t frame) {
-    return (frame * 7919 + 1237) % kClipFrames;
+int64_t nextFrame(int64_t frame, int64_t frames) {
+    return (frame * 7919 + 1237) % frames;
 }
 
 void seekThroughReader(benchmark::State& state, const std::string& codec) {
     const auto file = clip(codec);
     if (file.empty()) return state.SkipWithError("ffmpeg could not make the clip");
-    CompositionVideoReader reader(compositionOf(file));
+    CompositionVideoReader reader(compositionOf(file, framesOf(codec)));
     int64_t frame = 1;
     for (auto _ : state) {
-        frame = nextFrame(frame);
+        frame = nextFrame(frame, framesOf(codec));
         benchmark::DoNotOptimize(reader.frameAtTime(CMTimeMake(frame, 25)));
     }
 }
@@ -93,7 +99,7 @@ void seekThroughFfmpeg(benchmark::State& state, const std::string& codec) {
     if (file.empty()) return state.SkipWithError("ffmpeg could not make the clip");
     int64_t frame = 1;
     for (auto _ : state) {
-        frame = nextFrame(frame);
+        frame = nextFrame(frame, framesOf(codec));
         ffmpeg({"-ss", std::to_string(double(frame) / 25), "-i", file.string(), "-frames:v", "1",
                 "-f", "null", "-"});
     }
@@ -124,10 +130,14 @@ void BM_Playback(benchmark::State& state) {
     const auto file = clip("h264");
     if (file.empty()) return state.SkipWithError("ffmpeg could not make the clip");
     const char* seconds = std::getenv("VORLANE_BENCH_PLAY_SECONDS");
-    const int64_t playFrames = 48000 * (seconds ? std::atoll(seconds) : 20);
+    const int64_t playFrames = 48000 * (seconds ? std::atoll(seconds) : 60);
     constexpr int64_t kBlock = 1024;
     for (auto _ : state) {
-        CompositionPlayer player(compositionOf(file));
+        CompositionPlayer player(compositionOf(file, framesOf("h264")));
+        // As a player view does: the first picture is up before playing starts.
+        while (!player.frameDue())
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
         player.play();
         std::vector<float> block(size_t(kBlock * player.channelCount()));
         const auto start = std::chrono::steady_clock::now();
@@ -144,6 +154,7 @@ void BM_Playback(benchmark::State& state) {
         const double wall =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         state.counters["dropped"] = double(player.droppedFrameCount());
+        state.counters["late"] = double(player.lateFrameCount());
         state.counters["cpu_share"] = double(std::clock() - cpuStart) / CLOCKS_PER_SEC / wall;
         state.counters["memory_growth_MB"] = double(residentBytes() - earlyMemory) / 1e6;
     }
@@ -156,3 +167,4 @@ BENCHMARK(BM_FfmpegSeekLongGOP)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SeekIntra)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FfmpegSeekIntra)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Playback)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+BENCHMARK_MAIN();

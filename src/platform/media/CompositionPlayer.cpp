@@ -11,8 +11,8 @@
 namespace vorlane {
 namespace {
 
-// Pictures decoded ahead of the clock.
-constexpr size_t kVideoAhead = 6;
+// Pictures decoded ahead of the clock: about half a second, to ride out a busy processor.
+constexpr size_t kVideoAhead = 12;
 // Sound decoded ahead of the sink, in frames per second of sound, and the block the worker mixes.
 constexpr int64_t kAudioAheadDivisor = 2;
 constexpr int64_t kAudioBlock = 2048;
@@ -40,6 +40,8 @@ struct CompositionPlayer::State {
     std::deque<std::shared_ptr<const CompositionFrame>> pictures;
     std::shared_ptr<const CompositionFrame> shown;
     int64_t dropped = 0;
+    int64_t late = 0;
+    const CompositionFrame* lateFrame = nullptr;  // the shown frame that stayed past its end
     // Worker side: where decoding continues.
     CMTime nextPictureTime = kCMTimeZero;
     int64_t nextSoundFrame = 0;
@@ -175,6 +177,12 @@ struct CompositionPlayer::State {
                 pictures.pop_front();
                 taken = true;
             }
+            const bool overdue =
+                shown && shown->time + shown->duration <= now && nextPictureTime < video.duration();
+            if (overdue && pictures.empty() && lateFrame != shown.get()) {
+                ++late;
+                lateFrame = shown.get();
+            }
             frame = shown;
         }
         if (taken) wake.notify_all();
@@ -252,6 +260,11 @@ std::shared_ptr<const CompositionFrame> CompositionPlayer::frameDue() {
 int64_t CompositionPlayer::droppedFrameCount() const {
     const std::lock_guard lock(state_->mutex);
     return state_->dropped;
+}
+
+int64_t CompositionPlayer::lateFrameCount() const {
+    const std::lock_guard lock(state_->mutex);
+    return state_->late;
 }
 
 AudioLevels CompositionPlayer::levels() const {

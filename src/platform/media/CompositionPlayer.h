@@ -48,7 +48,10 @@ class CompositionPlayer {
     // The frame due at the clock; nullptr until the first is decoded after a seek.
     std::shared_ptr<const CompositionFrame> frameDue();
     // Pictures that were decoded but never due because the clock had passed them.
+    // (A sink or timer that falls behind drops pictures too.)
     int64_t droppedFrameCount() const;
+    // Times the next picture was due but not decoded yet: the decoding could not keep up.
+    int64_t lateFrameCount() const;
     // Peak and RMS per channel of the last block handed to the sink.
     AudioLevels levels() const;
 

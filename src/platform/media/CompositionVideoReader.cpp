@@ -124,7 +124,7 @@ struct CompositionVideoReader::State {
             Log::write("Player: cannot open the picture of " + segment.sourceURL.string());
             return false;
         }
-        decoder = openDecoder(opened->stream());
+        decoder = openDecoder(opened->stream(), 0);  // playing 1080p wants every processor
         if (!decoder) {
             Log::write("Player: cannot decode the picture of " + segment.sourceURL.string());
             return false;
