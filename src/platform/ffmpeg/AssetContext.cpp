@@ -201,7 +201,7 @@ SingleStreamSelection::~SingleStreamSelection() {
         format_->streams[i]->discard = saved_[i];
 }
 
-CodecContextPtr openDecoder(const AVStream* stream) {
+CodecContextPtr openDecoder(const AVStream* stream, int threadCount) {
     const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
     if (!codec) return nullptr;
     CodecContextPtr context(avcodec_alloc_context3(codec));
@@ -209,7 +209,7 @@ CodecContextPtr openDecoder(const AVStream* stream) {
         return nullptr;
     }
     context->pkt_timebase = stream->time_base;
-    context->thread_count = 1;  // frames come out in order and at once
+    context->thread_count = threadCount;
     if (avcodec_open2(context.get(), codec, nullptr) < 0) return nullptr;
     return context;
 }

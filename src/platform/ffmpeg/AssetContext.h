@@ -108,7 +108,9 @@ using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
 using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
 using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextDeleter>;
 
-// A decoder opened for a stream's parameters; nullptr when none is available.
-CodecContextPtr openDecoder(const AVStream* stream);
+// A decoder opened for a stream's parameters; nullptr when none is available. One thread gives
+// each frame as soon as its packet is in; 0 lets the decoder use every processor (frames then
+// come out a few packets later).
+CodecContextPtr openDecoder(const AVStream* stream, int threadCount = 1);
 
 }  // namespace vorlane

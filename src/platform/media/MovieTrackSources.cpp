@@ -12,9 +12,9 @@ extern "C" {
 #include <mutex>
 #include <vector>
 
-#include "platform/FileReader.h"
 #include "platform/media/AssetAudioDecoder.h"
 #include "platform/media/MediaAsset.h"
+#include "platform/media/SegmentPacketReader.h"
 
 namespace vorlane {
 namespace {
@@ -36,83 +36,11 @@ std::string nameOf(const PlayableSegment& segment) {
     return segment.sourceURL.filename().string();
 }
 
-// An opened source of picture packets: the demuxer and the stream of the segment's track.
-struct OpenedVideo {
-    std::unique_ptr<AssetContext> context;
-    int streamIndex = -1;
-    AVStream* stream() const { return context->format()->streams[streamIndex]; }
-};
-
-std::optional<OpenedVideo> openVideo(const PlayableSegment& segment) {
-    OpenedVideo opened;
-    opened.context = AssetContext::open(FileReader::open(segment.sourceURL),
-                                        segment.sourceURL.filename().string());
-    if (!opened.context) return std::nullopt;
-    opened.streamIndex = opened.context->streamIndexOfTrackID(segment.sourceTrackID);
-    if (opened.streamIndex < 0 || opened.stream()->codecpar->codec_type != AVMEDIA_TYPE_VIDEO)
-        return std::nullopt;
-    return opened;
-}
-
 const PlayableSegment* firstFilledSegment(const std::vector<PlayableSegment>& segments) {
     for (const PlayableSegment& segment : segments)
         if (!segment.empty) return &segment;
     return nullptr;
 }
-
-// Reads one stream's packets of a segment's source range in decoding order: from the sync sample
-// at or before the range's start until the first packet decoded at or after its end.
-class SegmentPacketReader {
-  public:
-    SegmentPacketReader(OpenedVideo opened, const PlayableSegment& segment)
-        : opened_(std::move(opened)),
-          segment_(segment),
-          selection_(opened_.context->format(), opened_.streamIndex) {
-        // A freshly opened demuxer stands at the start; seeking there could pass a first sync
-        // sample that some containers (transport streams) do not index.
-        const AVRational timeBase = opened_.stream()->time_base;
-        const CMTime streamStart =
-            opened_.context->assetTime(opened_.stream()->start_time, timeBase);
-        if (segment.sourceRange.start <= kCMTimeZero ||
-            (streamStart.isValid() && segment.sourceRange.start <= streamStart))
-            return;
-        opened_.context->seekStream(opened_.streamIndex, opened_.context->streamTimestamp(
-                                                             segment.sourceRange.start, timeBase));
-    }
-
-    AVStream* stream() const { return opened_.stream(); }
-    // A timestamp of the stream in asset time; invalid for none.
-    CMTime assetTime(int64_t timestamp) const {
-        if (timestamp == AV_NOPTS_VALUE) return kCMTimeInvalid;
-        return opened_.context->assetTime(timestamp, stream()->time_base);
-    }
-    // The next packet with its timestamps in asset time; false at the range's end.
-    bool read(AVPacket* packet, CMTime& decodeTime, CMTime& presentationTime) {
-        AVFormatContext* format = opened_.context->format();
-        const AVRational timeBase = stream()->time_base;
-        while (av_read_frame(format, packet) >= 0) {
-            if (packet->stream_index != opened_.streamIndex) {
-                av_packet_unref(packet);
-                continue;
-            }
-            const int64_t dts = packet->dts != AV_NOPTS_VALUE ? packet->dts : packet->pts;
-            const int64_t pts = packet->pts != AV_NOPTS_VALUE ? packet->pts : dts;
-            decodeTime = opened_.context->assetTime(dts, timeBase);
-            presentationTime = opened_.context->assetTime(pts, timeBase);
-            if (decodeTime.isValid() && decodeTime >= segment_.sourceRange.end()) {
-                av_packet_unref(packet);
-                return false;
-            }
-            return true;
-        }
-        return false;
-    }
-
-  private:
-    OpenedVideo opened_;
-    PlayableSegment segment_;
-    SingleStreamSelection selection_;
-};
 
 // A written picture track: its segments and the picture the first one shows, which sets the
 // track's format.

@@ -1,0 +1,172 @@
+#include <gtest/gtest.h>
+
+#include "platform/media/CompositionVideoReader.h"
+#include "platform/media/GeneratedMedia.h"
+#include "support/TestSupport.h"
+
+namespace vorlane {
+namespace {
+
+constexpr size_t kFrameBytes = 320 * 180 * 3 / 2;  // yuv420p pictures of the generated clips
+
+CMTime frameTime(int64_t frame) {
+    return CMTimeMake(frame, 25);
+}
+
+CMTimeRange frames(int64_t start, int64_t count) {
+    return CMTimeRangeMake(frameTime(start), frameTime(count));
+}
+
+// ffmpeg's own decode of every picture, in presentation order, unconverted.
+std::vector<std::string> referenceFrames(const std::filesystem::path& file) {
+    const std::string raw =
+        test::runTool({"ffmpeg", "-v", "error", "-i", file.string(), "-map", "0:v:0", "-fps_mode",
+                       "passthrough", "-f", "rawvideo", "-pix_fmt", "yuv420p", "-"});
+    std::vector<std::string> pictures;
+    for (size_t offset = 0; offset + kFrameBytes <= raw.size(); offset += kFrameBytes)
+        pictures.push_back(raw.substr(offset, kFrameBytes));
+    return pictures;
+}
+
+std::string pixelsOf(const CompositionFrame& frame) {
+    return {frame.pixels.begin(), frame.pixels.end()};
+}
+
+std::shared_ptr<PlayableComposition> compositionOf(std::vector<PlayableSegment> segments) {
+    auto composition = std::make_shared<PlayableComposition>();
+    EXPECT_TRUE(composition->addMutableTrackWithMediaType(AssetMediaType::Video, 1)
+                    ->setSegments(std::move(segments)));
+    return composition;
+}
+
+TEST(CompositionVideoReader, SeeksToTheExactFrameOfALongGroupOfPictures) {
+    VORLANE_REQUIRE_FFMPEG();
+    const auto clip = test::generatedMedia("gop.mov");
+    const auto reference = referenceFrames(clip);
+    ASSERT_EQ(reference.size(), 300u);
+    CompositionVideoReader reader(compositionOf({PlayableSegment::compositionTrackSegmentWithURL(
+        clip, 1, frames(0, 300), frames(0, 300))}));
+    EXPECT_EQ(reader.frameDuration(), frameTime(1));
+    // Forwards and backwards across the sync samples at 0 and 250, jumps and small steps.
+    for (const int64_t wanted : {260, 10, 249, 250, 251, 0, 299, 137, 138, 140, 139, 1}) {
+        const auto frame = reader.frameAtTime(frameTime(wanted));
+        ASSERT_TRUE(frame) << wanted;
+        EXPECT_EQ(frame->time, frameTime(wanted));
+        EXPECT_EQ(frame->duration, frameTime(1));
+        EXPECT_FALSE(frame->black);
+        EXPECT_TRUE(pixelsOf(*frame) == reference[size_t(wanted)]) << "frame " << wanted;
+        // Any time inside the frame shows it.
+        const auto inside = reader.frameAtTime(frameTime(wanted) + CMTimeMake(39, 1000));
+        ASSERT_TRUE(inside);
+        EXPECT_EQ(inside->time, frameTime(wanted));
+    }
+    auto frame = reader.frameAtTime(frameTime(248));
+    for (const int64_t expected : {249, 250, 251}) {
+        frame = reader.frameAfter(*frame);
+        ASSERT_TRUE(frame);
+        EXPECT_TRUE(pixelsOf(*frame) == reference[size_t(expected)]) << "step to " << expected;
+    }
+    for (const int64_t expected : {250, 249, 248}) {
+        frame = reader.frameBefore(*frame);
+        ASSERT_TRUE(frame);
+        EXPECT_TRUE(pixelsOf(*frame) == reference[size_t(expected)]) << "step to " << expected;
+    }
+    EXPECT_FALSE(reader.frameAtTime(frameTime(300)));
+    EXPECT_FALSE(reader.frameAtTime(frameTime(-1)));
+}
+
+TEST(CompositionVideoReader, PlaysSegmentsOfTwoFilesWithAGapBetween) {
+    VORLANE_REQUIRE_FFMPEG();
+    const auto first = test::generatedMedia("other.mov");
+    const auto second = test::generatedMedia("gop.mov");
+    const auto firstFrames = referenceFrames(first);
+    const auto secondFrames = referenceFrames(second);
+    ASSERT_EQ(firstFrames.size(), 100u);
+    // Frames 25..74 of the first file, a second of black, frames 125..199 of the second.
+    CompositionVideoReader reader(compositionOf({
+        PlayableSegment::compositionTrackSegmentWithURL(first, 1, frames(25, 50), frames(0, 50)),
+        PlayableSegment::compositionTrackSegmentWithTimeRange(frames(50, 25)),
+        PlayableSegment::compositionTrackSegmentWithURL(second, 1, frames(125, 75), frames(75, 75)),
+    }));
+    const auto expected = [&](int64_t frame) -> std::string {
+        if (frame < 50) return firstFrames[size_t(frame + 25)];
+        if (frame < 75) return {};
+        return secondFrames[size_t(frame + 50)];
+    };
+    for (const int64_t wanted : {0, 49, 50, 74, 75, 149, 76, 48, 60, 3, 120, 110}) {
+        const auto frame = reader.frameAtTime(frameTime(wanted));
+        ASSERT_TRUE(frame) << wanted;
+        EXPECT_EQ(frame->time, frameTime(wanted));
+        const std::string pixels = expected(wanted);
+        if (pixels.empty()) {
+            EXPECT_TRUE(frame->black) << wanted;
+            ASSERT_EQ(frame->pixels.size(), kFrameBytes);
+            EXPECT_EQ(frame->pixels.front(), 16);  // video-range black, neutral colour
+            EXPECT_EQ(frame->pixels.back(), 128);
+        } else {
+            EXPECT_FALSE(frame->black) << wanted;
+            EXPECT_TRUE(pixelsOf(*frame) == pixels) << "frame " << wanted;
+        }
+    }
+    // Stepping over both boundaries.
+    auto frame = reader.frameAtTime(frameTime(48));
+    for (int64_t step = 49; step <= 77; ++step) {
+        frame = reader.frameAfter(*frame);
+        ASSERT_TRUE(frame);
+        EXPECT_EQ(frame->time, frameTime(step));
+        EXPECT_EQ(frame->black, expected(step).empty()) << step;
+    }
+    const auto image = imageOfFrame(*frame, 160, 160);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->width, 160);
+    EXPECT_EQ(image->height, 90);
+}
+
+TEST(CompositionVideoReader, UnreadablePicturesAreBlackAndReadingGoesOn) {
+    VORLANE_REQUIRE_FFMPEG();
+    test::ScratchFolder folder;
+    // A stretch of garbage in the middle of the picture data.
+    std::string bytes = test::readFile(test::generatedMedia("gop.mov"));
+    for (size_t at = bytes.size() / 2; at < bytes.size() / 2 + 40000; ++at)
+        bytes[at] = char(at * 7919 % 251);
+    const auto damaged = folder / "damaged.mov";
+    test::writeFile(damaged, bytes);
+    const auto doomed = folder / "doomed.mov";
+    std::filesystem::copy_file(test::generatedMedia("other.mov"), doomed);
+    CompositionVideoReader reader(compositionOf({
+        PlayableSegment::compositionTrackSegmentWithURL(damaged, 1, frames(0, 300), frames(0, 300)),
+        PlayableSegment::compositionTrackSegmentWithURL(folder / "missing.mov", 1, frames(0, 25),
+                                                        frames(300, 25)),
+        PlayableSegment::compositionTrackSegmentWithURL(doomed, 1, frames(0, 100),
+                                                        frames(325, 100)),
+    }));
+    for (int64_t wanted = 0; wanted < 300; wanted += 7) {
+        const auto frame = reader.frameAtTime(frameTime(wanted));
+        ASSERT_TRUE(frame) << wanted;
+        EXPECT_EQ(frame->pixels.size(), kFrameBytes);
+    }
+    for (const int64_t wanted : {310, 324}) {
+        const auto frame = reader.frameAtTime(frameTime(wanted));
+        ASSERT_TRUE(frame);
+        EXPECT_TRUE(frame->black);
+        EXPECT_EQ(frame->time, frameTime(wanted));
+    }
+    ASSERT_TRUE(reader.frameAtTime(frameTime(330)));
+    std::filesystem::remove(doomed);  // gone while it plays
+    for (const int64_t wanted : {331, 400, 326, 0}) {
+        const auto frame = reader.frameAtTime(frameTime(wanted));
+        ASSERT_TRUE(frame) << wanted;
+    }
+    // Only gaps: black all along.
+    CompositionVideoReader gaps(
+        compositionOf({PlayableSegment::compositionTrackSegmentWithTimeRange(frames(0, 10)),
+                       PlayableSegment::compositionTrackSegmentWithTimeRange(frames(10, 10))}));
+    const auto black = gaps.frameAtTime(frameTime(15));
+    ASSERT_TRUE(black);
+    EXPECT_TRUE(black->black);
+    EXPECT_EQ(black->width, 1920);
+    EXPECT_EQ(gaps.frameAfter(*black)->time, frameTime(16));
+}
+
+}  // namespace
+}  // namespace vorlane
