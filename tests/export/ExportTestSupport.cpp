@@ -188,6 +188,18 @@ std::optional<std::filesystem::path> demoShootFolder() {
     return folder;
 }
 
+void AnalysedDemoShootTest::SetUp() {
+    VORLANE_REQUIRE_TOOL("ffprobe");
+    VORLANE_REQUIRE_DEMO_SHOOT(made);
+    shoot = made;
+    StandardDefaults::createIfNeeded(defaults);
+    controller =
+        std::make_unique<ApplicationController>(ApplicationHooks::standard(), defaults, center);
+    controller->addPaths({shoot});
+    ASSERT_TRUE(controller->waitForAnalysis(std::chrono::seconds(300)));
+    controller->mediaPool().enumerateSyncGroups();
+}
+
 bool runXMLExport(MediaPool& pool, int64_t typeItem, const std::filesystem::path& destination,
                   RecordingPanel& panel, bool includeSyncedClips) {
     XMLExportOptionsController options;

@@ -12,12 +12,15 @@
 #include <string>
 #include <vector>
 
+#include "app/ApplicationController.h"
 #include "export/ExportRun.h"
 #include "media/MediaFile.h"
 #include "media/MediaPool.h"
 #include "platform/CMTime.h"
+#include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "platform/XMLDocument.h"
+#include "support/TestSupport.h"
 
 namespace vorlane::test {
 
@@ -118,6 +121,20 @@ std::optional<XMLDocument> readDocument(const std::filesystem::path& path);
 // The demo shooting day, made once for the build tree by the independent generator and shared
 // by every test process (made under a lock); nothing when it cannot be made.
 std::optional<std::filesystem::path> demoShootFolder();
+
+// The demo shooting day analysed with the standard readers and settings, as the command line
+// reads it. Skips when ffprobe is missing or the shoot cannot be made; a fixture deriving from it
+// returns from its own SetUp when IsSkipped() or HasFatalFailure().
+class AnalysedDemoShootTest : public testing::Test {
+  protected:
+    void SetUp() override;
+
+    std::filesystem::path shoot;
+    ScratchFolder folder;
+    UserDefaults defaults{folder / "defaults.json"};
+    NotificationCenter center;
+    std::unique_ptr<ApplicationController> controller;
+};
 
 // One XML export run of the pool (an item of the document-kind menu) into the file.
 bool runXMLExport(MediaPool& pool, int64_t typeItem, const std::filesystem::path& destination,

@@ -13,6 +13,7 @@
 #include "app/ApplicationController.h"
 #include "app/ExportCommands.h"
 #include "app/StandardDefaults.h"
+#include "export/ExportTestSupport.h"
 #include "export/MediaExportOptionsController.h"
 #include "export/MovieExport.h"
 #include "export/MovieExportRun.h"
@@ -88,25 +89,11 @@ std::vector<std::string> frameChecksums(const fs::path& file, bool packets) {
     return sums;
 }
 
-class MovieExportTest : public testing::Test {
+class MovieExportTest : public test::AnalysedDemoShootTest {
   protected:
-    static void SetUpTestSuite() {
-        if (!programExists("ffmpeg") || !programExists("ffprobe")) return;
-        shoot = new test::ScratchFolder;
-        std::string error;
-        made = mediagen::makeDemoShoot(*shoot / "shoot", &error).has_value();
-    }
-    static void TearDownTestSuite() { delete std::exchange(shoot, nullptr); }
-
     void SetUp() override {
-        VORLANE_REQUIRE_TOOL("ffprobe");
-        ASSERT_TRUE(made);
-        StandardDefaults::createIfNeeded(defaults);
-        controller =
-            std::make_unique<ApplicationController>(ApplicationHooks::standard(), defaults, center);
-        controller->addPaths({*shoot / "shoot"});
-        ASSERT_TRUE(controller->waitForAnalysis(300s));
-        controller->mediaPool().enumerateSyncGroups();
+        AnalysedDemoShootTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         for (const auto& file : controller->mediaPool().files())
             files[file->name()] = file;
         options.readSettings();
@@ -118,12 +105,6 @@ class MovieExportTest : public testing::Test {
                               std::move(writer));
     }
 
-    static inline test::ScratchFolder* shoot = nullptr;
-    static inline bool made = false;
-    test::ScratchFolder folder;
-    UserDefaults defaults{folder / "defaults.json"};
-    NotificationCenter center;
-    std::unique_ptr<ApplicationController> controller;
     std::map<std::string, std::shared_ptr<MediaFile>> files;
     MediaExportOptionsController options;
 };
@@ -132,7 +113,7 @@ TEST_F(MovieExportTest, SyncedMoviesHoldTheTimecodeTheCopiedPictureAndTheSoundAt
     const fs::path out = folder / "movies";
     fs::create_directory(out);
     std::map<fs::path, std::string> sources;
-    for (const auto& entry : fs::directory_iterator(*shoot / "shoot"))
+    for (const auto& entry : fs::directory_iterator(shoot))
         sources[entry.path()] = test::readFile(entry.path());
     RecordingPanel panel;
     auto movies = run(panel);
@@ -157,7 +138,7 @@ TEST_F(MovieExportTest, SyncedMoviesHoldTheTimecodeTheCopiedPictureAndTheSoundAt
           "Apple Proapps Reel              : A001", "Apple Proapps Scene             : 12",
           "Software                        : Vorlane"})
         EXPECT_NE(keys.find(item), std::string::npos) << item;
-    EXPECT_EQ(frameChecksums(take, true), frameChecksums(*shoot / "shoot" / "A001_C001.mov", true));
+    EXPECT_EQ(frameChecksums(take, true), frameChecksums(shoot / "A001_C001.mov", true));
     // The clap of 10:00:05:00 is picture frame 75: heard there by the camera and the recorder.
     const std::string indexes = probe(take, "stream=index", "a");
     const int streams = int(std::count(indexes.begin(), indexes.end(), '\n'));
@@ -173,7 +154,7 @@ TEST_F(MovieExportTest, SyncedMoviesHoldTheTimecodeTheCopiedPictureAndTheSoundAt
     const auto ltc = channelSamples(third, lav, 1);
     EXPECT_TRUE(std::all_of(ltc.begin(), ltc.end(), [](int16_t s) { return s == 0; }));
     const auto sound = channelSamples(third, lav, 0);
-    const auto source = channelSamples(*shoot / "shoot" / "LAV_0001.aif", 0, 0);
+    const auto source = channelSamples(shoot / "LAV_0001.aif", 0, 0);
     ASSERT_GE(sound.size(), size_t(9 * 48000));
     EXPECT_TRUE(std::equal(sound.begin(), sound.begin() + 9 * 48000, source.begin() + 48000));
 
@@ -187,7 +168,7 @@ TEST_F(MovieExportTest, EmbeddedTimecodeIsReadableInEveryFileAndTransportStreams
     RecordingPanel panel;
     auto embed = run(panel);
     EXPECT_TRUE(embed.exportTimecode(out, options));
-    const auto plan = mediagen::demoShootPlan(*shoot / "shoot");
+    const auto plan = mediagen::demoShootPlan(shoot);
     int written = 0;
     for (const mediagen::DemoFile& file : plan.files) {
         const fs::path stem = out / fs::path(file.name).stem();
@@ -323,9 +304,9 @@ TEST_F(MovieExportTest, AFullDiskEndsTheRunWithItsLogAndACancelStopsAfterTheFile
 
 TEST_F(MovieExportTest, TheCommandRefusesAFolderItCannotWriteAndConvertsTheSound) {
     const fs::path config = folder / "config";
-    const auto missing =
-        test::runVorlane(config, {"export", "movies", "-o", (folder / "none").string(),
-                                  (*shoot / "shoot" / "A001_C001.mov").string()});
+    const auto missing = test::runVorlane(
+        config,
+        {"export", "movies", "-o", (folder / "none").string(), (shoot / "A001_C001.mov").string()});
     EXPECT_EQ(missing.exitStatus, 1);
     EXPECT_NE(missing.standardError.find("no such folder"), std::string::npos);
 
@@ -333,7 +314,7 @@ TEST_F(MovieExportTest, TheCommandRefusesAFolderItCannotWriteAndConvertsTheSound
     fs::create_directory(out);
     const auto written =
         test::runVorlane(config, {"export", "timecode", "--quiet", "--audio", "lpcm-96-24", "-o",
-                                  out.string(), (*shoot / "shoot" / "A001_C001.mov").string()});
+                                  out.string(), (shoot / "A001_C001.mov").string()});
     EXPECT_EQ(written.exitStatus, 0) << written.standardError;
     EXPECT_NE(written.standardOutput.find("1 file(s) with timecode"), std::string::npos);
     EXPECT_EQ(probe(out / "A001_C001.mov", "stream=sample_rate,bits_per_sample", "a"),

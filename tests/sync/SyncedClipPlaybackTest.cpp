@@ -6,10 +6,8 @@
 
 #include <cmath>
 
-#include "app/ApplicationController.h"
-#include "app/StandardDefaults.h"
+#include "export/ExportTestSupport.h"
 #include "media/MediaPool.h"
-#include "mediagen/DemoShoot.h"
 #include "platform/media/CompositionAudioMixer.h"
 #include "platform/media/CompositionVideoReader.h"
 #include "support/TestSupport.h"
@@ -19,29 +17,8 @@
 namespace vorlane {
 namespace {
 
-using namespace std::chrono_literals;
-
-class SyncedClipPlaybackTest : public testing::Test {
+class SyncedClipPlaybackTest : public test::AnalysedDemoShootTest {
   protected:
-    static void SetUpTestSuite() {
-        if (!programExists("ffmpeg") || !programExists("ffprobe")) return;
-        shoot = new test::ScratchFolder;
-        std::string error;
-        made = mediagen::makeDemoShoot(*shoot / "shoot", &error).has_value();
-    }
-    static void TearDownTestSuite() { delete std::exchange(shoot, nullptr); }
-
-    void SetUp() override {
-        VORLANE_REQUIRE_TOOL("ffprobe");
-        ASSERT_TRUE(made);
-        StandardDefaults::createIfNeeded(defaults);
-        controller =
-            std::make_unique<ApplicationController>(ApplicationHooks::standard(), defaults, center);
-        controller->addPaths({*shoot / "shoot"});
-        ASSERT_TRUE(controller->waitForAnalysis(300s));
-        controller->mediaPool().enumerateSyncGroups();
-    }
-
     std::shared_ptr<const PlayableComposition> playbackOf(const std::string& name) {
         for (const auto& file : controller->mediaPool().files()) {
             if (file->name() != name) continue;
@@ -54,13 +31,6 @@ class SyncedClipPlaybackTest : public testing::Test {
         }
         return nullptr;
     }
-
-    static inline test::ScratchFolder* shoot = nullptr;
-    static inline bool made = false;
-    test::ScratchFolder folder;
-    UserDefaults defaults{folder / "defaults.json"};
-    NotificationCenter center;
-    std::unique_ptr<ApplicationController> controller;
 };
 
 TEST_F(SyncedClipPlaybackTest, ShowsTheCameraFramesAndPlaysTheClapWhereThePictureShowsIt) {
