@@ -1,9 +1,6 @@
 // Vorlane Studio's window without a display: the demo shoot dropped onto it, its rows, sync
 // information, the panels, an offset, and an FCPXML export through the export dialog.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -57,15 +54,8 @@ bool waitUntil(const std::function<bool()>& done, int milliseconds = 300000) {
 // The shoot the engine's tests use, made once by the independent generator.
 std::optional<fs::path> demoShootFolder() {
     const fs::path folder = fs::path(VORLANE_BINARY_DIR) / "test-media" / "demo-shoot";
-    std::error_code error;
-    fs::create_directories(folder.parent_path(), error);
-    const int lock = ::open((folder.string() + ".lock").c_str(), O_CREAT | O_RDWR, 0644);
-    if (lock < 0) return std::nullopt;
-    ::flock(lock, LOCK_EX);
     std::string message;
     const auto shoot = mediagen::makeDemoShoot(folder, &message);
-    ::flock(lock, LOCK_UN);
-    ::close(lock);
     EXPECT_TRUE(shoot) << message;
     if (!shoot) return std::nullopt;
     return folder;

@@ -1,9 +1,5 @@
 #include "export/ExportTestSupport.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 
@@ -173,16 +169,8 @@ std::optional<XMLDocument> readDocument(const std::filesystem::path& path) {
 std::optional<std::filesystem::path> demoShootFolder() {
     const std::filesystem::path folder =
         std::filesystem::path(VORLANE_BINARY_DIR) / "test-media" / "demo-shoot";
-    std::error_code error;
-    std::filesystem::create_directories(folder.parent_path(), error);
-    // Test processes run side by side: one makes the shoot, the others wait for it.
-    const int lock = ::open((folder.string() + ".lock").c_str(), O_CREAT | O_RDWR, 0644);
-    if (lock < 0) return std::nullopt;
-    ::flock(lock, LOCK_EX);
     std::string message;
     const auto shoot = mediagen::makeDemoShoot(folder, &message);
-    ::flock(lock, LOCK_UN);
-    ::close(lock);
     EXPECT_TRUE(shoot) << message;
     if (!shoot) return std::nullopt;
     return folder;

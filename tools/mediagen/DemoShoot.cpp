@@ -1,5 +1,9 @@
 #include "mediagen/DemoShoot.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -301,7 +305,34 @@ DemoShoot demoShootPlan(const std::filesystem::path& folder) {
     return shoot;
 }
 
+namespace {
+
+// Holds an exclusive lock on "<folder>.lock" while alive: processes that make the same shoot side
+// by side (test processes) take turns, and the later ones find it complete.
+class ShootLock {
+  public:
+    explicit ShootLock(const std::filesystem::path& folder) {
+        std::error_code error;
+        std::filesystem::create_directories(folder.parent_path(), error);
+        descriptor_ = ::open((folder.string() + ".lock").c_str(), O_CREAT | O_RDWR, 0644);
+        if (descriptor_ >= 0) ::flock(descriptor_, LOCK_EX);
+    }
+    ~ShootLock() {
+        if (descriptor_ < 0) return;
+        ::flock(descriptor_, LOCK_UN);
+        ::close(descriptor_);
+    }
+    ShootLock(const ShootLock&) = delete;
+    ShootLock& operator=(const ShootLock&) = delete;
+
+  private:
+    int descriptor_ = -1;
+};
+
+}  // namespace
+
 std::optional<DemoShoot> makeDemoShoot(const std::filesystem::path& folder, std::string* error) {
+    const ShootLock lock(folder);
     DemoShoot shoot = demoShootPlan(folder);
     if (complete(folder)) return shoot;
     std::error_code fileError;

@@ -49,7 +49,8 @@ DemoShoot demoShootPlan(const std::filesystem::path& folder);
 std::string demoShootReadme(const DemoShoot& shoot);
 
 // Makes the shoot in `folder` (created when missing) unless its marker file says a complete
-// shoot is there already. Nothing, with a message in `error`, when a file cannot be made.
+// shoot is there already; processes making the same folder at once take turns. Nothing, with a
+// message in `error`, when a file cannot be made.
 std::optional<DemoShoot> makeDemoShoot(const std::filesystem::path& folder,
                                        std::string* error = nullptr);
 
