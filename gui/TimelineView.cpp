@@ -11,6 +11,7 @@
 
 #include "media/MediaTypes.h"
 #include "sync/MediaComposition.h"
+#include "sync/MediaLayoutComposition.h"
 
 namespace vorlane::gui {
 
@@ -22,6 +23,8 @@ constexpr int kLaneGap = 2;
 constexpr int kMajorTickHeight = 10;
 constexpr int kMinorTickHeight = 5;
 constexpr int kMinMinorTickSpacing = 6;
+// Clips narrower than this are drawn without a border, joined with their neighbours.
+constexpr double kMinBoxWidth = 3.0;
 // Clips narrower than this show no name.
 constexpr double kMinNamedClipWidth = 24.0;
 // A timescale at which frame boundaries of the usual rates (23.976 to 60, NTSC included) and
@@ -64,6 +67,9 @@ void TimelineView::showComposition(std::shared_ptr<MediaComposition> composition
         composition_ ? TimelineLanes::ofComposition(*composition_) : std::vector<TimelineLane>();
     geometry_.setComposition(composition_ ? composition_->duration().seconds() : 0.0,
                              composition_ ? composition_->frameRate() : 0.0);
+    const auto layout = std::dynamic_pointer_cast<MediaLayoutComposition>(composition_);
+    cuts_ = layout ? TimelineLanes::cutPositions(layout->cutRanges(), geometry_.duration())
+                   : std::vector<double>();
     verticalScrollBar()->setValue(0);
     layoutChanged();
 }
@@ -184,7 +190,15 @@ void TimelineView::paintLanes(QPainter& painter) const {
         painter.fillRect(laneRect, lane % 2 ? palette().alternateBase() : palette().base());
         paintClips(painter, lanes_[lane], laneRect);
     }
+    paintCuts(painter, area);
     painter.restore();
+}
+
+void TimelineView::paintCuts(QPainter& painter, const QRect& area) const {
+    painter.setPen(QPen(palette().windowText().color(), 1, Qt::DashLine));
+    const auto first = std::lower_bound(cuts_.begin(), cuts_.end(), geometry_.visibleStartTime());
+    for (auto cut = first; cut != cuts_.end() && *cut <= geometry_.visibleEndTime(); ++cut)
+        painter.drawLine(xForTime(*cut), area.top(), xForTime(*cut), area.bottom());
 }
 
 void TimelineView::paintClips(QPainter& painter, const TimelineLane& lane,
@@ -195,16 +209,31 @@ void TimelineView::paintClips(QPainter& painter, const TimelineLane& lane,
     painter.setPen(fill.darker(150));
     painter.setBrush(fill);
     const QFontMetrics metrics = fontMetrics();
-    double coveredUpTo = -1.0;
+    const double top = laneRect.top() + 2;
+    const double height = laneRect.height() - 4;
+    // Clips of a pixel or two (a zoomed-out day) that touch each other are filled as one run.
+    double runLeft = 0.0;
+    double runRight = -1.0e9;
+    const auto fillRun = [&] {
+        if (runRight > runLeft)
+            painter.fillRect(QRectF(kTitleWidth + runLeft, top, runRight - runLeft, height),
+                             fill.darker(120));
+        runRight = -1.0e9;
+    };
     for (size_t index = first; index < last; ++index) {
         const TimelineClip& clip = lane.clips[index];
         const double left = std::max(geometry_.xForTime(clip.start), -2.0);
         const double right = std::min(geometry_.xForTime(clip.end), geometry_.viewWidth() + 2.0);
-        // Clips that fall into a pixel already painted (a zoomed-out day) are not drawn again.
-        if (std::floor(right) <= coveredUpTo) continue;
-        coveredUpTo = std::floor(right);
-        const QRectF box(kTitleWidth + left, laneRect.top() + 2, std::max(right - left, 1.0),
-                         laneRect.height() - 4);
+        if (right - left < kMinBoxWidth) {
+            if (left > runRight + 1.0) {
+                fillRun();
+                runLeft = left;
+            }
+            runRight = std::max(right, runLeft + 1.0);
+            continue;
+        }
+        fillRun();
+        const QRectF box(kTitleWidth + left, top, right - left, height);
         painter.drawRect(box);
         if (box.width() < kMinNamedClipWidth) continue;
         painter.save();
@@ -215,6 +244,7 @@ void TimelineView::paintClips(QPainter& painter, const TimelineLane& lane,
                                             int(text.width())));
         painter.restore();
     }
+    fillRun();
 }
 
 void TimelineView::paintRuler(QPainter& painter) const {

@@ -36,6 +36,8 @@ class TimelineView : public QAbstractScrollArea {
     // For tests and the window: what is shown and where.
     const std::shared_ptr<MediaComposition>& composition() const { return composition_; }
     const std::vector<TimelineLane>& lanes() const { return lanes_; }
+    // Where a sync map's empty stretches were cut out (seconds).
+    const std::vector<double>& cuts() const { return cuts_; }
     const TimelineGeometry& geometry() const { return geometry_; }
     // Widget coordinates of a composition time (at the lanes' area) and of a lane's middle.
     int xForTime(double seconds) const;
@@ -73,12 +75,14 @@ class TimelineView : public QAbstractScrollArea {
 
     void paintLanes(QPainter& painter) const;
     void paintClips(QPainter& painter, const TimelineLane& lane, const QRect& laneRect) const;
+    void paintCuts(QPainter& painter, const QRect& area) const;
     void paintRuler(QPainter& painter) const;
     void paintTitles(QPainter& painter) const;
     void paintPlayHead(QPainter& painter) const;
 
     std::shared_ptr<MediaComposition> composition_;
     std::vector<TimelineLane> lanes_;
+    std::vector<double> cuts_;
     TimelineGeometry geometry_;
     bool dragging_ = false;
     bool updatingScrollBars_ = false;

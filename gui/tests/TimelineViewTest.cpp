@@ -8,6 +8,8 @@
 #include <QImage>
 #include <QMouseEvent>
 #include <QTableView>
+#include <algorithm>
+#include <cmath>
 #include <map>
 #include <set>
 
@@ -182,6 +184,14 @@ TEST_F(TimelineViewTest, SyncMapShowsEveryFileOfTheDayInTimecodeOrder) {
         3.4, kFrame);
     EXPECT_LT(timeline.geometry().duration(),
               startsByTimecode.back().first - startsByTimecode.front().first);
+    // The cuts lie where the second and third take begin (their sound rolled first).
+    EXPECT_EQ(timeline.cuts().size(), 2u);
+    for (const char* takeStart : {"SC12_T02.WAV", "SC14_T01_1.WAV"}) {
+        const double start = sounds.find(takeStart)->second->start;
+        EXPECT_TRUE(std::any_of(timeline.cuts().begin(), timeline.cuts().end(),
+                                [&](double cut) { return std::abs(cut - start) < kFrame; }))
+            << takeStart << " at " << start;
+    }
 
     // Fit shows the whole day; zooming in scrolls.
     timeline.zoomToFit();

@@ -52,6 +52,25 @@ std::vector<TimelineLane> TimelineLanes::ofComposition(const MediaObject& compos
     return lanes;
 }
 
+std::vector<double> TimelineLanes::cutPositions(const std::vector<CMTimeRange>& cutRanges,
+                                                double duration) {
+    // Every later cut moves the earlier cuts behind it earlier by its length; a cut inside the
+    // later one ends up at its start.
+    std::vector<double> positions;
+    for (const CMTimeRange& cut : cutRanges) {
+        const double start = cut.start.seconds();
+        const double length = cut.duration.seconds();
+        for (double& position : positions)
+            if (position > start) position -= std::min(length, position - start);
+        positions.push_back(start);
+    }
+    std::erase_if(positions,
+                  [&](double position) { return !(position > 0.0 && position < duration); });
+    std::sort(positions.begin(), positions.end());
+    positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
+    return positions;
+}
+
 std::pair<size_t, size_t> TimelineLanes::clipsBetween(const std::vector<TimelineClip>& clips,
                                                       double from, double to) {
     const auto first = std::partition_point(

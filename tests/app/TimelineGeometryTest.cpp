@@ -7,6 +7,7 @@
 
 #include "app/TimelineGeometry.h"
 #include "app/TimelineLanes.h"
+#include "sync/MediaLayoutComposition.h"
 #include "sync/MediaSyncComposition.h"
 #include "sync/SyncTestFiles.h"
 
@@ -178,6 +179,29 @@ TEST(TimelineLanesTest, SyncedClipHasALanePerTrackAndEmptyGaps) {
     EXPECT_EQ(TimelineLanes::clipsBetween(clips, 30, 30.5), Range(2, 3));
     EXPECT_EQ(TimelineLanes::clipsBetween(clips, 45, 90), Range(3, 3));
     EXPECT_EQ(TimelineLanes::clipsBetween({}, 0, 90), Range(0, 0));
+}
+
+// Three takes an hour apart: the map cuts the hours out, and the cuts lie where the second and
+// third take begin.
+TEST(TimelineLanesTest, SyncMapCutsLieWhereTheNextTakeBegins) {
+    auto first = test::makeCamera({.name = "A.mov", .timecode = "10:00:00:00"});
+    auto second = test::makeCamera({.name = "B.mov", .timecode = "11:00:00:00", .serial = "2"});
+    auto third = test::makeRecorder(
+        {.name = "C.wav", .startSample = test::samplesAt(12, 0, 0), .samples = 48000 * 30});
+    auto map = MediaLayoutComposition::layoutCompositionWithName(
+        "Layout", test::makePool({first, second, third}, true), CompositionSettings{});
+    map->createLayout();
+    const double duration = map->duration().seconds();
+    ASSERT_DOUBLE_EQ(duration, 150.0);
+    ASSERT_EQ(map->cutRanges().size(), 3u);  // before the first take, then between the takes
+    std::vector<double> takeStarts;
+    for (const auto& lane : TimelineLanes::ofComposition(*map))
+        for (const auto& clip : lane.clips)
+            if (clip.start > 0) takeStarts.push_back(clip.start);
+    std::sort(takeStarts.begin(), takeStarts.end());
+    takeStarts.erase(std::unique(takeStarts.begin(), takeStarts.end()), takeStarts.end());
+    EXPECT_EQ(TimelineLanes::cutPositions(map->cutRanges(), duration), takeStarts);
+    EXPECT_EQ(takeStarts, (std::vector<double>{60.0, 120.0}));
 }
 
 }  // namespace
