@@ -37,7 +37,6 @@
 #include "SettingsDialog.h"
 #include "TimelineView.h"
 #include "UpdateChecker.h"
-#include "app/CompositionSummary.h"
 #include "app/ExportCommands.h"
 #include "export/MovieExportRun.h"
 #include "platform/DefaultsKeys.h"
@@ -216,9 +215,9 @@ void MainWindow::setupPlayerWithComposition(const std::shared_ptr<MediaCompositi
         compositionTitle_->setText("No composition");
         return;
     }
-    const CompositionSummary summary = CompositionSummary::ofComposition(*composition);
-    compositionTitle_->setText(QString("%1 — %2").arg(QString::fromStdString(summary.name),
-                                                      QString::fromStdString(summary.status)));
+    compositionTitle_->setText(
+        QString("%1 — %2").arg(QString::fromStdString(composition->name()),
+                               QString::fromStdString(composition->syncInformation())));
 }
 
 void MainWindow::trackViewPosition(double seconds, int) {
