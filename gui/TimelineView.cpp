@@ -105,11 +105,11 @@ void TimelineView::zoomOut() {
 int TimelineView::laneHeight(size_t lane) const {
     switch (lanes_[lane].trackType) {
         case MediaTrackTypeVideo:
-            return 46;
+            return 38;
         case MediaTrackTypeAudio:
-            return 30;
+            return 24;
         default:
-            return 20;
+            return 18;
     }
 }
 
