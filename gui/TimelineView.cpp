@@ -30,6 +30,7 @@ constexpr double kMinNamedClipWidth = 24.0;
 // A timescale at which frame boundaries of the usual rates (23.976 to 60, NTSC included) and
 // sample positions of 48 kHz are whole numbers, so ruler labels never land one frame early.
 constexpr CMTimeScale kRulerTimescale = 720000;
+constexpr size_t kMaxCachedRulerLabels = 4096;
 
 QColor clipColor(int32_t trackType) {
     switch (trackType) {
@@ -68,6 +69,7 @@ void TimelineView::showComposition(std::shared_ptr<MediaComposition> composition
     geometry_.setComposition(composition_ ? composition_->duration().seconds() : 0.0,
                              composition_ ? composition_->frameRate() : 0.0);
     const auto layout = std::dynamic_pointer_cast<MediaLayoutComposition>(composition_);
+    rulerLabels_.clear();
     cuts_ = layout ? TimelineLanes::cutPositions(layout->cutRanges(), geometry_.duration())
                    : std::vector<double>();
     verticalScrollBar()->setValue(0);
@@ -266,12 +268,21 @@ void TimelineView::paintRuler(QPainter& painter) const {
         const int x = xForTime(time);
         painter.drawLine(x, kRulerHeight - kMajorTickHeight, x, kRulerHeight);
         if (!composition_) continue;
-        const CMTime at = CMTimeMakeWithSeconds(time, kRulerTimescale);
         painter.drawText(QRect(x + 3, 0, labelWidth, kRulerHeight - kMinorTickHeight),
-                         Qt::AlignLeft | Qt::AlignVCenter,
-                         QString::fromStdString(composition_->timeStringForCompositionTime(at)));
+                         Qt::AlignLeft | Qt::AlignVCenter, rulerLabel(time));
     }
     painter.restore();
+}
+
+const QString& TimelineView::rulerLabel(double seconds) const {
+    // A day's map answers a label by looking through its tracks; a playing timeline repaints the
+    // same few labels many times a second.
+    if (rulerLabels_.size() > kMaxCachedRulerLabels) rulerLabels_.clear();
+    auto [label, added] = rulerLabels_.try_emplace(seconds);
+    if (added)
+        label->second = QString::fromStdString(composition_->timeStringForCompositionTime(
+            CMTimeMakeWithSeconds(seconds, kRulerTimescale)));
+    return label->second;
 }
 
 void TimelineView::paintTitles(QPainter& painter) const {

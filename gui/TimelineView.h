@@ -7,7 +7,9 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QString>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "app/TimelineGeometry.h"
@@ -77,12 +79,15 @@ class TimelineView : public QAbstractScrollArea {
     void paintClips(QPainter& painter, const TimelineLane& lane, const QRect& laneRect) const;
     void paintCuts(QPainter& painter, const QRect& area) const;
     void paintRuler(QPainter& painter) const;
+    // The composition's timecode text at a ruler tick.
+    const QString& rulerLabel(double seconds) const;
     void paintTitles(QPainter& painter) const;
     void paintPlayHead(QPainter& painter) const;
 
     std::shared_ptr<MediaComposition> composition_;
     std::vector<TimelineLane> lanes_;
     std::vector<double> cuts_;
+    mutable std::unordered_map<double, QString> rulerLabels_;
     TimelineGeometry geometry_;
     bool dragging_ = false;
     bool updatingScrollBars_ = false;

@@ -1,8 +1,9 @@
 // How long the timeline takes to paint a day's sync map: a generated shooting day of in-memory
 // files (takes a minute apart, a recorder and one or two cameras per take) laid out as the
 // window's sync map command does, painted into a 1280 × 240 image zoomed to fit (every clip in
-// view), at normal zoom in the middle of the day, and at the closest zoom. Counters: clips on
-// the map and lanes. Runs offscreen.
+// view), at normal zoom in the middle of the day, and at the closest zoom: the repaints of a
+// playing timeline (the ruler's labels are looked up once). Counters: clips on the map, lanes
+// and hours of the map. Runs offscreen.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
