@@ -49,7 +49,6 @@ TimelineView::TimelineView(QWidget* parent) : QAbstractScrollArea(parent) {
     setObjectName("timelineView");
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    viewport()->setMouseTracking(false);
     horizontalScrollBar()->setSingleStep(20);
     verticalScrollBar()->setSingleStep(10);
     showComposition(nullptr);
