@@ -171,7 +171,7 @@ void MainWindow::buildFileList() {
     splitter->addWidget(table_);
     splitter->setStretchFactor(0, 1);
     splitter->setStretchFactor(1, 3);
-    splitter->setSizes({180, 560});
+    splitter->setSizes({280, 460});
     setCentralWidget(splitter);
 }
 
