@@ -8,8 +8,9 @@
 
 namespace vorlane::test {
 
-// "op1a_mpeg2.mxf", "op1a_2997.mxf", "dnxhd_2997.mxf", "atom_video.mxf", "atom_audio.mxf" or
-// "atom_audio_2997.mxf". The caller makes sure ffmpeg is installed.
+// "op1a_mpeg2.mxf", "op1a_longgop.mxf" (B-pictures), "op1a_2997.mxf", "dnxhd_2997.mxf",
+// "atom_video.mxf", "atom_audio.mxf" or "atom_audio_2997.mxf". The caller makes sure ffmpeg is
+// installed.
 std::filesystem::path ffmpegMXFFile(const std::string& name);
 
 }  // namespace vorlane::test
