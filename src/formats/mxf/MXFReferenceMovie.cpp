@@ -12,6 +12,7 @@
 #include "formats/quicktime/QtAtomWriter.h"
 #include "media/MediaTrack.h"
 #include "platform/ByteOrder.h"
+#include "platform/FileReader.h"
 #include "platform/Log.h"
 #include "timecode/TCHelper.h"
 
@@ -71,6 +72,20 @@ std::optional<std::vector<int32_t>> compositionOffsets(const std::vector<int8_t>
     return offsets;
 }
 
+// Whether one more edit unit may join a track: within the day's limit and inside the file.
+bool acceptableUnit(const MXFEssenceSample& sample, size_t unitsBefore, uint64_t fileSize) {
+    if (unitsBefore >= MXFReferenceMovie::kMaxEditUnits) {
+        Log::write("MXFReferenceMovie: A track has more edit units than a day");
+        return false;
+    }
+    if (sample.fileOffset > fileSize || sample.size > fileSize - sample.fileOffset) {
+        Log::writef("MXFReferenceMovie: Edit unit %llu lies outside the file",
+                    (unsigned long long)sample.editUnit);
+        return false;
+    }
+    return true;
+}
+
 // The samples of a picture track: one chunk per edit unit.
 std::optional<QtReferenceTrack> pictureTrack(const MediaTrack& track, MXFTrackOutput& output,
                                              const std::filesystem::path& file, uint64_t fileSize) {
@@ -83,13 +98,9 @@ std::optional<QtReferenceTrack> pictureTrack(const MediaTrack& track, MXFTrackOu
     std::vector<uint32_t> randomAccess;
     std::vector<int8_t> temporalOffsets;
     while (const std::optional<MXFEssenceSample> sample = output.nextSampleBuffer()) {
-        if (movieTrack.chunks.size() >= MXFReferenceMovie::kMaxEditUnits) {
-            Log::write("MXFReferenceMovie: The picture track has more edit units than a day");
-            return std::nullopt;
-        }
-        if (!fitsIn32(sample->size) || sample->fileOffset > fileSize ||
-            sample->size > fileSize - sample->fileOffset) {
-            Log::writef("MXFReferenceMovie: Edit unit %llu lies outside the file",
+        if (!acceptableUnit(*sample, movieTrack.chunks.size(), fileSize)) return std::nullopt;
+        if (!fitsIn32(sample->size)) {
+            Log::writef("MXFReferenceMovie: Picture %llu is larger than a movie sample can be",
                         (unsigned long long)sample->editUnit);
             return std::nullopt;
         }
@@ -127,15 +138,7 @@ std::optional<QtReferenceTrack> soundTrack(const MediaTrack& track, MXFTrackOutp
     movieTrack.constantSampleSize = track.audioBytesPerFrame();
     movieTrack.sampleEntry = MXFReferenceMovie::soundSampleEntry(track);
     while (const std::optional<MXFEssenceSample> sample = output.nextSampleBuffer()) {
-        if (movieTrack.chunks.size() >= MXFReferenceMovie::kMaxEditUnits) {
-            Log::write("MXFReferenceMovie: The sound track has more edit units than a day");
-            return std::nullopt;
-        }
-        if (sample->fileOffset > fileSize || sample->size > fileSize - sample->fileOffset) {
-            Log::writef("MXFReferenceMovie: Edit unit %llu lies outside the file",
-                        (unsigned long long)sample->editUnit);
-            return std::nullopt;
-        }
+        if (!acceptableUnit(*sample, movieTrack.chunks.size(), fileSize)) return std::nullopt;
         if (sample->sampleCount == 0) continue;
         if (!fitsIn32(sample->sampleCount)) return std::nullopt;
         movieTrack.chunks.push_back({sample->fileOffset, uint32_t(sample->sampleCount)});
@@ -157,13 +160,19 @@ bool isPlainPCMTrack(const MediaTrack& track) {
 }
 
 std::optional<QtReferenceTrack> essenceTrack(const MediaTrack& track, const MXFFile& file,
+                                             const MXFReferenceMovie::ReaderSource& openReader,
                                              uint64_t fileSize) {
-    const bool sound = track.type() == MediaTrackTypeAudio;
-    std::unique_ptr<MXFTrackOutput> output = MXFTrackOutput::outputWithMediaTrack(track, true);
+    std::unique_ptr<FileReader> reader = openReader();
+    if (!reader) {
+        Log::writef("MXFReferenceMovie: Cannot open %s", file.sourceURLPath().c_str());
+        return std::nullopt;
+    }
+    std::unique_ptr<MXFTrackOutput> output =
+        MXFTrackOutput::outputWithMediaTrack(track, true, std::move(reader));
     if (!output) return std::nullopt;
     const std::filesystem::path path = std::filesystem::absolute(file.sourceURLPath());
-    return sound ? soundTrack(track, *output, path, fileSize)
-                 : pictureTrack(track, *output, path, fileSize);
+    return track.type() == MediaTrackTypeAudio ? soundTrack(track, *output, path, fileSize)
+                                               : pictureTrack(track, *output, path, fileSize);
 }
 
 // Whether a track goes into the movie; a track left out is logged.
@@ -252,9 +261,11 @@ std::vector<uint8_t> MXFReferenceMovie::soundSampleEntry(const MediaTrack& track
     writer.appendBE64(rate);
     writer.appendBE32(track.audioChannelCount());
     writer.appendBE32(0x7F000000);
-    const uint32_t bits = track.audioBitDepth() != 0
-                              ? track.audioBitDepth()
-                              : track.audioBytesPerFrame() / track.audioChannelCount() * 8;
+    // The width of each stored sample: 20-bit sound in 3-byte words is read as 24-bit.
+    const uint32_t channels = track.audioChannelCount();
+    const uint32_t bits = track.audioBytesPerFrame() % channels == 0
+                              ? track.audioBytesPerFrame() / channels * 8
+                              : track.audioBitDepth();
     writer.appendBE32(bits);
     writer.appendBE32(bits > 8 ? kPCMSignedInteger | kPCMPacked : kPCMPacked);
     writer.appendBE32(track.audioBytesPerFrame());
@@ -292,16 +303,25 @@ QtReferenceTrack MXFReferenceMovie::timecodeTrack(const TCHelper& timecode, uint
 }
 
 std::optional<QtReferenceMovie> MXFReferenceMovie::movieOfFile(const MXFFile& file) {
+    const std::filesystem::path& path = file.sourceURLPath();
     std::error_code error;
-    const uint64_t fileSize = std::filesystem::file_size(file.sourceURLPath(), error);
+    const uint64_t fileSize = std::filesystem::file_size(path, error);
     if (error) {
-        Log::writef("MXFReferenceMovie: Cannot read %s", file.sourceURLPath().c_str());
+        Log::writef("MXFReferenceMovie: Cannot read %s", path.c_str());
         return std::nullopt;
     }
+    return movieOfFile(
+        file, [&] { return FileReader::open(path); }, fileSize);
+}
+
+std::optional<QtReferenceMovie> MXFReferenceMovie::movieOfFile(const MXFFile& file,
+                                                               const ReaderSource& openReader,
+                                                               uint64_t fileSize) {
     std::vector<QtReferenceTrack> tracks;
     for (const auto& track : file.tracks()) {
         if (!describableTrack(*track)) continue;
-        std::optional<QtReferenceTrack> movieTrack = essenceTrack(*track, file, fileSize);
+        std::optional<QtReferenceTrack> movieTrack =
+            essenceTrack(*track, file, openReader, fileSize);
         if (!movieTrack) {
             Log::writef("MXFReferenceMovie: Track %d of %s cannot be referenced",
                         track->trackNumber(), file.sourceURLPath().c_str());
