@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "formats/mxf/MXFFile.h"
+#include "formats/mxf/MXFIdentifier.h"
 #include "formats/mxf/MXFTrackOutput.h"
 #include "formats/quicktime/QtAtomWriter.h"
 #include "media/MediaTrack.h"
@@ -24,6 +25,7 @@ constexpr uint32_t kTimecodeMax24Hours = 0x2;
 constexpr uint32_t kPCMSignedInteger = 0x4;
 constexpr uint32_t kPCMPacked = 0x8;
 constexpr uint8_t kIndexRandomAccess = 0x80;
+constexpr char kD10Container[] = "06.0E.2B.34.04.01.01.XX.0D.01.03.01.02.01.XX.XX";
 // Field information of interlaced pictures: two fields, woven into one frame, top field first.
 constexpr uint8_t kFieldsInterleavedTopFirst = 9;
 
@@ -147,14 +149,21 @@ std::optional<QtReferenceTrack> soundTrack(const MediaTrack& track, MXFTrackOutp
     return movieTrack;
 }
 
-// Whether the movie can describe a sound track's essence: plain PCM in generic-container
-// elements (the AES3 elements of D-10 files carry a header and channel status bits of their
-// own).
+// Whether a track's essence lies in the D-10 mapping, whose sound elements hold AES3 data (a
+// header and eight 4-byte channels) whatever the descriptor says of channels and depth.
+bool isD10Track(const MediaTrack& track) {
+    const auto descriptor = track.metaData().find(kMXFDescriptor);
+    if (descriptor == track.metaData().end() || !descriptor->second.dictionary()) return false;
+    const MetadataDictionary& properties = *descriptor->second.dictionary();
+    const auto container = properties.find("EssenceContainer");
+    const std::string* label = container != properties.end() ? container->second.string() : nullptr;
+    return label && MXFIdentifier::identifierWithString(*label).matchesStringUL(kD10Container);
+}
+
+// Whether the movie can describe a sound track's essence: plain PCM in generic-container or
+// system-item elements of another mapping than D-10.
 bool isPlainPCMTrack(const MediaTrack& track) {
-    const auto number = track.metaData().find(kMXFTrackNumber);
-    const int64_t trackNumber =
-        number != track.metaData().end() ? number->second.integer().value_or(0) : 0;
-    return track.fourCC() == fourCC("lpcm") && (trackNumber >> 24) != 0x06 &&
+    return track.fourCC() == fourCC("lpcm") && !isD10Track(track) &&
            track.audioBytesPerFrame() > 0 && track.audioChannelCount() > 0 &&
            track.audioSampleRate() >= 1.0 && track.audioSampleRate() <= 1e6;
 }

@@ -100,6 +100,38 @@ TEST(MXFReferenceMovieTest, FFmpegDecodesTheEssenceThroughTheMovie) {
     }
 }
 
+TEST(MXFReferenceMovieTest, AnotherWritersFileDecodesThroughTheMovie) {
+    VORLANE_REQUIRE_TOOL("ffmpeg");
+    VORLANE_REQUIRE_TESTDATA(testdata);
+    test::ScratchFolder folder;
+    // IMX pictures with 4-channel sound in AES3 elements (SMPTE 382: plain PCM).
+    const std::filesystem::path mxf = testdata / "mxf" / "bmx_d10_sample.mxf";
+    const auto file = analysedFile(mxf);
+    ASSERT_NE(file, nullptr);
+    const std::optional<std::filesystem::path> movie = file->makeQTRef(folder.path());
+    ASSERT_TRUE(movie.has_value());
+    EXPECT_EQ(pictureLines(*movie, true), pictureLines(mxf, false));
+    EXPECT_EQ(soundChecksum(*movie, true), soundChecksum(mxf, false));
+    EXPECT_EQ(probedTimecode(*movie, true), "23:58:30:00");
+}
+
+TEST(MXFReferenceMovieTest, D10SoundIsLeftOut) {
+    VORLANE_REQUIRE_TOOL("ffmpeg");
+    test::ScratchFolder folder;
+    // The D-10 mapping's sound elements carry AES3 frames, which no PCM description fits.
+    const std::filesystem::path mxf = test::ffmpegMXFFile("d10.mxf");
+    const auto file = analysedFile(mxf);
+    ASSERT_NE(file, nullptr);
+    ASSERT_TRUE(file->hasAudio());
+    const auto movie = MXFReferenceMovie::movieOfFile(*file);
+    ASSERT_TRUE(movie.has_value());
+    for (const QtReferenceTrack& track : movie->tracks())
+        EXPECT_NE(track.kind, QtMediaKind::Sound);
+    const std::optional<std::filesystem::path> written = file->makeQTRef(folder.path());
+    ASSERT_TRUE(written.has_value());
+    EXPECT_EQ(pictureLines(*written, true), pictureLines(mxf, false));
+}
+
 // Sets the stream offset of one entry in every index segment of the file's bytes.
 void setStreamOffsetOfIndexEntry(std::string& bytes, uint32_t entry, uint64_t streamOffset) {
     const std::string key = "\x06\x0e\x2b\x34\x02\x53\x01\x01\x0d\x01\x02\x01\x01\x10\x01\x00";
