@@ -68,6 +68,11 @@ const std::map<std::string, Arguments>& recipes() {
         {"meter.wav",
          {"-f", "lavfi", "-i", "aevalsrc=0.251189*sin(2*PI*1000*t)|0:s=48000:d=2", "-c:a",
           "pcm_s24le"}},
+        // Half a second of silence, then a 1 kHz sine from phase 0, at 44.1 kHz.
+        {"onset44.wav",
+         {"-f", "lavfi", "-i",
+          "aevalsrc=if(gte(t\\,0.5)\\,0.5*sin(2*PI*1000*(t-0.5))\\,0):s=44100:d=2", "-c:a",
+          "pcm_s24le"}},
         {"tone16.wav", join({stereoTone(48000, 3), {"-c:a", "pcm_s16le"}})},
         {"tone24.wav", join({stereoTone(48000, 3), {"-c:a", "pcm_s24le"}})},
         {"tone32.wav", join({stereoTone(48000, 3), {"-c:a", "pcm_s32le"}})},
