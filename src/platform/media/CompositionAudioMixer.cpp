@@ -185,6 +185,11 @@ struct CompositionAudioMixer::State {
 
     // Converts the next piece of the source, or what the filter holds once the source ended.
     void convertMore(Track& track) {
+        // What was placed goes, so the frames kept stay few however long the source plays.
+        track.converted.erase(
+            track.converted.begin(),
+            track.converted.begin() + int64_t(track.convertedTaken) * track.sourceChannels);
+        track.convertedTaken = 0;
         if (track.reader && track.reader->readFrames(bytes, kReadFrames) &&
             track.converter->convert(bytes.data(),
                                      int64_t(bytes.size() / track.reader->bytesPerFrame()),
@@ -219,10 +224,6 @@ struct CompositionAudioMixer::State {
         const auto first = track.converted.begin() + int64_t(track.convertedTaken * width);
         out.assign(first, first + count * int64_t(width));
         track.convertedTaken += size_t(count);
-        if (track.convertedTaken * width == track.converted.size()) {
-            track.converted.clear();
-            track.convertedTaken = 0;
-        }
         return count;
     }
 
