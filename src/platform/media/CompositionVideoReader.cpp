@@ -154,6 +154,7 @@ struct CompositionVideoReader::State {
             CMTime presentationTime;
             if (!reader->read(packet.get(), decodeTime, presentationTime)) {
                 drained = true;
+                answer.reset();  // the last picture now lasts to the segment's end
                 avcodec_send_packet(decoder.get(), nullptr);
                 continue;
             }
@@ -166,7 +167,11 @@ struct CompositionVideoReader::State {
     // The decoded frame shown at the source time; nullptr when none could be decoded.
     const AVFrame* frameAtSourceTime(CMTime sourceTime, CMTime rangeStart) {
         const bool behind = current && sourceTime < currentTime;
-        const bool farAhead = !fresh && (!current || sourceTime > currentTime + kDecodeOnLimit);
+        // Once the decoder has given out the segment's last picture there is nothing further
+        // to decode: later times show that picture without decoding its group again.
+        const bool pastEnd = drained && current && sourceTime >= currentTime;
+        const bool farAhead =
+            !fresh && !pastEnd && (!current || sourceTime > currentTime + kDecodeOnLimit);
         const bool freshButFar = fresh && sourceTime > rangeStart + kDecodeOnLimit;
         const bool seeked = fresh || behind || farAhead || freshButFar;
         if (behind || farAhead || freshButFar) seekTo(sourceTime);
@@ -236,7 +241,11 @@ struct CompositionVideoReader::State {
         frame->sourceURL = segment.sourceURL;
         frame->sourceTime = currentTime;
         frame->time = CMTimeMaximum(currentTime + shift, segment.targetRange.start);
-        const CMTime end = next ? nextTime + shift : frame->time + frameDuration;
+        // The last picture a source gives stays until its segment ends, also where the file
+        // ends before the segment says.
+        const CMTime end = next      ? nextTime + shift
+                           : drained ? segment.targetRange.end()
+                                     : frame->time + frameDuration;
         frame->duration = CMTimeMinimum(end, segment.targetRange.end()) - frame->time;
         answer = frame;
         return frame;

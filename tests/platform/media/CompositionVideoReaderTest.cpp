@@ -179,6 +179,17 @@ TEST(CompositionVideoReader, UnreadablePicturesAreBlackAndReadingGoesOn) {
         const auto frame = reader.frameAtTime(frameTime(wanted));
         ASSERT_TRUE(frame) << wanted;
     }
+    // A file that ends before its segment does: its last picture stays to the segment's end.
+    CompositionVideoReader shorter(compositionOf({PlayableSegment::compositionTrackSegmentWithURL(
+        test::generatedMedia("other.mov"), 1, frames(0, 200), frames(0, 200))}));
+    for (const int64_t wanted : {98, 99, 100, 150, 199}) {
+        const auto frame = shorter.frameAtTime(frameTime(wanted));
+        ASSERT_TRUE(frame) << wanted;
+        EXPECT_EQ(frame->sourceTime, frameTime(std::min<int64_t>(wanted, 99))) << wanted;
+        if (wanted >= 99) {
+            EXPECT_EQ(frame->time + frame->duration, frameTime(200)) << wanted;
+        }
+    }
     // Only gaps: black all along.
     CompositionVideoReader gaps(
         compositionOf({PlayableSegment::compositionTrackSegmentWithTimeRange(frames(0, 10)),
