@@ -23,7 +23,6 @@
 #include <QStyle>
 #include <QTableView>
 #include <QToolBar>
-#include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -36,8 +35,8 @@
 #include "ProgressSheet.h"
 #include "ReadAudioTcDialog.h"
 #include "SettingsDialog.h"
+#include "TimelineView.h"
 #include "UpdateChecker.h"
-#include "app/CompositionSummary.h"
 #include "app/ExportCommands.h"
 #include "export/MovieExportRun.h"
 #include "platform/DefaultsKeys.h"
@@ -52,10 +51,6 @@ namespace {
 const char* const kAddFilter =
     "Media (*.mov *.mp4 *.m4v *.m4a *.mts *.m2t *.m2ts *.mxf *.r3d *.crm *.dng *.wav *.bwf "
     "*.aif *.aiff *.mp3 *.fcpxml *.MOV *.MP4 *.MTS *.MXF *.WAV *.R3D *.CRM *.DNG);;All files (*)";
-
-QString seconds(double value) {
-    return QString::number(value, 'f', 2) + " s";
-}
 
 }  // namespace
 
@@ -164,21 +159,19 @@ void MainWindow::buildFileList() {
     QFont bold = compositionTitle_->font();
     bold.setBold(true);
     compositionTitle_->setFont(bold);
-    composition_ = new QTreeWidget;
-    composition_->setObjectName("compositionView");
-    composition_->setHeaderLabels({"Track / clip", "Start", "Duration"});
-    composition_->setColumnWidth(0, 420);
+    timeline_ = new TimelineView;
+    connect(timeline_, &TimelineView::trackViewPosition, this, &MainWindow::trackViewPosition);
     auto* playerLayout = new QVBoxLayout(player);
     playerLayout->setContentsMargins(4, 4, 4, 4);
     playerLayout->addWidget(compositionTitle_);
-    playerLayout->addWidget(composition_);
+    playerLayout->addWidget(timeline_);
 
     auto* splitter = new QSplitter(Qt::Vertical);
     splitter->addWidget(player);
     splitter->addWidget(table_);
     splitter->setStretchFactor(0, 1);
     splitter->setStretchFactor(1, 3);
-    splitter->setSizes({180, 560});
+    splitter->setSizes({280, 460});
     setCentralWidget(splitter);
 }
 
@@ -215,22 +208,20 @@ void MainWindow::setShowVideoSyncGroups(bool on) {
 }
 
 void MainWindow::setupPlayerWithComposition(const std::shared_ptr<MediaComposition>& composition,
-                                            bool, bool) {
-    composition_->clear();
+                                            bool, bool zoomNormal) {
+    timeline_->showComposition(composition);
+    if (zoomNormal) timeline_->zoomNormal();
     if (!composition || composition->tracks().empty()) {
         compositionTitle_->setText("No composition");
         return;
     }
-    const CompositionSummary summary = CompositionSummary::ofComposition(*composition);
-    compositionTitle_->setText(QString("%1 — %2").arg(QString::fromStdString(summary.name),
-                                                      QString::fromStdString(summary.status)));
-    for (const auto& track : summary.tracks) {
-        auto* item = new QTreeWidgetItem(composition_, {QString::fromStdString(track.kind)});
-        for (const auto& clip : track.clips)
-            new QTreeWidgetItem(item, {QString::fromStdString(clip.source), seconds(clip.start),
-                                       seconds(clip.duration)});
-    }
-    composition_->expandAll();
+    compositionTitle_->setText(
+        QString("%1 — %2").arg(QString::fromStdString(composition->name()),
+                               QString::fromStdString(composition->syncInformation())));
+}
+
+void MainWindow::trackViewPosition(double seconds, int) {
+    timeline_->setPlayHead(seconds);
 }
 
 void MainWindow::setSyncInfoShown(bool shown) {
@@ -280,6 +271,12 @@ void MainWindow::buildMenus() {
     edit->addAction("Select Audio Files", this, [this] { controller_->selectAudioFiles(); });
     edit->addSeparator();
     edit->addAction("Settings...", this, &MainWindow::settingsActivateSheet);
+
+    QMenu* view = menuBar()->addMenu("&View");
+    view->addAction("Zoom Normal", QKeySequence("Ctrl+0"), timeline_, &TimelineView::zoomNormal);
+    view->addAction("Zoom to Fit", QKeySequence("Shift+Z"), timeline_, &TimelineView::zoomToFit);
+    view->addAction("Zoom In", QKeySequence::ZoomIn, timeline_, &TimelineView::zoomIn);
+    view->addAction("Zoom Out", QKeySequence::ZoomOut, timeline_, &TimelineView::zoomOut);
 
     QMenu* sync = menuBar()->addMenu("&Sync");
     sync->addAction(syncInfoAction_);

@@ -25,7 +25,6 @@ class QMimeData;
 class QPlainTextEdit;
 class QSortFilterProxyModel;
 class QTableView;
-class QTreeWidget;
 
 namespace vorlane::gui {
 
@@ -37,6 +36,7 @@ class OffsetDialog;
 class ProgressSheet;
 class ReadAudioTcDialog;
 class SettingsDialog;
+class TimelineView;
 class UpdateChecker;
 
 class MainWindow : public QMainWindow, public MainWindowView {
@@ -77,7 +77,7 @@ class MainWindow : public QMainWindow, public MainWindowView {
     ExportDialog& aafExportDialog() { return *aafExportDialog_; }
     MovieExportDialog& movieExportDialog() { return *movieExportDialog_; }
     QPlainTextEdit& infoText() { return *infoText_; }
-    QTreeWidget& compositionView() { return *composition_; }
+    TimelineView& timelineView() { return *timeline_; }
     bool exportRunning() const { return exportRunning_; }
     // Waits for a running export's thread.
     void waitForExport();
@@ -100,6 +100,8 @@ class MainWindow : public QMainWindow, public MainWindowView {
     // from the menu.
     void startUpdateCheck();
     void manualUpdateCheck();
+    // Scrubbing on the timeline (drag type 1 start, 6 move, 2 end): the play head follows.
+    void trackViewPosition(double seconds, int dragType);
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -130,7 +132,7 @@ class MainWindow : public QMainWindow, public MainWindowView {
     QSortFilterProxyModel* proxy_ = nullptr;
     QTableView* table_ = nullptr;
     QLabel* compositionTitle_ = nullptr;
-    QTreeWidget* composition_ = nullptr;
+    TimelineView* timeline_ = nullptr;
     ProgressSheet* progress_ = nullptr;
     OffsetDialog* offsetDialog_ = nullptr;
     AVShiftDialog* avShiftDialog_ = nullptr;
