@@ -4,11 +4,13 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QVBoxLayout>
 
 #include "app/SettingsPanelController.h"
 #include "app/SettingsTable.h"
+#include "app/UpdateCheck.h"
 #include "platform/DefaultsKeys.h"
 
 namespace vorlane::gui {
@@ -73,15 +75,32 @@ SettingsDialog::SettingsDialog(UserDefaults& defaults, QWidget* parent)
         control->setObjectName(QString::fromStdString(definition.key));
         controls_[definition.key] = control;
     }
+    addAnnouncementField(*form);
+    auto* codecSupport =
+        new QLabel(QString::fromStdString(SettingsPanelController::codecSupportText()), this);
+    codecSupport->setObjectName("codecSupport");
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Save | QDialogButtonBox::Cancel, this);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
+    layout->addWidget(codecSupport);
     layout->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::accepted, this, [this] {
-        saveUserDefaults();
-        accept();
+        if (saveUserDefaults()) accept();
     });
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+}
+
+void SettingsDialog::addAnnouncementField(QFormLayout& form) {
+    announcementURL_ = new QLineEdit(this);
+    announcementURL_->setObjectName(DefaultsKey::updateAnnouncementURL);
+    announcementURL_->setPlaceholderText("none: updates are not checked");
+    form.addRow("Update announcement URL:", announcementURL_);
+    announcementProblem_ = new QLabel(UpdateCheck::kAnnouncementURLRule, this);
+    announcementProblem_->setObjectName("updateAnnouncementURLProblem");
+    announcementProblem_->setWordWrap(true);
+    announcementProblem_->hide();
+    form.addRow(announcementProblem_);
+    connect(announcementURL_, &QLineEdit::textEdited, announcementProblem_, &QWidget::hide);
 }
 
 QWidget* SettingsDialog::controlForKey(const std::string& key) const {
@@ -108,9 +127,20 @@ void SettingsDialog::loadUserDefaults() {
                 field->setText(QString::fromStdString(*text));
         }
     }
+    announcementURL_->setText(QString::fromStdString(
+        defaults_.stringForKey(DefaultsKey::updateAnnouncementURL).value_or("")));
+    announcementProblem_->hide();
 }
 
-void SettingsDialog::saveUserDefaults() {
+bool SettingsDialog::saveUserDefaults() {
+    const std::string url = announcementURL_->text().trimmed().toStdString();
+    if (!UpdateCheck::isAnnouncementURL(url)) {
+        announcementProblem_->show();
+        announcementURL_->setFocus();
+        return false;
+    }
+    announcementURL_->setText(QString::fromStdString(url));
+    defaults_.setString(url, DefaultsKey::updateAnnouncementURL);
     for (const auto& [key, control] : controls_) {
         if (auto* box = qobject_cast<QCheckBox*>(control)) {
             defaults_.setBool(box->isChecked(), key);
@@ -125,6 +155,7 @@ void SettingsDialog::saveUserDefaults() {
         }
     }
     defaults_.synchronize();
+    return true;
 }
 
 }  // namespace vorlane::gui

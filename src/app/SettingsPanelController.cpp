@@ -4,6 +4,7 @@
 
 #include "app/SettingsTable.h"
 #include "platform/DefaultsKeys.h"
+#include "platform/media/CodecSupport.h"
 
 namespace vorlane {
 namespace {
@@ -74,6 +75,13 @@ std::string SettingsPanelController::shortUserDefaults(const UserDefaults& defau
            ", involveFileDate:" + flagDigit(defaults, Key::involveFileDate) +
            ", mxfImporter:" + numberText(defaults, Key::mxfImporter) +
            ", mxfAudioOptions:" + numberText(defaults, Key::mxfAudioOptions);
+}
+
+std::string SettingsPanelController::codecSupportText() {
+    if (!CodecSupport::professionalFormatsDecode()) return "";
+    return CodecSupport::professionalFormatsEncode()
+               ? "Apple Pro Video Formats (Decode/Encode) active"
+               : "Apple Pro Video Formats (Decode) active";
 }
 
 }  // namespace vorlane

@@ -27,6 +27,10 @@ class SettingsPanelController {
     static std::string shortUserDefaults(
         const UserDefaults& defaults = UserDefaults::standardUserDefaults());
 
+    // The sheet's line about the professional video formats of the linked libraries: decoding
+    // and encoding, decoding only, or nothing when they cannot even decode them.
+    static std::string codecSupportText();
+
   private:
     UserDefaults& defaults_;
 };

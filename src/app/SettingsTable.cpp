@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "app/SettingsPanelController.h"
+#include "app/UpdateCheck.h"
 #include "platform/DefaultsKeys.h"
 #include "platform/Text.h"
 
@@ -242,6 +243,11 @@ std::optional<MetadataValue> settingValueFromText(const SettingDefinition& defin
         case SettingType::String:
             if (definition.key == DefaultsKey::fcpxSubRolePrefix)
                 return MetadataValue(SettingsPanelController::subRolePrefixForText(text));
+            if (definition.key == DefaultsKey::updateAnnouncementURL &&
+                !UpdateCheck::isAnnouncementURL(text)) {
+                error = UpdateCheck::kAnnouncementURLRule;
+                return std::nullopt;
+            }
             return MetadataValue(text);
         case SettingType::PresetList:
             return presetsFromText(definition, text, error);

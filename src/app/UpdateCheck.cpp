@@ -1,5 +1,7 @@
 #include "app/UpdateCheck.h"
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -21,6 +23,13 @@ std::string versionTitle(const char* format, double version) {
 bool isWebURL(const std::string& url) {
     return (url.starts_with("https://") && url.size() > 8) ||
            (url.starts_with("http://") && url.size() > 7);
+}
+
+bool startsWithNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() &&
+           std::equal(prefix.begin(), prefix.end(), text.begin(), [](char expected, char actual) {
+               return std::tolower(static_cast<unsigned char>(actual)) == expected;
+           });
 }
 
 Alert message(std::string title, std::string text) {
@@ -64,6 +73,23 @@ std::optional<UpdateCheck::Announcement> UpdateCheck::parseAnnouncement(std::str
         !isWebURL(announcement.url))
         return std::nullopt;
     return announcement;
+}
+
+bool UpdateCheck::isAnnouncementURL(std::string_view url) {
+    if (url.empty()) return true;
+    const bool printable = std::all_of(url.begin(), url.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte > 0x20 && byte != 0x7f;
+    });
+    if (!printable) return false;
+    for (std::string_view scheme : {"https://", "http://"}) {
+        if (!startsWithNoCase(url, scheme)) continue;
+        const std::string_view rest = url.substr(scheme.size());
+        return !rest.empty() && rest.front() != '/';  // a host comes first
+    }
+    for (std::string_view local : {"file:///", "file://localhost/"})
+        if (startsWithNoCase(url, local)) return url.size() > local.size();
+    return false;
 }
 
 std::string UpdateCheck::announcementURL() const {

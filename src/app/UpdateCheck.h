@@ -39,6 +39,12 @@ class UpdateCheck {
     static std::optional<double> versionNumber(std::string_view text);
     // Nothing when the text is not an announcement with a positive version and a web URL.
     static std::optional<Announcement> parseAnnouncement(std::string_view text);
+    // What the setting may hold: nothing (no check), an http or https URL with a host, or a
+    // local file URL (file:///path or file://localhost/path); no blanks or control characters.
+    static bool isAnnouncementURL(std::string_view url);
+    static constexpr char kAnnouncementURLRule[] =
+        "The update announcement URL must be empty, an http or https URL, or a file URL "
+        "(file:///path).";
 
     // The URL to fetch; empty when the user has set none (then nothing is contacted).
     std::string announcementURL() const;

@@ -111,10 +111,13 @@ MediaPool::MediaPool(MediaReaderFactory readerFactory, UserDefaults& defaults,
     : readerFactory_(std::move(readerFactory)), defaults_(defaults), center_(center) {}
 
 MediaPool::~MediaPool() {
-    // The batch work queues operations; let it end before cancelling what it queued.
+    // The batch work queues operations; let it end before cancelling what it queued. The end of
+    // the cancelled analysis queues its linking last.
     batchQueue_.waitUntilAllOperationsAreFinished();
     analyzeQueue_.cancelAllOperations();
     analyzeQueue_.waitUntilAllOperationsAreFinished();
+    linkQueue_.cancelAllOperations();
+    linkQueue_.waitUntilAllOperationsAreFinished();
 }
 
 // The lists
@@ -322,10 +325,10 @@ void MediaPool::announce(BatchEvent event) {
             return;
         case BatchEvent::Ended:
         case BatchEvent::EndedCancelled:
-            MainQueue::async(
-                [weakPool = weak_from_this(), cancelled = event == BatchEvent::EndedCancelled] {
-                    if (const auto pool = weakPool.lock()) pool->finishBatch(cancelled);
-                });
+            linkQueue_.addOperationWithBlock([this, weakPool = weak_from_this(),
+                                              cancelled = event == BatchEvent::EndedCancelled] {
+                linkBatch(cancelled, weakPool);
+            });
             return;
     }
 }
@@ -340,12 +343,25 @@ void MediaPool::postProgress() {
     post(kAnalyzingUpdatedNotification, percent);
 }
 
-// On the main queue: the closing work of a batch.
-void MediaPool::finishBatch(bool wasCancelled) {
-    if (wasCancelled) removeCancelledMediaFiles();
-    updateLinkedAudioFiles();
+// On the link queue: links the sound files as if the unfinished files of a stopped batch were
+// already gone; the main queue drops them.
+void MediaPool::linkBatch(bool wasCancelled, const std::weak_ptr<MediaPool>& weakPool) {
+    std::vector<std::shared_ptr<MediaFile>> unfinished;
+    if (wasCancelled) {
+        std::lock_guard lock(mutex_);
+        unfinished = cancelledMediaFilesLocked();
+    }
+    linkAudioFilesWithout(unfinished);
+    MainQueue::async([weakPool, unfinished = std::move(unfinished)] {
+        if (const auto pool = weakPool.lock()) pool->finishBatch(unfinished);
+    });
+}
+
+// On the main queue: the end of a batch's closing work.
+void MediaPool::finishBatch(const std::vector<std::shared_ptr<MediaFile>>& unfinished) {
     {
         std::lock_guard lock(mutex_);
+        removeEntriesLocked(unfinished);
         --pendingBatchEnds_;
     }
     post(kAnalyzingFinishedNotification);
@@ -389,11 +405,15 @@ void MediaPool::stopAnalyzing() {
 
 void MediaPool::removeCancelledMediaFiles() {
     std::lock_guard lock(mutex_);
+    removeEntriesLocked(cancelledMediaFilesLocked());
+}
+
+std::vector<std::shared_ptr<MediaFile>> MediaPool::cancelledMediaFilesLocked() const {
     std::vector<std::shared_ptr<MediaFile>> unfinished;
     for (const auto& file : files_)
         if (!file->hasBeenAnalyzed() && awaitingAnalysis_.count(file.get()) == 0)
             unfinished.push_back(file);
-    removeEntriesLocked(unfinished);
+    return unfinished;
 }
 
 // Removing
@@ -467,10 +487,19 @@ std::vector<std::shared_ptr<MediaFile>> MediaPool::sortedFiles() const {
 }
 
 void MediaPool::updateLinkedAudioFiles() {
+    linkAudioFilesWithout({});
+}
+
+// Leaving files out of the sync order keeps the order of the others (the sorts are stable).
+void MediaPool::linkAudioFilesWithout(const std::vector<std::shared_ptr<MediaFile>>& leftOut) {
     std::lock_guard linking(linkMutex_);
+    std::set<const MediaFile*> skipped;
+    for (const auto& file : leftOut)
+        skipped.insert(file.get());
     std::vector<std::shared_ptr<MediaFile>> sounds;
     for (auto& file : sortedFiles())
-        if (mediaTypeOf(*file) == MediaTypeAudio) sounds.push_back(std::move(file));
+        if (skipped.count(file.get()) == 0 && mediaTypeOf(*file) == MediaTypeAudio)
+            sounds.push_back(std::move(file));
     shareTimecodeOfTwins(sounds);
     numberTracksOfRecordings(sounds);
 }

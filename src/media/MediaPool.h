@@ -10,9 +10,11 @@
 //
 // Threads. The file lists are guarded by the pool's lock; every answer about them is a copy
 // taken under it, so any thread may ask. Changes of the lists come from the caller's thread
-// (adding, removing: the main thread in the front ends) and from the end of a batch, whose work
-// (dropping the files of a stopped batch, linking sound files, "AnalyzingFinished") runs as one
-// task on the main queue, so it never interleaves with a command of the user interface. The
+// (adding, removing: the main thread in the front ends) and from the end of a batch. The end of a
+// batch links the sound files on the pool's own link queue, so that a pass over thousands of
+// files never holds up the user interface, leaving out the files of a stopped batch that never
+// finished; one task on the main queue then drops those files and posts "AnalyzingFinished", so
+// the list changes on the main thread together with the notification that reloads its view. The
 // analysis queue runs one MediaAnalyzeOperation at a time; its completion actions only count,
 // under the lock. Every notification is delivered on the main thread (NotificationCenter).
 // The main queue must be run for a batch to end (the command line runs it while it waits).
@@ -198,7 +200,13 @@ class MediaPool : public std::enable_shared_from_this<MediaPool> {
     BatchEvent changeOperationCountLocked(int64_t delta);
     void announce(BatchEvent event);
     void postProgress();
-    void finishBatch(bool wasCancelled);
+    // The closing work of a batch: linkBatch on the link queue, finishBatch on the main queue.
+    void linkBatch(bool wasCancelled, const std::weak_ptr<MediaPool>& weakPool);
+    void finishBatch(const std::vector<std::shared_ptr<MediaFile>>& unfinished);
+    // Files whose analysis never finished and is not pending any more; lock held.
+    std::vector<std::shared_ptr<MediaFile>> cancelledMediaFilesLocked() const;
+    // updateLinkedAudioFiles over the pool without the given files.
+    void linkAudioFilesWithout(const std::vector<std::shared_ptr<MediaFile>>& leftOut);
     void shareTimecodeOfTwins(const std::vector<std::shared_ptr<MediaFile>>& sounds);
     void numberTracksOfRecordings(const std::vector<std::shared_ptr<MediaFile>>& sounds);
     // Removes the entries from `files` and their objects from `sourceFiles` and the index; lock
@@ -232,6 +240,7 @@ class MediaPool : public std::enable_shared_from_this<MediaPool> {
     // Declared last: destroyed first, after the destructor waited for their work.
     OperationQueue batchQueue_{1};    // the short-lived work that queues a batch's operations
     OperationQueue analyzeQueue_{1};  // "Vorlane Analyze Queue": one file at a time
+    OperationQueue linkQueue_{1};     // the linking at the end of each batch, in batch order
 };
 
 }  // namespace vorlane

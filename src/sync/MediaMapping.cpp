@@ -7,6 +7,7 @@
 #include "media/MediaTrack.h"
 #include "platform/ByteOrder.h"
 #include "platform/Log.h"
+#include "platform/Resources.h"
 #include "platform/media/MediaAsset.h"
 
 namespace vorlane {
@@ -196,7 +197,7 @@ void MediaMapping::showAVSegments(const std::vector<PlayableSegment>& segments) 
 }
 
 std::filesystem::path MediaMapping::blackMovieURL() {
-    return std::filesystem::path(VORLANE_RESOURCE_DIR) / "Black.mov";
+    return Resources::path("Black.mov");
 }
 
 std::string MediaMapping::stringOfFourCC(uint32_t code) {

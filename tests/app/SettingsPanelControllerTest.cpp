@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <set>
+#include <sstream>
+
 #include "app/SettingsPanelController.h"
 #include "app/SettingsTable.h"
 #include "app/StandardDefaults.h"
@@ -41,6 +45,30 @@ TEST(SettingsPanelControllerTest, StandardValuesAndTheTextsThatFollowThem) {
                   "metadataHandling:3, clipNaming:0, fileSuffixes:0, muteAudioTimecode:0"),
               std::string::npos);
     EXPECT_EQ(settingLabel(*settingDefinitionForKey("metadataHandling"), 6), "");
+}
+
+// What ffmpeg, built on the same libraries, lists decides the sheet's line.
+TEST(SettingsPanelControllerTest, CodecSupportFollowsTheCodecsFFmpegLists) {
+    VORLANE_REQUIRE_TOOL("ffmpeg");
+    const auto lists = [](const std::string& listing, std::initializer_list<const char*> names) {
+        std::set<std::string> listed;
+        std::istringstream lines(listing);
+        for (std::string line; std::getline(lines, line);) {
+            std::istringstream words(line);
+            std::string flags, name;
+            if (words >> flags >> name) listed.insert(name);
+        }
+        return std::all_of(names.begin(), names.end(),
+                           [&](const char* name) { return listed.count(name) != 0; });
+    };
+    const bool decode =
+        lists(test::runTool({"ffmpeg", "-hide_banner", "-decoders"}), {"prores", "dnxhd", "h264"});
+    const bool encode = lists(test::runTool({"ffmpeg", "-hide_banner", "-encoders"}),
+                              {"prores_ks", "dnxhd", "libx264"});
+    const std::string expected = !decode  ? ""
+                                 : encode ? "Apple Pro Video Formats (Decode/Encode) active"
+                                          : "Apple Pro Video Formats (Decode) active";
+    EXPECT_EQ(SettingsPanelController::codecSupportText(), expected);
 }
 
 TEST(SettingsPanelControllerTest, SubRolePrefixKeepsOnlyItsCharacters) {
@@ -113,6 +141,8 @@ TEST(SettingsTableTest, ValuesFromTextAreCheckedAgainstTheKey) {
     EXPECT_FALSE(parse("audioTcOffset", "inf"));
     EXPECT_FALSE(parse("audioTcOffset", "abc"));
     EXPECT_EQ(parse("fcpxSubRolePrefix", "a b"), MetadataValue("ab"));
+    EXPECT_EQ(parse("updateAnnouncementURL", "https://e.org/a"), MetadataValue("https://e.org/a"));
+    EXPECT_FALSE(parse("updateAnnouncementURL", "e.org/a"));
     EXPECT_EQ(parse("avShiftPresets", R"([{"camera": "X", "shift": "-0.4"}, {"camera": "Y",
                                           "shift": 0.125}])"),
               MetadataValue(MetadataList{

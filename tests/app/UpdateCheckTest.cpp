@@ -29,6 +29,16 @@ TEST(UpdateCheckTest, AnnouncementsAreReadOnlyWhenComplete) {
     EXPECT_FALSE(UpdateCheck::versionNumber("beta"));
 }
 
+TEST(UpdateCheckTest, TheSettingTakesNothingAWebURLOrALocalFile) {
+    for (const char* good : {"", "https://example.org/vorlane.json", "HTTP://10.0.0.1:8080/a",
+                             "file:///srv/announce.json", "file://localhost/srv/a.json"})
+        EXPECT_TRUE(UpdateCheck::isAnnouncementURL(good)) << good;
+    for (const char* bad : {"example.org/a.json", "https://", "https:///path", "ftp://host/a",
+                            "file:///", "file://server/share/a.json", "/srv/announce.json",
+                            "https://exa mple.org", "https://example.org/\n", " https://e.org"})
+        EXPECT_FALSE(UpdateCheck::isAnnouncementURL(bad)) << bad;
+}
+
 TEST(UpdateCheckTest, AutomaticCheckOffersTheNewVersionUntilTheUserSetsItAside) {
     ScratchFolder folder;
     UserDefaults defaults(folder / "defaults.json");

@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <map>
 #include <mutex>
+#include <thread>
 
 #include "media/MediaPool.h"
 #include "platform/ByteOrder.h"
@@ -338,6 +339,41 @@ TEST_F(MediaPoolTest, FurtherMonoFilesOfOneTakeBecomeItsTracksTwoAndThree) {
     // Linking again changes nothing.
     pool->updateLinkedAudioFiles();
     EXPECT_EQ(pool->objectAtIndex(2)->firstAudioTrack()->trackNumber(), 3);
+}
+
+// A pass over thousands of files must not hold up the user interface: the linking of a batch is
+// done while the main queue is not run, and only "AnalyzingFinished" waits for it.
+TEST_F(MediaPoolTest, TheEndOfABatchLinksWithoutTheMainThread) {
+    std::vector<std::filesystem::path> urls;
+    for (const char* name : {"T01_1.wav", "T01_2.wav"})
+        urls.push_back(add(name, all({audio(seconds(8)), withMetadata(recorder())})));
+    ASSERT_TRUE(pool->addMediaWithURLs(urls));
+    const auto second = pool->fileWithURL(urls[1]);
+    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    while (!second->linkedAudioFile() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(1ms);
+    EXPECT_TRUE(second->linkedAudioFile());
+    EXPECT_TRUE(pool->hasPendingAnalysis());
+    EXPECT_EQ(countOf("AnalyzingFinished"), 0u);
+    waitForPool();
+    EXPECT_EQ(countOf("AnalyzingFinished"), 1u);
+    EXPECT_FALSE(pool->hasPendingAnalysis());
+}
+
+// The file that never finished sorts first in the take; it is dropped, so it numbers nothing.
+TEST_F(MediaPoolTest, AStoppedBatchLinksWithoutItsUnfinishedFiles) {
+    Gate gate;
+    const auto kept = add("b.wav", audio(seconds(5)));
+    const auto stopped = add("a.wav", all({audio(seconds(5)), [&](MediaFile&) { gate.pass(); }}));
+    ASSERT_TRUE(pool->addMediaWithURLs({kept, stopped}));
+    ASSERT_TRUE(MainQueue::runUntil([&] { return gate.hasEntered(); }, 30s));
+    pool->stopAnalyzing();
+    gate.release();
+    waitForPool();
+    ASSERT_EQ(pool->count(), 1u);
+    const auto file = pool->objectAtIndex(0);
+    EXPECT_EQ(file->firstAudioTrack()->trackNumber(), 1);
+    EXPECT_FALSE(file->linkedAudioFile());
 }
 
 TEST_F(MediaPoolTest, ASoundFileWithoutTimecodeSharesItsTwinsAudioTimecode) {
