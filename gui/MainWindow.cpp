@@ -33,6 +33,7 @@
 #include "FileListModel.h"
 #include "MovieExportDialog.h"
 #include "OffsetDialog.h"
+#include "PlayerView.h"
 #include "ProgressSheet.h"
 #include "ReadAudioTcDialog.h"
 #include "SettingsDialog.h"
@@ -91,12 +92,12 @@ MainWindow::MainWindow(QWidget* parent)
     infoPanel_ = info;
     updateChecker_ = new UpdateChecker(defaults_, alerts_, this);
 
+    controller_ = std::make_unique<MainWindowController>(application_, *this, defaults_);
     buildFileList();
     buildActions();
     buildMenus();
     buildToolBar();
 
-    controller_ = std::make_unique<MainWindowController>(application_, *this, defaults_);
     controller_->awakeFromNib();
     keepCameraAudio_->setChecked(controller_->keepOriginalAudio());
     multicam_->setChecked(controller_->multicam());
@@ -115,6 +116,7 @@ MainWindow::~MainWindow() {
     waitForExport();
     for (const auto token : observers_)
         center_.removeObserver(token);
+    playerView_->stop();
     controller_.reset();
     application_.setProgressDisplay(nullptr);
     table_->setModel(nullptr);
@@ -160,6 +162,11 @@ void MainWindow::buildFileList() {
             &MainWindow::selectionChanged);
 
     auto* player = new QWidget;
+    playerView_ = new PlayerView(controller_->player());
+    controller_->player().setView(playerView_);
+    // The timeline (TimelineView) takes the place of the composition's track list below: its
+    // trackViewPosition signal goes to controller_->player().trackViewPosition and the player
+    // view's playHeadMoved to its setPlayHead.
     compositionTitle_ = new QLabel("No composition");
     QFont bold = compositionTitle_->font();
     bold.setBold(true);
@@ -170,15 +177,16 @@ void MainWindow::buildFileList() {
     composition_->setColumnWidth(0, 420);
     auto* playerLayout = new QVBoxLayout(player);
     playerLayout->setContentsMargins(4, 4, 4, 4);
+    playerLayout->addWidget(playerView_, 3);
     playerLayout->addWidget(compositionTitle_);
     playerLayout->addWidget(composition_);
 
     auto* splitter = new QSplitter(Qt::Vertical);
     splitter->addWidget(player);
     splitter->addWidget(table_);
-    splitter->setStretchFactor(0, 1);
-    splitter->setStretchFactor(1, 3);
-    splitter->setSizes({180, 560});
+    splitter->setStretchFactor(0, 3);
+    splitter->setStretchFactor(1, 2);
+    splitter->setSizes({460, 280});
     setCentralWidget(splitter);
 }
 
@@ -216,6 +224,8 @@ void MainWindow::setShowVideoSyncGroups(bool on) {
 
 void MainWindow::setupPlayerWithComposition(const std::shared_ptr<MediaComposition>& composition,
                                             bool, bool) {
+    const QString soundProblem = playerView_->compositionChanged();
+    if (!soundProblem.isEmpty()) statusBar()->showMessage(soundProblem);
     composition_->clear();
     if (!composition || composition->tracks().empty()) {
         compositionTitle_->setText("No composition");
