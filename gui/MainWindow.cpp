@@ -186,7 +186,7 @@ void MainWindow::buildFileList() {
     splitter->addWidget(table_);
     splitter->setStretchFactor(0, 3);
     splitter->setStretchFactor(1, 2);
-    splitter->setSizes({460, 280});
+    splitter->setSizes({520, 220});
     setCentralWidget(splitter);
 }
 

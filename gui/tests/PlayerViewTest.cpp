@@ -122,8 +122,9 @@ TEST_F(PlayerViewTest, PlaysWithMetersAndWithoutASoundDeviceOnTheWallClock) {
     EXPECT_FALSE(player().muted());
     EXPECT_EQ(view().meter().channelCount(), player().channelCount());
     EXPECT_GT(loudest, -40.0);  // the scratch and recorder sound peak near -20 dBFS
-    // Space pauses, and the clock stands.
+    // Space pauses, and the clock stands once a device has played out what it was given.
     QTest::keyClick(&view(), Qt::Key_Space);
+    waitUntil([] { return false; }, 300);
     const CMTime paused = player().currentTime();
     waitUntil([] { return false; }, 300);
     EXPECT_EQ(player().currentTime(), paused);
