@@ -154,6 +154,7 @@ QString PlayerView::compositionChanged() {
     const QString problem = audio_->restart();
     setFocus();
     refreshTransport();
+    if (!player_.playable()) return "The composition cannot be played: its tracks were rejected";
     return problem;
 }
 

@@ -29,7 +29,7 @@ class PlayerView : public QWidget, public PreviewPlayerView {
     ~PlayerView() override;
 
     // The player was given a composition: the sound restarts in its layout, the view takes
-    // the keyboard. Answers why its sound cannot be heard, or an empty text.
+    // the keyboard. Answers why it cannot be played or heard, or an empty text.
     QString compositionChanged();
     // Stops the sound before the player goes away.
     void stop();

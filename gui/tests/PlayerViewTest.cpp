@@ -129,6 +129,12 @@ TEST_F(PlayerViewTest, PlaysWithMetersAndWithoutASoundDeviceOnTheWallClock) {
     waitUntil([] { return false; }, 300);
     EXPECT_EQ(player().currentTime(), paused);
     EXPECT_TRUE(player().muted());
+
+    // The sync map of the day goes into the same player, paused, with its first picture.
+    window->showSyncMap();
+    EXPECT_TRUE(player().playable());
+    EXPECT_EQ(player().rate(), 0);
+    EXPECT_TRUE(waitUntil([&] { return !view().picture().isNull(); }, 20000));
 }
 
 }  // namespace
