@@ -2,11 +2,13 @@
 // segments, the material package's tracks followed to source packages and descriptors, codec
 // names and sizes, the start timecode, and the readable summaries and information texts made
 // from the result; then every picture and sound track's edit units read through the index tables
-// (offsets, delta entries, clip-wrapped cuts) as their essence output hands them out.
+// (offsets, delta entries, clip-wrapped cuts) as their essence output hands them out, and the
+// QuickTime reference movie made of them.
 #include <cstdint>
 #include <span>
 
 #include "formats/mxf/MXFFile.h"
+#include "formats/mxf/MXFReferenceMovie.h"
 #include "formats/mxf/MXFTrackOutput.h"
 #include "media/MediaTrack.h"
 #include "platform/FileReader.h"
@@ -37,5 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (int units = 0; output && units < 64 && output->nextSampleBuffer(); ++units) {
         }
     }
+    const auto openReader = [&] { return FileReader::fromBuffer(std::span(data, size)); };
+    if (const auto movie = MXFReferenceMovie::movieOfFile(*file, openReader, size))
+        (void)movie->movieBytes();
     return 0;
 }

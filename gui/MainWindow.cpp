@@ -23,7 +23,6 @@
 #include <QStyle>
 #include <QTableView>
 #include <QToolBar>
-#include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -37,8 +36,8 @@
 #include "ProgressSheet.h"
 #include "ReadAudioTcDialog.h"
 #include "SettingsDialog.h"
+#include "TimelineView.h"
 #include "UpdateChecker.h"
-#include "app/CompositionSummary.h"
 #include "app/ExportCommands.h"
 #include "export/MovieExportRun.h"
 #include "platform/DefaultsKeys.h"
@@ -53,10 +52,6 @@ namespace {
 const char* const kAddFilter =
     "Media (*.mov *.mp4 *.m4v *.m4a *.mts *.m2t *.m2ts *.mxf *.r3d *.crm *.dng *.wav *.bwf "
     "*.aif *.aiff *.mp3 *.fcpxml *.MOV *.MP4 *.MTS *.MXF *.WAV *.R3D *.CRM *.DNG);;All files (*)";
-
-QString seconds(double value) {
-    return QString::number(value, 'f', 2) + " s";
-}
 
 }  // namespace
 
@@ -164,29 +159,27 @@ void MainWindow::buildFileList() {
     auto* player = new QWidget;
     playerView_ = new PlayerView(controller_->player());
     controller_->player().setView(playerView_);
-    // The timeline (TimelineView) takes the place of the composition's track list below: its
-    // trackViewPosition signal goes to controller_->player().trackViewPosition and the player
-    // view's playHeadMoved to its setPlayHead.
     compositionTitle_ = new QLabel("No composition");
     QFont bold = compositionTitle_->font();
     bold.setBold(true);
     compositionTitle_->setFont(bold);
-    composition_ = new QTreeWidget;
-    composition_->setObjectName("compositionView");
-    composition_->setHeaderLabels({"Track / clip", "Start", "Duration"});
-    composition_->setColumnWidth(0, 420);
+    timeline_ = new TimelineView;
+    connect(timeline_, &TimelineView::trackViewPosition, this, &MainWindow::trackViewPosition);
+    connect(playerView_, &PlayerView::playHeadMoved, timeline_, &TimelineView::setPlayHead);
     auto* playerLayout = new QVBoxLayout(player);
     playerLayout->setContentsMargins(4, 4, 4, 4);
-    playerLayout->addWidget(playerView_, 3);
     playerLayout->addWidget(compositionTitle_);
-    playerLayout->addWidget(composition_);
+    playerLayout->addWidget(timeline_);
 
+    // The player's picture above the timeline, the file list below.
     auto* splitter = new QSplitter(Qt::Vertical);
+    splitter->addWidget(playerView_);
     splitter->addWidget(player);
     splitter->addWidget(table_);
     splitter->setStretchFactor(0, 3);
     splitter->setStretchFactor(1, 2);
-    splitter->setSizes({520, 220});
+    splitter->setStretchFactor(2, 2);
+    splitter->setSizes({290, 230, 170});
     setCentralWidget(splitter);
 }
 
@@ -223,24 +216,22 @@ void MainWindow::setShowVideoSyncGroups(bool on) {
 }
 
 void MainWindow::setupPlayerWithComposition(const std::shared_ptr<MediaComposition>& composition,
-                                            bool, bool) {
-    const QString soundProblem = playerView_->compositionChanged();
-    if (!soundProblem.isEmpty()) statusBar()->showMessage(soundProblem);
-    composition_->clear();
+                                            bool, bool zoomNormal) {
+    const QString problem = playerView_->compositionChanged();
+    if (!problem.isEmpty()) statusBar()->showMessage(problem);
+    timeline_->showComposition(composition);
+    if (zoomNormal) timeline_->zoomNormal();
     if (!composition || composition->tracks().empty()) {
         compositionTitle_->setText("No composition");
         return;
     }
-    const CompositionSummary summary = CompositionSummary::ofComposition(*composition);
-    compositionTitle_->setText(QString("%1 — %2").arg(QString::fromStdString(summary.name),
-                                                      QString::fromStdString(summary.status)));
-    for (const auto& track : summary.tracks) {
-        auto* item = new QTreeWidgetItem(composition_, {QString::fromStdString(track.kind)});
-        for (const auto& clip : track.clips)
-            new QTreeWidgetItem(item, {QString::fromStdString(clip.source), seconds(clip.start),
-                                       seconds(clip.duration)});
-    }
-    composition_->expandAll();
+    compositionTitle_->setText(
+        QString("%1 — %2").arg(QString::fromStdString(composition->name()),
+                               QString::fromStdString(composition->syncInformation())));
+}
+
+void MainWindow::trackViewPosition(double seconds, int dragType) {
+    controller_->player().trackViewPosition(seconds, dragType);
 }
 
 void MainWindow::setSyncInfoShown(bool shown) {
@@ -290,6 +281,12 @@ void MainWindow::buildMenus() {
     edit->addAction("Select Audio Files", this, [this] { controller_->selectAudioFiles(); });
     edit->addSeparator();
     edit->addAction("Settings...", this, &MainWindow::settingsActivateSheet);
+
+    QMenu* view = menuBar()->addMenu("&View");
+    view->addAction("Zoom Normal", QKeySequence("Ctrl+0"), timeline_, &TimelineView::zoomNormal);
+    view->addAction("Zoom to Fit", QKeySequence("Shift+Z"), timeline_, &TimelineView::zoomToFit);
+    view->addAction("Zoom In", QKeySequence::ZoomIn, timeline_, &TimelineView::zoomIn);
+    view->addAction("Zoom Out", QKeySequence::ZoomOut, timeline_, &TimelineView::zoomOut);
 
     QMenu* sync = menuBar()->addMenu("&Sync");
     sync->addAction(syncInfoAction_);

@@ -1,5 +1,5 @@
 // The main window of Vorlane Studio: the file list, the composition area (the player with its
-// level meters above the composition's tracks), the menus, the toolbar and the file list's context
+// level meters above the timeline), the menus, the toolbar and the file list's context
 // menu. It shows and forwards: every command goes to the MainWindowController of src/app, which
 // drives the same application controller as the command line.
 #pragma once
@@ -25,7 +25,6 @@ class QMimeData;
 class QPlainTextEdit;
 class QSortFilterProxyModel;
 class QTableView;
-class QTreeWidget;
 
 namespace vorlane::gui {
 
@@ -38,6 +37,7 @@ class PlayerView;
 class ProgressSheet;
 class ReadAudioTcDialog;
 class SettingsDialog;
+class TimelineView;
 class UpdateChecker;
 
 class MainWindow : public QMainWindow, public MainWindowView {
@@ -78,7 +78,7 @@ class MainWindow : public QMainWindow, public MainWindowView {
     ExportDialog& aafExportDialog() { return *aafExportDialog_; }
     MovieExportDialog& movieExportDialog() { return *movieExportDialog_; }
     QPlainTextEdit& infoText() { return *infoText_; }
-    QTreeWidget& compositionView() { return *composition_; }
+    TimelineView& timelineView() { return *timeline_; }
     PlayerView& playerView() { return *playerView_; }
     bool exportRunning() const { return exportRunning_; }
     // Waits for a running export's thread.
@@ -102,6 +102,9 @@ class MainWindow : public QMainWindow, public MainWindowView {
     // from the menu.
     void startUpdateCheck();
     void manualUpdateCheck();
+    // Scrubbing on the timeline (drag type 1 start, 6 move, 2 end): the player seeks and the
+    // play head follows.
+    void trackViewPosition(double seconds, int dragType);
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -133,7 +136,7 @@ class MainWindow : public QMainWindow, public MainWindowView {
     QTableView* table_ = nullptr;
     PlayerView* playerView_ = nullptr;
     QLabel* compositionTitle_ = nullptr;
-    QTreeWidget* composition_ = nullptr;
+    TimelineView* timeline_ = nullptr;
     ProgressSheet* progress_ = nullptr;
     OffsetDialog* offsetDialog_ = nullptr;
     AVShiftDialog* avShiftDialog_ = nullptr;

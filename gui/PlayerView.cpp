@@ -125,7 +125,7 @@ PlayerView::PlayerView(PreviewPlayerController& player, QWidget* parent)
     screen->addWidget(picture_, 1);
     screen->addWidget(meter_);
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setContentsMargins(4, 4, 4, 0);
     layout->addLayout(screen, 1);
     layout->addLayout(controls);
 

@@ -3,6 +3,8 @@
 // clip's sound, and without a sound device the picture plays alone on the wall clock.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QMouseEvent>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTest>
@@ -11,6 +13,7 @@
 #include "LevelMeter.h"
 #include "PlayerView.h"
 #include "StudioTestSupport.h"
+#include "TimelineView.h"
 #include "mediagen/DemoShoot.h"
 #include "sync/MediaComposition.h"
 
@@ -53,6 +56,27 @@ class PlayerViewTest : public StudioTest {
         ASSERT_TRUE(composition);
         ASSERT_NE(composition->tracks().size(), 0u);
     }
+    // Frames since midnight of the text at composition time zero.
+    int64_t startFrames() {
+        QTest::keyClick(&view(), Qt::Key_K);
+        player().seekToTime(kCMTimeZero);
+        return framesOfText(view().timecodeText());
+    }
+    // Composition seconds of the demo shoot's first clap.
+    double clapSeconds(int64_t start) {
+        const auto clap = mediagen::Timecode::parse("10:00:05:00");
+        return double(*mediagen::frameNumber(*clap, mediagen::demoShootRate) - start) / 25.0;
+    }
+    void dragOnTimeline(QEvent::Type type, double seconds, Qt::MouseButtons buttons) {
+        TimelineView& timeline = window->timelineView();
+        QWidget* viewport = timeline.viewport();
+        const QPointF at(timeline.xForTime(seconds), timeline.laneCenterY(0));
+        ASSERT_LT(at.x(), viewport->width());
+        QMouseEvent event(type, at, viewport->mapToGlobal(at), Qt::LeftButton, buttons,
+                          Qt::NoModifier);
+        QApplication::sendEvent(viewport, &event);
+    }
+    bool pictureSettled() { return player().frameDue() && !player().seekInFlight(); }
     PlayerView& view() { return window->playerView(); }
     PreviewPlayerController& player() { return window->controller().player(); }
     QString textAt(CMTime time) const {
@@ -67,9 +91,7 @@ TEST_F(PlayerViewTest, DoubleClickShowsTheSyncedClipAndTheTimecodeFollowsStepsAn
     playCameraClip("A001_C001.mov");
     // Set up at zero; the text is the composition's timecode there.
     EXPECT_EQ(view().timecodeText(), textAt(kCMTimeZero));
-    QTest::keyClick(&view(), Qt::Key_K);
-    player().seekToTime(kCMTimeZero);
-    const int64_t start = framesOfText(view().timecodeText());
+    const int64_t start = startFrames();
     ASSERT_GT(start, 0) << view().timecodeText().toStdString();
     ASSERT_TRUE(waitUntil([&] { return !view().picture().isNull(); }, 20000));
     const QImage first = view().picture();
@@ -86,18 +108,16 @@ TEST_F(PlayerViewTest, DoubleClickShowsTheSyncedClipAndTheTimecodeFollowsStepsAn
 
     // A seek through the controller to the clap the generator put at 10:00:05:00: the text
     // says so and the picture is the clap's white frame; the frame before it is not.
-    const int64_t clap =
-        *mediagen::frameNumber(*mediagen::Timecode::parse("10:00:05:00"), mediagen::demoShootRate) -
-        start;
+    const auto clap = int64_t(clapSeconds(start) * 25);
     ASSERT_GT(clap, 0);
     player().seekToTime(CMTimeMake(clap - 1, 25));
     EXPECT_EQ(framesOfText(view().timecodeText()), start + clap - 1);
-    ASSERT_TRUE(waitUntil([&] { return player().frameDue() && !player().seekInFlight(); }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return pictureSettled(); }, 20000));
     waitUntil([] { return false; }, 100);
     EXPECT_LT(meanGray(view().picture()), 200.0);
     player().seekToTime(CMTimeMake(clap, 25));
     EXPECT_EQ(view().timecodeText(), "10:00:05:00");
-    ASSERT_TRUE(waitUntil([&] { return player().frameDue() && !player().seekInFlight(); }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return pictureSettled(); }, 20000));
     waitUntil([] { return false; }, 200);
     EXPECT_EQ(view().timecodeText(), "10:00:05:00");  // paused: the observer agrees
     EXPECT_GT(meanGray(view().picture()), 200.0);
@@ -135,6 +155,37 @@ TEST_F(PlayerViewTest, PlaysWithMetersAndWithoutASoundDeviceOnTheWallClock) {
     EXPECT_TRUE(player().playable());
     EXPECT_EQ(player().rate(), 0);
     EXPECT_TRUE(waitUntil([&] { return !view().picture().isNull(); }, 20000));
+}
+
+TEST_F(PlayerViewTest, DraggingOnTheTimelineSeeksAndThePlayHeadAndTimecodeFollow) {
+    loadShoot();
+    playCameraClip("A001_C001.mov");
+    const double clap = clapSeconds(startFrames());
+    QTest::keyClick(&view(), Qt::Key_Space);  // playing while the drag starts
+    TimelineView& timeline = window->timelineView();
+    timeline.zoomIn();  // finer than a frame per pixel
+
+    // Held on the clap (half a frame into it): paused there, the play head stays with the mouse
+    // while the observer runs, the text reads the clap and the picture is its white frame.
+    const double onClap = clap + 0.02;
+    dragOnTimeline(QEvent::MouseButtonPress, 1.0, Qt::LeftButton);
+    dragOnTimeline(QEvent::MouseMove, 2.0, Qt::LeftButton);
+    dragOnTimeline(QEvent::MouseMove, onClap, Qt::LeftButton);
+    EXPECT_TRUE(player().scrubbing());
+    EXPECT_EQ(player().rate(), 0);
+    ASSERT_TRUE(waitUntil([&] { return pictureSettled(); }, 20000));
+    waitUntil([] { return false; }, 300);
+    const double resolution = 1.0 / timeline.geometry().pixelsPerSecond();
+    EXPECT_NEAR(timeline.playHead(), onClap, resolution);
+    EXPECT_EQ(view().timecodeText(), "10:00:05:00");
+    EXPECT_GT(meanGray(view().picture()), 200.0);
+
+    // Released: playing again from there, and the play head moves on with the player.
+    dragOnTimeline(QEvent::MouseButtonRelease, onClap, Qt::NoButton);
+    EXPECT_FALSE(player().scrubbing());
+    EXPECT_EQ(player().rate(), 1);
+    ASSERT_TRUE(waitUntil([&] { return timeline.playHead() > onClap + 0.5; }, 30000));
+    EXPECT_GE(framesOfText(view().timecodeText()), framesOfText("10:00:05:00") + 12);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "formats/camera_xml/CanonXMLExtractor.h"
 #include "formats/camera_xml/SonyXMLExtractor.h"
 #include "formats/mxf/MXFMapping.h"
+#include "formats/mxf/MXFReferenceMovie.h"
 #include "media/ThumbnailPicture.h"
 #include "platform/ByteOrder.h"
 #include "platform/DefaultsKeys.h"
@@ -317,6 +318,12 @@ void MXFFile::analyzeWithOptions(const MetadataDictionary& options) {
         setThumbnail(hasVideo() || !hasAudio() ? defaultThumbnailVideo() : defaultThumbnailAudio());
     if (optionEnabled(options, kAnalyzeReadAudioTc)) readAudioTimecode();
     if (optionEnabled(options, kAnalyzeApplyAVShift)) setAutoShift();
+}
+
+std::optional<std::filesystem::path> MXFFile::makeQTRef(const std::filesystem::path& folder) const {
+    const std::filesystem::path movie = folder / (uuid() + ".mov");
+    if (!MXFReferenceMovie::writeMovieOfFile(*this, movie)) return std::nullopt;
+    return movie;
 }
 
 void MXFFile::makeThumbnail() {

@@ -65,6 +65,11 @@ class MXFFile : public MediaFile {
     // The thumbnail: the camera's thumbnail file ("OriginalThumbnailURL"), else the first frame
     // decoded by the media layer, else the unavailable picture; the audio picture without video.
     void makeThumbnail();
+    // The QuickTime reference movie of the file's essence (MXFReferenceMovie), written as
+    // "<uuid>.mov" into the folder, replacing a file of that name; its path, or nothing (the
+    // reason logged) when the tracks cannot be read through the index or the movie not written.
+    // `mediaURL` stays the source, which the media layer plays itself.
+    std::optional<std::filesystem::path> makeQTRef(const std::filesystem::path& folder) const;
 
     // The structure loaders (see MXFFileStructure).
     bool loadPartitions();

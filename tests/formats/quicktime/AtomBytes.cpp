@@ -2,28 +2,43 @@
 
 #include <gtest/gtest.h>
 
+#include "formats/quicktime/QtAtomWriter.h"
 #include "support/TestSupport.h"
 
 namespace vorlane::test {
 
 std::string be16(uint16_t value) {
-    return {char(value >> 8), char(value)};
+    QtAtomWriter writer;
+    writer.appendBE16(value);
+    return writer.string();
 }
 
 std::string be32(uint32_t value) {
-    return be16(uint16_t(value >> 16)) + be16(uint16_t(value));
+    QtAtomWriter writer;
+    writer.appendBE32(value);
+    return writer.string();
 }
 
 std::string be64(uint64_t value) {
-    return be32(uint32_t(value >> 32)) + be32(uint32_t(value));
+    QtAtomWriter writer;
+    writer.appendBE64(value);
+    return writer.string();
 }
 
 std::string atom(const std::string& type, const std::string& payload) {
-    return be32(uint32_t(payload.size() + 8)) + type + payload;
+    QtAtomWriter writer;
+    writer.beginAtom(type);
+    writer.appendBytes(payload);
+    writer.endAtom();
+    return writer.string();
 }
 
 std::string fullBox(const std::string& type, const std::string& payload) {
-    return atom(type, be32(0) + payload);
+    QtAtomWriter writer;
+    writer.beginFullAtom(type, 0, 0);
+    writer.appendBytes(payload);
+    writer.endAtom();
+    return writer.string();
 }
 
 std::string userDataText(const std::string& text, uint16_t language) {
