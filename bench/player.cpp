@@ -9,11 +9,15 @@
 // BM_Playback: the H.264 clip with its sound played in real time through a null sound sink for
 // VORLANE_BENCH_PLAY_SECONDS (60 by default, the clip's length); counters: dropped pictures
 // (never shown), late ones (due before decoded), the share of one CPU used, and the resident
-// memory growth from the first second to the end. Playing starts once the first picture is shown.
+// memory, sampled after the first second and every 10 s from then on: the first sample, the
+// largest, the last, and the growth from the first to the last. Playing starts once the first
+// picture is shown. BM_PlaybackTenMinutes: the same over a 10-minute clip (the H.264 clip ten
+// times over, copied), whether the memory held stays bounded; it takes ten minutes.
 //
-// Files live in $TMPDIR/vorlane_bench_player and stay for the next run.
+// Files live in $TMPDIR/vorlane_bench_player, named with their length, and stay for the next run.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
@@ -41,26 +45,42 @@ bool ffmpeg(std::vector<std::string> arguments) {
     return result && result->exitStatus == 0;
 }
 
-// 60 s of H.264, 8 s of DNxHD (at 120 Mbit/s).
+// 60 s of H.264, 8 s of DNxHD (at 120 Mbit/s), 10 minutes of H.264.
+int64_t secondsOf(const std::string& codec) {
+    if (codec == "h264") return 60;
+    return codec == "dnxhd" ? 8 : 600;
+}
+
 int64_t framesOf(const std::string& codec) {
-    return codec == "h264" ? 60 * 25 : 8 * 25;
+    return secondsOf(codec) * 25;
 }
 
 // The clip of that codec, made once.
 std::filesystem::path clip(const std::string& codec) {
     std::filesystem::create_directories(workFolder());
-    const auto path = workFolder() / (codec + ".mov");
+    const std::string name = codec + "-" + std::to_string(secondsOf(codec)) + "s";
+    const auto path = workFolder() / (name + ".mov");
     if (std::filesystem::exists(path)) return path;
-    std::vector<std::string> arguments = {
-        "-f", "lavfi", "-i",   "testsrc2=size=1920x1080:rate=25",
-        "-f", "lavfi", "-i",   "sine=frequency=440:sample_rate=48000",
-        "-t", "20",    "-c:a", "pcm_s24le"};
-    if (codec == "h264")
-        arguments.insert(arguments.end(), {"-c:v", "libx264", "-preset", "veryfast", "-g", "250",
-                                           "-bf", "3", "-pix_fmt", "yuv420p"});
-    else
-        arguments.insert(arguments.end(), {"-c:v", "dnxhd", "-b:v", "120M", "-pix_fmt", "yuv422p"});
-    const auto partial = workFolder() / ("partial-" + codec + ".mov");
+    const auto partial = workFolder() / ("partial-" + name + ".mov");
+    std::vector<std::string> arguments;
+    if (codec == "h264-long") {
+        const auto once = clip("h264");
+        if (once.empty()) return {};
+        arguments = {"-stream_loop", "9", "-i", once.string(), "-c", "copy"};
+    } else {
+        arguments = {"-f",   "lavfi",
+                     "-i",   "testsrc2=size=1920x1080:rate=25",
+                     "-f",   "lavfi",
+                     "-i",   "sine=frequency=440:sample_rate=48000",
+                     "-t",   std::to_string(secondsOf(codec)),
+                     "-c:a", "pcm_s24le"};
+        if (codec == "h264")
+            arguments.insert(arguments.end(), {"-c:v", "libx264", "-preset", "veryfast", "-g",
+                                               "250", "-bf", "3", "-pix_fmt", "yuv420p"});
+        else
+            arguments.insert(arguments.end(),
+                             {"-c:v", "dnxhd", "-b:v", "120M", "-pix_fmt", "yuv422p"});
+    }
     arguments.push_back(partial.string());
     if (!ffmpeg(arguments)) return {};
     std::filesystem::rename(partial, path);
@@ -126,14 +146,15 @@ int64_t residentBytes() {
     return resident * 4096;
 }
 
-void BM_Playback(benchmark::State& state) {
-    const auto file = clip("h264");
+// Plays the clip in real time for the seconds (see the top of the file).
+void play(benchmark::State& state, const std::string& codec, int64_t seconds) {
+    const auto file = clip(codec);
     if (file.empty()) return state.SkipWithError("ffmpeg could not make the clip");
-    const char* seconds = std::getenv("VORLANE_BENCH_PLAY_SECONDS");
-    const int64_t playFrames = 48000 * (seconds ? std::atoll(seconds) : 60);
+    const int64_t playFrames = 48000 * seconds;
     constexpr int64_t kBlock = 1024;
+    constexpr int64_t kSampleEvery = 10 * 48000;
     for (auto _ : state) {
-        CompositionPlayer player(compositionOf(file, framesOf("h264")));
+        CompositionPlayer player(compositionOf(file, framesOf(codec)));
         // As a player view does: the first picture is up before playing starts.
         while (!player.frameDue())
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -142,22 +163,37 @@ void BM_Playback(benchmark::State& state) {
         std::vector<float> block(size_t(kBlock * player.channelCount()));
         const auto start = std::chrono::steady_clock::now();
         const std::clock_t cpuStart = std::clock();
-        int64_t earlyMemory = 0;
+        std::vector<int64_t> memory;
         for (int64_t played = 0; played < playFrames; played += kBlock) {
             std::this_thread::sleep_until(start +
                                           std::chrono::microseconds(played * 1000000 / 48000));
             player.readAudio(block.data(), kBlock);
             player.audioFramesPlayed(kBlock);
             benchmark::DoNotOptimize(player.frameDue());
-            if (!earlyMemory && played >= 48000) earlyMemory = residentBytes();
+            if (played >= 48000 + int64_t(memory.size()) * kSampleEvery)
+                memory.push_back(residentBytes());
         }
+        memory.push_back(residentBytes());
         const double wall =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         state.counters["dropped"] = double(player.droppedFrameCount());
         state.counters["late"] = double(player.lateFrameCount());
         state.counters["cpu_share"] = double(std::clock() - cpuStart) / CLOCKS_PER_SEC / wall;
-        state.counters["memory_growth_MB"] = double(residentBytes() - earlyMemory) / 1e6;
+        state.counters["memory_first_MB"] = double(memory.front()) / 1e6;
+        state.counters["memory_peak_MB"] =
+            double(*std::max_element(memory.begin(), memory.end())) / 1e6;
+        state.counters["memory_last_MB"] = double(memory.back()) / 1e6;
+        state.counters["memory_growth_MB"] = double(memory.back() - memory.front()) / 1e6;
     }
+}
+
+void BM_Playback(benchmark::State& state) {
+    const char* seconds = std::getenv("VORLANE_BENCH_PLAY_SECONDS");
+    play(state, "h264", seconds ? std::atoll(seconds) : secondsOf("h264"));
+}
+
+void BM_PlaybackTenMinutes(benchmark::State& state) {
+    play(state, "h264-long", secondsOf("h264-long"));
 }
 
 }  // namespace
@@ -167,4 +203,5 @@ BENCHMARK(BM_FfmpegSeekLongGOP)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SeekIntra)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FfmpegSeekIntra)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Playback)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_PlaybackTenMinutes)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
 BENCHMARK_MAIN();

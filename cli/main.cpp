@@ -9,6 +9,7 @@
 #include "ExportCommand.h"
 #include "LtcCommand.h"
 #include "MapCommand.h"
+#include "PlayerCommands.h"
 #include "ScanCommand.h"
 #include "SettingsCommand.h"
 #include "SyncCommand.h"
@@ -32,6 +33,8 @@ constexpr const char* kUsage =
     "  vorlane sync PATH... [--json] [--master FILE] [--multicam] [--keep-camera-audio]\n"
     "  vorlane map PATH... [--json]\n"
     "  vorlane verify PATH... [--json] [--quiet]\n"
+    "  vorlane still PATH... --master FILE --at TIMECODE -o FRAME.png [--quiet]\n"
+    "  vorlane listen PATH... --master FILE --from TIMECODE --to TIMECODE -o MIX.wav [--quiet]\n"
     "  vorlane export fcpxml|xml -o FILE|- PATH... [--version 1.5|1.6|1.7] [--rate R]\n"
     "              [--drop-frame] [--size WxH] [--interlaced] [--audio-rate HZ]\n"
     "              [--no-synced-clips] [--nested|--linked] [--open] [--log FILE] [--strict]\n"
@@ -47,6 +50,10 @@ constexpr const char* kUsage =
     "ltc: tracks and channels count from 1; without them all are read; --fps 0 detects.\n"
     "Progress goes to stderr; --quiet silences it.\n"
     "verify: checks every synced clip by its sound; a clip whose sound disagrees exits 1.\n"
+    "still, listen: play FILE's synced clip as the player does; still writes the picture shown\n"
+    "  at TIMECODE as PNG (black where there is none), listen the sound from the --from frame up\n"
+    "  to the --to frame, all channels, as 32-bit float WAVE at the clip's sample rate.\n"
+    "  TIMECODE is the player's timecode text: 10:00:05:00 (10:00:05;00 for drop frame).\n"
     "Exit status: 0 success, 1 when some input failed, 2 usage error.\n";
 
 using Command = std::function<int(const std::vector<std::string>&)>;
@@ -57,6 +64,7 @@ const std::map<std::string, Command>& commands() {
         {"map", vorlane::cli::runMapCommand},           {"scan", vorlane::cli::runScanCommand},
         {"settings", vorlane::cli::runSettingsCommand}, {"sync", vorlane::cli::runSyncCommand},
         {"export", vorlane::cli::runExportCommand},     {"verify", vorlane::cli::runVerifyCommand},
+        {"still", vorlane::cli::runStillCommand},       {"listen", vorlane::cli::runListenCommand},
     };
     return table;
 }

@@ -60,7 +60,7 @@ std::string SettingsPanelController::readableUserDefaults(const UserDefaults& de
            "- Linear Timeline mode: " + onOff(defaults, Key::linearTimelineMode) + "\n" +
            "- Use File Creation Date to separate footage: " +
            onOff(defaults, Key::involveFileDate) + "\n" + "- MXF Importer: " +
-           (defaults.integerForKey(Key::mxfImporter) != 0 ? "Apple" : "Vorlane") + " (" +
+           (defaults.integerForKey(Key::mxfImporter) != 0 ? "FFmpeg" : "Vorlane") + " (" +
            label(defaults, Key::mxfAudioOptions) + ")\n";
 }
 

@@ -62,7 +62,7 @@ std::vector<SettingDefinition> makeDefinitions() {
         number(Key::mxfImporter, Settings, 1, 0),
         choice(Key::metadataHandling, Settings,
                {"video only", "audio only", "use audio but preserve video reel",
-                "merge audio and aideo", "audio for non existent video",
+                "merge audio and video", "audio for non existent video",
                 "video for non existent audio"},
                0),
         choice(Key::clipNaming, Settings,

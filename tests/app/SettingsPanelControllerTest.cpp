@@ -33,9 +33,10 @@ TEST(SettingsPanelControllerTest, StandardValuesAndTheTextsThatFollowThem) {
     defaults.setInteger(2, DefaultsKey::mxfImporter);
     defaults.setInteger(1, DefaultsKey::mxfAudioOptions);
     EXPECT_NE(readable().find("- Mute audio timecode: OFF\n"), std::string::npos);
-    EXPECT_NE(readable().find("- Metadata processing: merge audio and aideo\n"), std::string::npos);
-    EXPECT_NE(readable().find("- MXF Importer: Apple ()\n"), std::string::npos)
-        << "any non-zero importer reads Apple; the audio choice 1 is a separator without label";
+    EXPECT_NE(readable().find("- Metadata processing: merge audio and video\n"), std::string::npos);
+    EXPECT_NE(readable().find("- MXF Importer: FFmpeg ()\n"), std::string::npos)
+        << "any non-zero importer is FFmpeg's demuxer; the audio choice 1 is a separator without "
+           "label";
     EXPECT_NE(SettingsPanelController::shortUserDefaults(defaults).find(
                   "metadataHandling:3, clipNaming:0, fileSuffixes:0, muteAudioTimecode:0"),
               std::string::npos);

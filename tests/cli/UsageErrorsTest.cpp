@@ -52,7 +52,12 @@ constexpr const char* kUsageErrors[] = {"scan",
                                         "export aaf --size 1920x1080 -o OUT MEDIA",
                                         "export aaf --open -o OUT MEDIA",
                                         "export aaf --nested -o OUT MEDIA",
-                                        "export aaf --rate 25 --drop-frame -o OUT MEDIA"};
+                                        "export aaf --rate 25 --drop-frame -o OUT MEDIA",
+                                        "still MEDIA --at 10:00:00:00 -o OUT",
+                                        "still --master MEDIA --at 10:00:00:00 -o OUT",
+                                        "still MEDIA --master MEDIA --at 10:00:00:00",
+                                        "still MEDIA --master MEDIA --at 10:00:61:00 -o OUT",
+                                        "listen MEDIA --master MEDIA --from 10:00:00:00 -o OUT"};
 
 TEST(UsageErrorsTest, ExitWithTwoAndWriteNothing) {
     test::ScratchFolder config, media, out;

@@ -27,7 +27,7 @@ double decibelsOfLevel(double level);
 class CompositionAudioMixer {
   public:
     // The sample rate is the first audio source's, 48 kHz without one. Sources at another rate
-    // play silent (logged).
+    // are converted to it.
     explicit CompositionAudioMixer(std::shared_ptr<const PlayableComposition> composition);
     ~CompositionAudioMixer();
     CompositionAudioMixer(const CompositionAudioMixer&) = delete;

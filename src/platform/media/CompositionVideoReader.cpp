@@ -16,6 +16,9 @@ namespace {
 // A jump forwards of more than this decodes from the sync sample before the target instead of
 // decoding on from where the decoder stands.
 const CMTime kDecodeOnLimit = CMTimeMake(2, 1);
+// How far before the time a second seek goes when the first one found no picture at or before it;
+// doubled until one does.
+const CMTime kSeekBack = CMTimeMake(1, 1);
 // Packets read at most for one picture (broken files never end the search otherwise).
 constexpr int kPacketLimit = 5000;
 // The picture size of a composition without any picture source.
@@ -151,6 +154,7 @@ struct CompositionVideoReader::State {
             CMTime presentationTime;
             if (!reader->read(packet.get(), decodeTime, presentationTime)) {
                 drained = true;
+                answer.reset();  // the last picture now lasts to the segment's end
                 avcodec_send_packet(decoder.get(), nullptr);
                 continue;
             }
@@ -163,10 +167,32 @@ struct CompositionVideoReader::State {
     // The decoded frame shown at the source time; nullptr when none could be decoded.
     const AVFrame* frameAtSourceTime(CMTime sourceTime, CMTime rangeStart) {
         const bool behind = current && sourceTime < currentTime;
-        const bool farAhead = !fresh && (!current || sourceTime > currentTime + kDecodeOnLimit);
+        // Once the decoder has given out the segment's last picture there is nothing further
+        // to decode: later times show that picture without decoding its group again.
+        const bool pastEnd = drained && current && sourceTime >= currentTime;
+        const bool farAhead =
+            !fresh && !pastEnd && (!current || sourceTime > currentTime + kDecodeOnLimit);
         const bool freshButFar = fresh && sourceTime > rangeStart + kDecodeOnLimit;
+        const bool seeked = fresh || behind || farAhead || freshButFar;
         if (behind || farAhead || freshButFar) seekTo(sourceTime);
         fresh = false;
+        decodeUpTo(sourceTime);
+        // The sync sample found can open a group whose leading pictures refer to the group before
+        // it (open groups of pictures, as in HEVC and MPEG-2): the decoder drops them, and the
+        // first picture comes after the time. A sync sample further back decodes them.
+        for (CMTime back = kSeekBack; seeked && current && currentTime > sourceTime;
+             back = CMTimeMultiply(back, 2)) {
+            const CMTime target = sourceTime - back;
+            seekTo(CMTimeMaximum(target, kCMTimeZero));
+            decodeUpTo(sourceTime);
+            if (target <= kCMTimeZero) break;
+        }
+        return current.get();
+    }
+
+    // Decodes on until `current` is the frame shown at the source time (or the first frame
+    // decoded, when that comes later).
+    void decodeUpTo(CMTime sourceTime) {
         while (true) {
             if (next) {
                 if (nextTime > sourceTime) break;
@@ -189,7 +215,6 @@ struct CompositionVideoReader::State {
                 nextTime = time;
             }
         }
-        return current.get();
     }
 
     std::shared_ptr<const CompositionFrame> frameAt(CMTime time) {
@@ -216,7 +241,11 @@ struct CompositionVideoReader::State {
         frame->sourceURL = segment.sourceURL;
         frame->sourceTime = currentTime;
         frame->time = CMTimeMaximum(currentTime + shift, segment.targetRange.start);
-        const CMTime end = next ? nextTime + shift : frame->time + frameDuration;
+        // The last picture a source gives stays until its segment ends, also where the file
+        // ends before the segment says.
+        const CMTime end = next      ? nextTime + shift
+                           : drained ? segment.targetRange.end()
+                                     : frame->time + frameDuration;
         frame->duration = CMTimeMinimum(end, segment.targetRange.end()) - frame->time;
         answer = frame;
         return frame;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 
 #include "platform/media/CompositionAudioMixer.h"
@@ -75,6 +76,60 @@ TEST(CompositionAudioMixer, PlacesSourceSamplesAtTheirOffsetsWithSilenceInGaps) 
     check(4 * kRate + 333, 5000);
     check(kRate - 17, 2 * kRate);
     check(6 * kRate - 10, 100);  // the end and past it: silence
+}
+
+// A 44.1 kHz source in a 48 kHz composition plays converted: sox's own conversion of the file,
+// the tone's onset on the sample its time falls on, its frequency, and the same samples whether
+// the composition is played through or entered by a jump.
+TEST(CompositionAudioMixer, ConvertsASourceAtAnotherRateToTheCompositionRate) {
+    VORLANE_REQUIRE_FFMPEG();
+    VORLANE_REQUIRE_TOOL("sox");
+    const auto first = test::generatedMedia("meter.wav");
+    const auto tone = test::generatedMedia("onset44.wav");
+    test::ScratchFolder folder;
+    const auto converted = folder / "converted.wav";
+    test::runTool({"sox", tone.string(), "-r", "48000", converted.string()});
+    const auto reference = referenceSound(converted);
+    ASSERT_EQ(reference.size(), size_t(2 * kRate));
+
+    // The 48 kHz file for 1 s sets the rate, then 2 s of the 44.1 kHz file.
+    CompositionAudioMixer mixer(soundOf({
+        PlayableSegment::compositionTrackSegmentWithURL(first, 1, {sample(0), sample(kRate)},
+                                                        {sample(0), sample(kRate)}),
+        PlayableSegment::compositionTrackSegmentWithURL(
+            tone, 1, {CMTimeMake(0, 44100), CMTimeMake(88200, 44100)},
+            {sample(kRate), sample(2 * kRate)}),
+    }));
+    ASSERT_EQ(mixer.sampleRate(), kRate);
+    std::vector<float> played;
+    for (int64_t at = kRate; at < 3 * kRate; at += 1001) {
+        std::vector<float> block;
+        mixer.mix(at, std::min<int64_t>(1001, 3 * kRate - at), block);
+        for (size_t frame = 0; frame < block.size() / 2; ++frame)
+            played.push_back(block[frame * 2]);
+    }
+    ASSERT_EQ(played.size(), size_t(2 * kRate));
+
+    // A sample early or late would differ from sox's by up to 0.065 (0.5 × 2π × 1000 ÷ 48000).
+    // The two filters differ only at the file's very end.
+    float largest = 0;
+    for (size_t frame = 0; frame + 64 < played.size(); ++frame)
+        largest = std::max(largest, std::fabs(played[frame] - reference[frame]));
+    EXPECT_LT(largest, 0.001f);
+    // The onset 0.5 s into the file is 24000 samples in; the sine reaches a quarter 4 samples on.
+    size_t onset = 0;
+    while (onset < played.size() && std::fabs(played[onset]) < 0.25f)
+        ++onset;
+    EXPECT_NEAR(double(onset), 24000.0 + 4.0, 1.0);
+    int rising = 0;
+    for (size_t frame = kRate; frame < size_t(2 * kRate); ++frame)
+        rising += played[frame - 1] < 0 && played[frame] >= 0;
+    EXPECT_NEAR(rising, 1000, 1);
+
+    std::vector<float> jumped;
+    mixer.mix(kRate + 70001, 2000, jumped);
+    for (size_t frame = 0; frame < 2000; ++frame)
+        ASSERT_EQ(jumped[frame * 2], played[70001 + frame]) << "frame " << frame;
 }
 
 TEST(CompositionAudioMixer, MetersReadAToneOnOneChannelAndSilenceOnTheOther) {

@@ -39,9 +39,9 @@ std::shared_ptr<PlayableComposition> compositionOf(std::vector<PlayableSegment> 
     return composition;
 }
 
-TEST(CompositionVideoReader, SeeksToTheExactFrameOfALongGroupOfPictures) {
-    VORLANE_REQUIRE_FFMPEG();
-    const auto clip = test::generatedMedia("gop.mov");
+// A 12 s clip with sync samples at frames 0 and 250 shows ffmpeg's own pictures however it is
+// entered.
+void expectExactFramesAroundTheSyncSamples(const std::filesystem::path& clip) {
     const auto reference = referenceFrames(clip);
     ASSERT_EQ(reference.size(), 300u);
     CompositionVideoReader reader(compositionOf({PlayableSegment::compositionTrackSegmentWithURL(
@@ -73,6 +73,28 @@ TEST(CompositionVideoReader, SeeksToTheExactFrameOfALongGroupOfPictures) {
     }
     EXPECT_FALSE(reader.frameAtTime(frameTime(300)));
     EXPECT_FALSE(reader.frameAtTime(frameTime(-1)));
+}
+
+TEST(CompositionVideoReader, SeeksToTheExactFrameOfALongGroupOfPictures) {
+    VORLANE_REQUIRE_FFMPEG();
+    expectExactFramesAroundTheSyncSamples(test::generatedMedia("gop.mov"));
+}
+
+// HEVC as x265 makes it by default: open groups of pictures, whose leading pictures after the
+// second sync sample refer to the group before it.
+TEST(CompositionVideoReader, SeeksToTheExactFrameOfALongOpenHEVCGroupOfPictures) {
+    VORLANE_REQUIRE_FFMPEG();
+    const std::string encoders = test::runTool({"ffmpeg", "-v", "error", "-encoders"});
+    if (encoders.find("libx265") == std::string::npos)
+        GTEST_SKIP() << "ffmpeg has no libx265 encoder; the HEVC seek check is skipped";
+    const auto clip = test::generatedMedia("gop265.mov");
+    expectExactFramesAroundTheSyncSamples(clip);
+    // A segment that starts on a leading picture of the second group.
+    CompositionVideoReader reader(compositionOf({PlayableSegment::compositionTrackSegmentWithURL(
+        clip, 1, frames(249, 10), frames(0, 10))}));
+    const auto frame = reader.frameAtTime(frameTime(0));
+    ASSERT_TRUE(frame);
+    EXPECT_TRUE(pixelsOf(*frame) == referenceFrames(clip)[249]);
 }
 
 TEST(CompositionVideoReader, PlaysSegmentsOfTwoFilesWithAGapBetween) {
@@ -156,6 +178,17 @@ TEST(CompositionVideoReader, UnreadablePicturesAreBlackAndReadingGoesOn) {
     for (const int64_t wanted : {331, 400, 326, 0}) {
         const auto frame = reader.frameAtTime(frameTime(wanted));
         ASSERT_TRUE(frame) << wanted;
+    }
+    // A file that ends before its segment does: its last picture stays to the segment's end.
+    CompositionVideoReader shorter(compositionOf({PlayableSegment::compositionTrackSegmentWithURL(
+        test::generatedMedia("other.mov"), 1, frames(0, 200), frames(0, 200))}));
+    for (const int64_t wanted : {98, 99, 100, 150, 199}) {
+        const auto frame = shorter.frameAtTime(frameTime(wanted));
+        ASSERT_TRUE(frame) << wanted;
+        EXPECT_EQ(frame->sourceTime, frameTime(std::min<int64_t>(wanted, 99))) << wanted;
+        if (wanted >= 99) {
+            EXPECT_EQ(frame->time + frame->duration, frameTime(200)) << wanted;
+        }
     }
     // Only gaps: black all along.
     CompositionVideoReader gaps(

@@ -60,6 +60,10 @@ const std::map<std::string, Arguments>& recipes() {
                           stereoTone(48000, 12),
                           {"-t", "12", "-c:v", "libx264", "-g", "250", "-bf", "3", "-pix_fmt",
                            "yuv420p", "-c:a", "pcm_s24le"}})},
+        {"gop265.mov", join({kPicture25,
+                             {"-t", "12", "-c:v", "libx265", "-preset", "fast", "-x265-params",
+                              "log-level=error:keyint=250:min-keyint=250:scenecut=0:bframes=3",
+                              "-tag:v", "hvc1", "-pix_fmt", "yuv420p"}})},
         {"other.mov",
          {"-f", "lavfi", "-i", "testsrc=size=320x180:rate=25", "-f", "lavfi", "-i",
           "aevalsrc=0.25*sin(2*PI*1000*t):s=48000:d=4", "-t", "4", "-c:v", "libx264", "-g", "50",
@@ -67,6 +71,11 @@ const std::map<std::string, Arguments>& recipes() {
         // A -12 dBFS sine on the first channel, silence on the second.
         {"meter.wav",
          {"-f", "lavfi", "-i", "aevalsrc=0.251189*sin(2*PI*1000*t)|0:s=48000:d=2", "-c:a",
+          "pcm_s24le"}},
+        // Half a second of silence, then a 1 kHz sine from phase 0, at 44.1 kHz.
+        {"onset44.wav",
+         {"-f", "lavfi", "-i",
+          "aevalsrc=if(gte(t\\,0.5)\\,0.5*sin(2*PI*1000*(t-0.5))\\,0):s=44100:d=2", "-c:a",
           "pcm_s24le"}},
         {"tone16.wav", join({stereoTone(48000, 3), {"-c:a", "pcm_s16le"}})},
         {"tone24.wav", join({stereoTone(48000, 3), {"-c:a", "pcm_s24le"}})},
