@@ -32,6 +32,7 @@
 #include "FileListModel.h"
 #include "MovieExportDialog.h"
 #include "OffsetDialog.h"
+#include "PlayerView.h"
 #include "ProgressSheet.h"
 #include "ReadAudioTcDialog.h"
 #include "SettingsDialog.h"
@@ -86,12 +87,12 @@ MainWindow::MainWindow(QWidget* parent)
     infoPanel_ = info;
     updateChecker_ = new UpdateChecker(defaults_, alerts_, this);
 
+    controller_ = std::make_unique<MainWindowController>(application_, *this, defaults_);
     buildFileList();
     buildActions();
     buildMenus();
     buildToolBar();
 
-    controller_ = std::make_unique<MainWindowController>(application_, *this, defaults_);
     controller_->awakeFromNib();
     keepCameraAudio_->setChecked(controller_->keepOriginalAudio());
     multicam_->setChecked(controller_->multicam());
@@ -110,6 +111,7 @@ MainWindow::~MainWindow() {
     waitForExport();
     for (const auto token : observers_)
         center_.removeObserver(token);
+    playerView_->stop();
     controller_.reset();
     application_.setProgressDisplay(nullptr);
     table_->setModel(nullptr);
@@ -155,23 +157,29 @@ void MainWindow::buildFileList() {
             &MainWindow::selectionChanged);
 
     auto* player = new QWidget;
+    playerView_ = new PlayerView(controller_->player());
+    controller_->player().setView(playerView_);
     compositionTitle_ = new QLabel("No composition");
     QFont bold = compositionTitle_->font();
     bold.setBold(true);
     compositionTitle_->setFont(bold);
     timeline_ = new TimelineView;
     connect(timeline_, &TimelineView::trackViewPosition, this, &MainWindow::trackViewPosition);
+    connect(playerView_, &PlayerView::playHeadMoved, timeline_, &TimelineView::setPlayHead);
     auto* playerLayout = new QVBoxLayout(player);
     playerLayout->setContentsMargins(4, 4, 4, 4);
     playerLayout->addWidget(compositionTitle_);
     playerLayout->addWidget(timeline_);
 
+    // The player's picture above the timeline, the file list below.
     auto* splitter = new QSplitter(Qt::Vertical);
+    splitter->addWidget(playerView_);
     splitter->addWidget(player);
     splitter->addWidget(table_);
-    splitter->setStretchFactor(0, 1);
-    splitter->setStretchFactor(1, 3);
-    splitter->setSizes({280, 460});
+    splitter->setStretchFactor(0, 3);
+    splitter->setStretchFactor(1, 2);
+    splitter->setStretchFactor(2, 2);
+    splitter->setSizes({290, 230, 170});
     setCentralWidget(splitter);
 }
 
@@ -209,6 +217,8 @@ void MainWindow::setShowVideoSyncGroups(bool on) {
 
 void MainWindow::setupPlayerWithComposition(const std::shared_ptr<MediaComposition>& composition,
                                             bool, bool zoomNormal) {
+    const QString problem = playerView_->compositionChanged();
+    if (!problem.isEmpty()) statusBar()->showMessage(problem);
     timeline_->showComposition(composition);
     if (zoomNormal) timeline_->zoomNormal();
     if (!composition || composition->tracks().empty()) {
@@ -220,8 +230,8 @@ void MainWindow::setupPlayerWithComposition(const std::shared_ptr<MediaCompositi
                                QString::fromStdString(composition->syncInformation())));
 }
 
-void MainWindow::trackViewPosition(double seconds, int) {
-    timeline_->setPlayHead(seconds);
+void MainWindow::trackViewPosition(double seconds, int dragType) {
+    controller_->player().trackViewPosition(seconds, dragType);
 }
 
 void MainWindow::setSyncInfoShown(bool shown) {

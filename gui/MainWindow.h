@@ -1,7 +1,7 @@
-// The main window of Vorlane Studio: the file list, the composition area (where the player will
-// be), the menus, the toolbar and the file list's context menu. It shows and forwards: every
-// command goes to the MainWindowController of src/app, which drives the same application
-// controller as the command line.
+// The main window of Vorlane Studio: the file list, the composition area (the player with its
+// level meters above the timeline), the menus, the toolbar and the file list's context
+// menu. It shows and forwards: every command goes to the MainWindowController of src/app, which
+// drives the same application controller as the command line.
 #pragma once
 
 #include <QMainWindow>
@@ -33,6 +33,7 @@ class ExportDialog;
 class FileListModel;
 class MovieExportDialog;
 class OffsetDialog;
+class PlayerView;
 class ProgressSheet;
 class ReadAudioTcDialog;
 class SettingsDialog;
@@ -78,6 +79,7 @@ class MainWindow : public QMainWindow, public MainWindowView {
     MovieExportDialog& movieExportDialog() { return *movieExportDialog_; }
     QPlainTextEdit& infoText() { return *infoText_; }
     TimelineView& timelineView() { return *timeline_; }
+    PlayerView& playerView() { return *playerView_; }
     bool exportRunning() const { return exportRunning_; }
     // Waits for a running export's thread.
     void waitForExport();
@@ -100,7 +102,8 @@ class MainWindow : public QMainWindow, public MainWindowView {
     // from the menu.
     void startUpdateCheck();
     void manualUpdateCheck();
-    // Scrubbing on the timeline (drag type 1 start, 6 move, 2 end): the play head follows.
+    // Scrubbing on the timeline (drag type 1 start, 6 move, 2 end): the player seeks and the
+    // play head follows.
     void trackViewPosition(double seconds, int dragType);
 
   protected:
@@ -131,6 +134,7 @@ class MainWindow : public QMainWindow, public MainWindowView {
     FileListModel* model_ = nullptr;
     QSortFilterProxyModel* proxy_ = nullptr;
     QTableView* table_ = nullptr;
+    PlayerView* playerView_ = nullptr;
     QLabel* compositionTitle_ = nullptr;
     TimelineView* timeline_ = nullptr;
     ProgressSheet* progress_ = nullptr;

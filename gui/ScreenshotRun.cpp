@@ -11,6 +11,13 @@
 
 namespace vorlane::gui {
 
+namespace {
+
+constexpr double kPlayedSeconds = 2.5;
+constexpr int kMostSettleTicks = 300;
+
+}  // namespace
+
 ScreenshotRun::ScreenshotRun(MainWindow& window, QString file)
     : QObject(&window), window_(window), file_(std::move(file)), timer_(new QTimer(this)) {
     connect(timer_, &QTimer::timeout, this, &ScreenshotRun::poll);
@@ -39,7 +46,15 @@ void ScreenshotRun::poll() {
             return;
         }
         case Step::Settle:
-            if (++settleTicks_ < 5) return;
+            // Playing long enough for the sound to be unmuted and the meters to move.
+            if (CMTimeGetSeconds(window_.controller().player().currentTime()) < kPlayedSeconds &&
+                ++settleTicks_ < kMostSettleTicks)
+                return;
+            // Paused, the next time observer tick shows the timecode of the picture shown.
+            window_.controller().player().pause();
+            step_ = Step::Paused;
+            return;
+        case Step::Paused:
             save();
             step_ = Step::Done;
             return;

@@ -1,6 +1,7 @@
 // `vorlane-studio --screenshot FILE PATH...`: loads the paths, waits for their analysis, shows
-// sync information and the first picture file's synced clip, saves a picture of the window as
-// PNG and quits. The README's screenshot is made this way (scripts/screenshot).
+// sync information and the first picture file's synced clip playing for a moment, saves a
+// picture of the window as PNG and quits. The README's screenshot is made this way
+// (scripts/screenshot).
 #pragma once
 
 #include <QObject>
@@ -19,7 +20,7 @@ class ScreenshotRun : public QObject {
     ScreenshotRun(MainWindow& window, QString file);
 
   private:
-    enum class Step { Analysis, SyncInfo, Settle, Done };
+    enum class Step { Analysis, SyncInfo, Settle, Paused, Done };
     void poll();
     void save();
 

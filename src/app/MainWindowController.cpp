@@ -31,8 +31,12 @@ bool endsWith(const std::string& text, const std::string& end) {
 }  // namespace
 
 MainWindowController::MainWindowController(ApplicationController& application, MainWindowView& view,
-                                           UserDefaults& defaults)
-    : application_(application), view_(view), defaults_(defaults) {}
+                                           UserDefaults& defaults,
+                                           PreviewPlayerController::EngineFactory playerEngines)
+    : application_(application),
+      view_(view),
+      defaults_(defaults),
+      player_(std::move(playerEngines)) {}
 
 MainWindowController::~MainWindowController() {
     stopAdding_ = true;
@@ -168,6 +172,7 @@ void MainWindowController::remove() {
 void MainWindowController::setPlayingComposition(std::shared_ptr<MediaComposition> composition,
                                                  bool startPlaying, bool zoomNormal) {
     playingComp_ = std::move(composition);
+    player_.setupPlayerWithComposition(playingComp_, startPlaying);
     view_.setupPlayerWithComposition(playingComp_, startPlaying, zoomNormal);
 }
 
@@ -202,19 +207,20 @@ void MainWindowController::showSyncMap() {
 
 void MainWindowController::reloadPlayingComposition() {
     if (!playingComp_) return;
+    const CMTime time = player_.currentTime();
     if (std::dynamic_pointer_cast<MediaLayoutComposition>(playingComp_)) {
         showSyncMap();
-        return;
+    } else if (const auto clip = std::dynamic_pointer_cast<MediaSyncComposition>(playingComp_)) {
+        const auto row = mediaPool().indexOfObject(clip->masterFile());
+        if (row) {
+            view_.selectRows({*row});
+            doubleClickSelect(std::nullopt, false);
+        } else {
+            setPlayingComposition(MediaComposition::emptyDummy(), false, true);
+        }
     }
-    const auto clip = std::dynamic_pointer_cast<MediaSyncComposition>(playingComp_);
-    if (!clip) return;
-    const auto row = mediaPool().indexOfObject(clip->masterFile());
-    if (row) {
-        view_.selectRows({*row});
-        doubleClickSelect(std::nullopt, false);
-    } else {
-        setPlayingComposition(MediaComposition::emptyDummy(), false, true);
-    }
+    player_.pause();
+    player_.seekToTime(time);
 }
 
 // Sync information

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "app/ApplicationController.h"
+#include "app/PreviewPlayerController.h"
 #include "media/MediaPool.h"
 #include "platform/OperationQueue.h"
 
@@ -38,7 +39,8 @@ class MainWindowView {
     virtual void reloadFileList() = 0;
     // Multicam mode numbers picture files in groups of their own.
     virtual void setShowVideoSyncGroups(bool on) = 0;
-    // The player (and the timeline) show the composition.
+    // The timeline shows the composition the player was just given (play head at zero), zoomed
+    // to normal when asked; the player view takes the keyboard.
     virtual void setupPlayerWithComposition(const std::shared_ptr<MediaComposition>& composition,
                                             bool startPlaying, bool zoomNormal) = 0;
     // The sync-info control shows whether sync information is displayed.
@@ -52,8 +54,10 @@ class MainWindowController {
         std::string text;
     };
 
+    // `playerEngines` makes the preview player's engines (the composition player without).
     MainWindowController(ApplicationController& application, MainWindowView& view,
-                         UserDefaults& defaults);
+                         UserDefaults& defaults,
+                         PreviewPlayerController::EngineFactory playerEngines = {});
     // Waits for a running sync-information pass.
     ~MainWindowController();
     MainWindowController(const MainWindowController&) = delete;
@@ -95,9 +99,11 @@ class MainWindowController {
     // nothing without either. `withSender` zooms the timeline to normal.
     void doubleClickSelect(std::optional<size_t> clickedRow, bool withSender = true);
     void showSyncMap();
-    // After a change that can alter the composition in the player.
+    // After a change that can alter the composition in the player: the new composition, paused
+    // at the time the player had.
     void reloadPlayingComposition();
     const std::shared_ptr<MediaComposition>& playingComposition() const { return playingComp_; }
+    PreviewPlayerController& player() { return player_; }
 
     // Sync information, computed in the background; the answer finishes when all is done.
     std::shared_ptr<Operation> syncInfo();
@@ -133,6 +139,7 @@ class MainWindowController {
     MainWindowView& view_;
     UserDefaults& defaults_;
     std::shared_ptr<MediaComposition> playingComp_;
+    PreviewPlayerController player_;
     // Alive while the controller is: tasks left on the main queue check it.
     std::shared_ptr<int> lifetime_ = std::make_shared<int>(0);
     std::atomic<int> addsRunning_{0};

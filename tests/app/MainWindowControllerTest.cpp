@@ -2,6 +2,7 @@
 // a command touches, and the group a menu title names.
 #include <gtest/gtest.h>
 
+#include "app/FakePlaybackEngine.h"
 #include "app/MainWindowController.h"
 #include "platform/DefaultsKeys.h"
 #include "platform/UserDefaults.h"
@@ -70,7 +71,12 @@ class MainWindowControllerTest : public testing::Test {
             return MediaReaderChoice{file, {file}, {}};
         };
         application = std::make_unique<ApplicationController>(hooks, defaults, center);
-        window = std::make_unique<MainWindowController>(*application, view, defaults);
+        window = std::make_unique<MainWindowController>(
+            *application, view, defaults, [this](std::shared_ptr<const PlayableComposition>) {
+                auto made = std::make_unique<test::FakePlaybackEngine>();
+                engine = made.get();
+                return made;
+            });
         window->awakeFromNib();
     }
 
@@ -89,6 +95,7 @@ class MainWindowControllerTest : public testing::Test {
     NotificationCenter center;
     RecordingView view;
     std::unique_ptr<ApplicationController> application;
+    test::FakePlaybackEngine* engine = nullptr;
     std::unique_ptr<MainWindowController> window;
 };
 
@@ -153,6 +160,21 @@ TEST_F(MainWindowControllerTest, RemovingThePlayingMasterShowsTheEmptyCompositio
     ASSERT_TRUE(clip);
     EXPECT_EQ(clip->masterFile(), master);
     EXPECT_EQ(view.selection, IndexSet{0});
+}
+
+TEST_F(MainWindowControllerTest, ReloadingThePlayingCompositionKeepsItsTimePaused) {
+    addFiles({"a.mov", "b.mov"});
+    window->doubleClickSelect(size_t(1));
+    ASSERT_TRUE(engine->playing);
+    engine->time = CMTimeMake(3, 1);
+    const auto before = engine;
+    window->keepCameraAudio(false);
+    EXPECT_NE(engine, before);  // the new composition plays in a new engine
+    EXPECT_FALSE(engine->playing);
+    EXPECT_EQ(engine->time, CMTimeMake(3, 1));
+    const auto clip = std::dynamic_pointer_cast<MediaSyncComposition>(window->playingComposition());
+    ASSERT_TRUE(clip);
+    EXPECT_EQ(clip->masterFile(), application->mediaPool().objectAtIndex(1));
 }
 
 TEST_F(MainWindowControllerTest, SyncGroupOfAMenuTitle) {

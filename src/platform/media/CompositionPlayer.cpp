@@ -230,6 +230,12 @@ void CompositionPlayer::seekToTime(CMTime time) {
     state_->seek(time);
 }
 
+bool CompositionPlayer::seekCompleted() const {
+    const std::lock_guard lock(state_->mutex);
+    return state_->shown || !state_->pictures.empty() ||
+           state_->nextPictureTime >= state_->video.duration();
+}
+
 void CompositionPlayer::stepByFrames(int direction) {
     pause();
     const auto shown = frameDue();

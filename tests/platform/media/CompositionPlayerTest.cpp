@@ -93,8 +93,13 @@ TEST(CompositionPlayer, SeeksStepsAndPausesWithoutMovingTheClock) {
     EXPECT_EQ(frame->time, CMTimeMake(149, 25));
     EXPECT_FALSE(player.isPlaying());
     // The sound after a seek starts at the sample of the seek time.
+    // A completed seek has the picture of its position ready.
     player.seekToTime(CMTimeMake(11, 1));
-    ASSERT_TRUE(firstFrame(player));
+    for (int attempt = 0; attempt < 500 && !player.seekCompleted(); ++attempt)
+        std::this_thread::sleep_for(10ms);
+    frame = player.frameDue();
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(frame->time, CMTimeMake(11, 1));
     std::this_thread::sleep_for(300ms);
     player.play();
     const std::string reference = test::referenceDecode(test::generatedMedia("gop.mov"), 32);
@@ -125,6 +130,7 @@ TEST(CompositionPlayer, AnEmptyCompositionPlaysNothingAndKeepsRunning) {
     EXPECT_FALSE(player.frameDue());
     player.seekToTime(CMTimeMake(5, 1));
     EXPECT_EQ(player.currentTime(), kCMTimeZero);
+    EXPECT_TRUE(player.seekCompleted());  // there is no picture to wait for
 }
 
 }  // namespace
