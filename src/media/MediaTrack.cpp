@@ -242,13 +242,13 @@ void MediaTrack::showSegments() const {
 std::string MediaTrack::name() const {
     switch (type_) {
         case MediaTrackTypeVideo:
-            return formatMediaText("V%d", trackNumber_);
+            return formatMediaText("V%d", trackNumber());
         case MediaTrackTypeAudio:
-            return formatMediaText("A%d", trackNumber_);
+            return formatMediaText("A%d", trackNumber());
         case MediaTrackTypeTimecode:
-            return formatMediaText("TC%d", trackNumber_);
+            return formatMediaText("TC%d", trackNumber());
         default:
-            return formatMediaText("T%d", trackNumber_);
+            return formatMediaText("T%d", trackNumber());
     }
 }
 

@@ -4,6 +4,7 @@
 // Tracks live in std::shared_ptr; the owner is held weakly.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -32,8 +33,8 @@ class MediaTrack : public std::enable_shared_from_this<MediaTrack> {
     void setSourceTrackID(int32_t trackID) { sourceTrackID_ = trackID; }
     int32_t mediaTrackID() const { return mediaTrackID_; }
     void setMediaTrackID(int32_t trackID) { mediaTrackID_ = trackID; }
-    int32_t trackNumber() const { return trackNumber_; }
-    void setTrackNumber(int32_t number) { trackNumber_ = number; }
+    int32_t trackNumber() const { return trackNumber_.load(std::memory_order_relaxed); }
+    void setTrackNumber(int32_t number) { trackNumber_.store(number, std::memory_order_relaxed); }
     const std::string& codecName() const { return codecName_; }
     void setCodecName(std::string name) { codecName_ = std::move(name); }
     uint32_t fourCC() const { return fourCC_; }
@@ -115,7 +116,8 @@ class MediaTrack : public std::enable_shared_from_this<MediaTrack> {
     int32_t type_;
     int32_t sourceTrackID_ = 0;
     int32_t mediaTrackID_ = 0;
-    int32_t trackNumber_ = 1;
+    // Renumbered by the pool's linking pass on its own queue while the window reads it.
+    std::atomic<int32_t> trackNumber_{1};
     std::string codecName_ = "???";
     uint32_t fourCC_ = 0;
     std::vector<MediaSegment> segments_;
