@@ -14,6 +14,7 @@
 #include "sync/MediaComposition.h"
 #include "sync/MediaLayoutComposition.h"
 #include "sync/MediaSyncComposition.h"
+#include "sync/SyncedClips.h"
 
 namespace vorlane {
 
@@ -188,11 +189,7 @@ void MainWindowController::doubleClickSelect(std::optional<size_t> clickedRow, b
     const auto master = pool.objectAtIndex(*row);
     if (!master) return;
     view_.selectRows({*row});
-    const auto clip = MediaSyncComposition::syncCompositionWithMasterFile(master, pool);
-    clip->setXmlMode(false);
-    clip->setForPlayback(true);
-    clip->syncMedia();
-    setPlayingComposition(clip, true, withSender);
+    setPlayingComposition(syncedClipForPlayback(master, pool), true, withSender);
 }
 
 void MainWindowController::showSyncMap() {

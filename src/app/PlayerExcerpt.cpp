@@ -12,6 +12,7 @@
 #include "platform/media/CompositionVideoReader.h"
 #include "platform/media/ImageEncoding.h"
 #include "sync/MediaMapping.h"
+#include "sync/SyncedClips.h"
 #include "timecode/TCHelper.h"
 
 namespace vorlane {
@@ -67,11 +68,7 @@ std::optional<TimecodeFields> timecodeFieldsOfText(const std::string& text) {
 }
 
 PlayerExcerpt::PlayerExcerpt(const std::shared_ptr<MediaFile>& master, MediaPool& pool) {
-    // As a double click in the file list builds it.
-    clip_ = MediaSyncComposition::syncCompositionWithMasterFile(master, pool);
-    clip_->setXmlMode(false);
-    clip_->setForPlayback(true);
-    clip_->syncMedia();
+    clip_ = syncedClipForPlayback(master, pool);
     playable_ = MediaMapping::avCompositionForMediaObject(clip_, MediaMappingPlayback);
 }
 

@@ -26,4 +26,13 @@ void buildSyncedClips(const std::vector<std::shared_ptr<MediaFile>>& masters,
     }
 }
 
+std::shared_ptr<MediaSyncComposition> syncedClipForPlayback(
+    const std::shared_ptr<MediaFile>& master, const MediaPool& pool) {
+    auto clip = MediaSyncComposition::syncCompositionWithMasterFile(master, pool);
+    clip->setXmlMode(false);
+    clip->setForPlayback(true);
+    clip->syncMedia();
+    return clip;
+}
+
 }  // namespace vorlane

@@ -35,4 +35,9 @@ void buildSyncedClips(const std::vector<std::shared_ptr<MediaFile>>& masters,
                       const CompositionSettings& settings, const SyncedClipFlags& flags,
                       const SyncedClipHandler& handle, const SyncedClipProgress& progress = {});
 
+// A master's synced clip as the player shows it (what a double click in the file list plays),
+// over a snapshot of the pool taken now.
+std::shared_ptr<MediaSyncComposition> syncedClipForPlayback(
+    const std::shared_ptr<MediaFile>& master, const MediaPool& pool);
+
 }  // namespace vorlane
