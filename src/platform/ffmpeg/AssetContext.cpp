@@ -87,8 +87,14 @@ std::unique_ptr<AssetContext> AssetContext::open(std::unique_ptr<FileReader> rea
     format->pb = context->io_;
     format->flags |= AVFMT_FLAG_CUSTOM_IO;
     format->io_open = &refuseNestedOpen;
+    // A WAVE file's samples come in packets of 4 KiB unless asked otherwise; reading sound
+    // takes them in pieces of a few hundred kilobytes.
+    AVDictionary* options = nullptr;
+    if (soundOnly) av_dict_set(&options, "max_size", "262144", 0);
     // On failure the library frees the format context itself.
-    if (avformat_open_input(&format, nameHint.c_str(), nullptr, nullptr) < 0) return nullptr;
+    const int opened = avformat_open_input(&format, nameHint.c_str(), nullptr, &options);
+    av_dict_free(&options);
+    if (opened < 0) return nullptr;
     context->format_ = format;
     // Streams whose parameters stay unknown are still listed; they get no format description.
     if (!soundOnly || !headerDescribesSound(format)) avformat_find_stream_info(format, nullptr);
