@@ -67,7 +67,8 @@ const float* SincResampler::tapsOfPhase(int phase) {
 
 float SincResampler::valueAt(std::span<const float> input, double position) {
     double whole = std::floor(position);
-    int phase = int(std::lround((position - whole) * kPhases));
+    // The fraction is not negative: rounding is adding a half and cutting off.
+    int phase = int((position - whole) * kPhases + 0.5);
     if (phase == kPhases) {
         phase = 0;
         whole += 1.0;
@@ -78,11 +79,21 @@ float SincResampler::valueAt(std::span<const float> input, double position) {
     const auto size = int64_t(input.size());
     if (first >= 0 && first + length <= size) {
         const float* samples = input.data() + first;
+        // Two sets of running sums: independent additions keep the vector units busy.
         float partial[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+        float other[4] = {0.0f, 0.0f, 0.0f, 0.0f};
         int m = 0;
+        for (; m + 8 <= length; m += 8) {
+            for (int lane = 0; lane < 4; ++lane)
+                partial[lane] += samples[m + lane] * taps[m + lane];
+            for (int lane = 0; lane < 4; ++lane)
+                other[lane] += samples[m + 4 + lane] * taps[m + 4 + lane];
+        }
         for (; m + 4 <= length; m += 4)
             for (int lane = 0; lane < 4; ++lane)
                 partial[lane] += samples[m + lane] * taps[m + lane];
+        for (int lane = 0; lane < 4; ++lane)
+            partial[lane] += other[lane];
         float sum = (partial[0] + partial[1]) + (partial[2] + partial[3]);
         for (; m < length; ++m)
             sum += samples[m] * taps[m];
