@@ -195,10 +195,11 @@ class AudioTrackReader::Stream {
                 continue;
             }
             // Raw samples are converted here, without the decoder's frame allocations; a
-            // packet whose start or end is to be dropped goes through the decoder, which knows
-            // how.
+            // packet that is to be dropped, whole or in part, goes through the decoder, which
+            // knows how.
             const bool raw =
                 packet_->stream_index == index_ && rawPcm_.bytes > 0 &&
+                !(packet_->flags & AV_PKT_FLAG_DISCARD) &&
                 !av_packet_get_side_data(packet_.get(), AV_PKT_DATA_SKIP_SAMPLES, nullptr);
             bool converted = false;
             if (raw)
