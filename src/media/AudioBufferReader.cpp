@@ -48,7 +48,7 @@ std::unique_ptr<AudioBufferReader> AudioBufferReader::initWithMediaTrack(
     if (!asset) {
         const std::optional<std::filesystem::path> url = owner->mediaURL();
         if (!url) return nullptr;
-        asset = MediaAsset::assetWithURL(*url);
+        asset = MediaAsset::assetForSoundWithURL(*url);
         if (!asset) return nullptr;
     }
     std::unique_ptr<AudioTrackReader> reader =

@@ -26,12 +26,11 @@ class AudioBufferReader {
     static constexpr int32_t kBitDepth = 16;
 
     // Opens the range of the track. `asset` is the opened media of the track's file; without
-    // one it is opened from the file's mediaURL. A track joined from other files' tracks (a
-    // recording split over several files) is read from those files, and `asset` is not used.
-    // Nothing when the track's file has no audio or
-    // is not a media file, the asset cannot be opened, the range starts before zero, the track
-    // is not a readable audio track or reports no channels. The asset is busy while the reader
-    // lives.
+    // one it is opened from the file's mediaURL, for its sound only. A track joined from other
+    // files' tracks (a recording split over several files) is read from those files, and `asset` is
+    // not used. Nothing when the track's file has no audio or is not a media file, the asset cannot
+    // be opened, the range starts before zero, the track is not a readable audio track or reports
+    // no channels. The asset is busy while the reader lives.
     static std::unique_ptr<AudioBufferReader> initWithMediaTrack(
         const std::shared_ptr<MediaTrack>& track, CMTimeRange timeRange,
         std::shared_ptr<MediaAsset> asset = nullptr);

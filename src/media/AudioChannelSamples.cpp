@@ -5,11 +5,13 @@
 #include <cstdlib>
 
 #include "media/AudioBufferReader.h"
+#include "media/JoinedAudioReader.h"
 #include "media/MediaFile.h"
 #include "media/MediaTrack.h"
 #include "media/MediaTypes.h"
 #include "platform/MetadataValue.h"
 #include "platform/Text.h"
+#include "platform/media/MediaAsset.h"
 
 namespace vorlane {
 namespace {
@@ -82,6 +84,13 @@ std::optional<ChannelSamples> readChannelSamples(const std::shared_ptr<MediaTrac
     read.sampleRate = format->sampleRate;
     read.startTime = format->startTime;
     return read;
+}
+
+std::shared_ptr<MediaAsset> openSoundOfTrack(const MediaTrack& track) {
+    if (JoinedAudioReader::isJoinedTrack(track)) return nullptr;
+    const std::shared_ptr<MediaObject> owner = track.mediaObject();
+    const std::optional<std::filesystem::path> url = owner ? owner->mediaURL() : std::nullopt;
+    return url ? MediaAsset::assetForSoundWithURL(*url) : nullptr;
 }
 
 std::vector<SoundChannel> soundChannelsOfFile(const MediaFile& file) {

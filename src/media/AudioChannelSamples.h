@@ -46,6 +46,11 @@ std::optional<ChannelSamples> readChannelSamples(const std::shared_ptr<MediaTrac
                                                  int64_t channel, CMTimeRange range,
                                                  std::shared_ptr<MediaAsset> asset = nullptr);
 
+// The track's file opened for reading its sound, to be handed to several reads of it; nullptr
+// where each read opens its own (a track joined from several files) or the file cannot be
+// opened.
+std::shared_ptr<MediaAsset> openSoundOfTrack(const MediaTrack& track);
+
 struct SoundChannel {
     std::shared_ptr<MediaTrack> track;
     int64_t channel = 0;  // within the track, from 0

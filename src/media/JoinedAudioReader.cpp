@@ -24,7 +24,7 @@ std::shared_ptr<MediaAsset> assetOfTrack(const MediaTrack& track,
     const std::optional<std::filesystem::path> url = owner ? owner->mediaURL() : std::nullopt;
     if (!url) return nullptr;
     if (opened && opened->url() == *url) return opened;
-    return MediaAsset::assetWithURL(*url);
+    return MediaAsset::assetForSoundWithURL(*url);
 }
 
 // The sound format of the first segment whose source opens: what every piece is read as.

@@ -1,15 +1,18 @@
 // Fast Fourier transforms of real signals in single precision, on FFTW3. One object holds the
 // plans and the aligned buffers for one transform size; transforms of one object run on one
 // thread at a time, different objects may run on different threads at once (creating and
-// destroying plans is serialised inside).
+// destroying plans is serialised inside; the plans of the last few sizes are kept and shared).
 //
 // Neither direction is normalised: forward then inverse multiplies the samples by size().
 #pragma once
 
 #include <complex>
 #include <cstddef>
+#include <memory>
 
 namespace vorlane {
+
+struct RealFFTPlans;
 
 class RealFFT {
   public:
@@ -43,8 +46,7 @@ class RealFFT {
     size_t size_ = 0;
     float* samples_ = nullptr;
     std::complex<float>* spectrum_ = nullptr;
-    void* forwardPlan_ = nullptr;
-    void* inversePlan_ = nullptr;
+    std::shared_ptr<RealFFTPlans> plans_;
 };
 
 }  // namespace vorlane

@@ -42,15 +42,18 @@ TEST(RealFFT, AgreesWithTheDiscreteFourierSumAndInverts) {
     EXPECT_EQ(RealFFT(7).size(), 8u);  // odd sizes round up to even
 }
 
-// Plans are made and dropped on several threads at once while others transform.
+// Plans are made and dropped on several threads at once while others transform, also with the
+// plans of one size that every thread shares.
 TEST(RealFFT, TransformsOnSeveralThreadsAtOnce) {
     std::vector<std::thread> threads;
     std::vector<double> errors(4, 1.0);
     for (size_t t = 0; t < errors.size(); ++t)
         threads.emplace_back([&errors, t] {
             double worst = 0.0;
-            for (size_t round = 0; round < 20; ++round)
+            for (size_t round = 0; round < 20; ++round) {
                 worst = std::max(worst, worstBinError(64 + 2 * (t * 20 + round), uint32_t(round)));
+                worst = std::max(worst, worstBinError(1000, uint32_t(round)));
+            }
             errors[t] = worst;
         });
     for (auto& thread : threads)

@@ -10,6 +10,9 @@ namespace vorlane {
 namespace {
 
 constexpr int kIOBufferSize = 64 * 1024;
+// Reading only the sound of a camera file picks a few kilobytes of samples from between the
+// pictures: every buffer fill reads this much.
+constexpr int kSoundIOBufferSize = 4 * 1024;
 
 // The library's own messages about broken input would flood the application log; failures
 // are answered through this layer's results instead.
@@ -31,6 +34,24 @@ bool containerHasTrackNumbers(const AVInputFormat* format) {
     return name.rfind("mov,", 0) == 0 || name == "mxf";
 }
 
+// Containers whose header describes their sound streams completely and whose timeline starts
+// at zero without probing the streams.
+bool headerDescribesSound(const AVFormatContext* format) {
+    const std::string name = format->iformat->name;
+    if (name.rfind("mov,", 0) != 0 && name != "wav" && name != "w64") return false;
+    bool picture = false;
+    for (unsigned i = 0; i < format->nb_streams; ++i) {
+        const AVCodecParameters* codec = format->streams[i]->codecpar;
+        picture = picture || codec->codec_type == AVMEDIA_TYPE_VIDEO;
+        if (codec->codec_type == AVMEDIA_TYPE_AUDIO &&
+            (codec->codec_id == AV_CODEC_ID_NONE || codec->sample_rate <= 0 ||
+             codec->ch_layout.nb_channels <= 0))
+            return false;
+    }
+    // A sound-only MPEG-4 file's first sample may lie after zero (findOrigin() needs probing).
+    return picture || name.rfind("mov,", 0) != 0;
+}
+
 }  // namespace
 
 CMTime cmTimeFromTimestamp(int64_t timestamp, AVRational timeBase) {
@@ -46,16 +67,17 @@ CMTime cmTimeFromTimestamp(int64_t timestamp, AVRational timeBase) {
 }
 
 std::unique_ptr<AssetContext> AssetContext::open(std::unique_ptr<FileReader> reader,
-                                                 const std::string& nameHint) {
+                                                 const std::string& nameHint, bool soundOnly) {
     if (!reader) return nullptr;
     silenceLibraryLog();
     std::unique_ptr<AssetContext> context(new AssetContext());
     context->reader_ = std::move(reader);
 
-    auto* buffer = static_cast<unsigned char*>(av_malloc(kIOBufferSize));
+    const int bufferSize = soundOnly ? kSoundIOBufferSize : kIOBufferSize;
+    auto* buffer = static_cast<unsigned char*>(av_malloc(size_t(bufferSize)));
     if (!buffer) return nullptr;
     context->io_ =
-        avio_alloc_context(buffer, kIOBufferSize, 0, context.get(), &readPacket, nullptr, &seek);
+        avio_alloc_context(buffer, bufferSize, 0, context.get(), &readPacket, nullptr, &seek);
     if (!context->io_) {
         av_free(buffer);
         return nullptr;
@@ -65,11 +87,17 @@ std::unique_ptr<AssetContext> AssetContext::open(std::unique_ptr<FileReader> rea
     format->pb = context->io_;
     format->flags |= AVFMT_FLAG_CUSTOM_IO;
     format->io_open = &refuseNestedOpen;
+    // A WAVE file's samples come in packets of 4 KiB unless asked otherwise; reading sound
+    // takes them in pieces of a few hundred kilobytes.
+    AVDictionary* options = nullptr;
+    if (soundOnly) av_dict_set(&options, "max_size", "262144", 0);
     // On failure the library frees the format context itself.
-    if (avformat_open_input(&format, nameHint.c_str(), nullptr, nullptr) < 0) return nullptr;
+    const int opened = avformat_open_input(&format, nameHint.c_str(), nullptr, &options);
+    av_dict_free(&options);
+    if (opened < 0) return nullptr;
     context->format_ = format;
     // Streams whose parameters stay unknown are still listed; they get no format description.
-    avformat_find_stream_info(format, nullptr);
+    if (!soundOnly || !headerDescribesSound(format)) avformat_find_stream_info(format, nullptr);
     context->assignTrackIDs();
     context->findOrigin();
     return context;

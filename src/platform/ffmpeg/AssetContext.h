@@ -28,9 +28,12 @@ CMTime cmTimeFromTimestamp(int64_t timestamp, AVRational timeBase);
 class AssetContext {
   public:
     // Opens the demuxer and reads the stream parameters; nullptr when nothing recognises the
-    // bytes. `nameHint` (the file name) helps format detection by extension.
+    // bytes. `nameHint` (the file name) helps format detection by extension. With
+    // `soundOnly`, a QuickTime or WAVE file whose header gives every sound stream's codec, rate
+    // and channels is not probed further: its picture streams are left undecoded (probing
+    // decodes a camera's first frames) and may lack their parameters.
     static std::unique_ptr<AssetContext> open(std::unique_ptr<FileReader> reader,
-                                              const std::string& nameHint);
+                                              const std::string& nameHint, bool soundOnly = false);
     ~AssetContext();
     AssetContext(const AssetContext&) = delete;
     AssetContext& operator=(const AssetContext&) = delete;

@@ -39,6 +39,79 @@ AVSampleFormat libraryFormatFor(int32_t bitDepth) {
     }
 }
 
+// Packets of these codecs are the interleaved samples themselves.
+struct RawPcm {
+    int bytes = 0;  // per sample; 0 for codecs that need decoding
+    bool bigEndian = false;
+};
+
+RawPcm rawPcmOf(AVCodecID codecID) {
+    switch (codecID) {
+        case AV_CODEC_ID_PCM_S16LE:
+            return {2, false};
+        case AV_CODEC_ID_PCM_S16BE:
+            return {2, true};
+        case AV_CODEC_ID_PCM_S24LE:
+            return {3, false};
+        case AV_CODEC_ID_PCM_S24BE:
+            return {3, true};
+        case AV_CODEC_ID_PCM_S32LE:
+            return {4, false};
+        case AV_CODEC_ID_PCM_S32BE:
+            return {4, true};
+        default:
+            return {};
+    }
+}
+
+// A raw sample of `Bytes` bytes as a 32-bit value, its most significant byte on top.
+template <int Bytes, bool BigEndian>
+int32_t rawSampleAt(const uint8_t* in) {
+    uint32_t value = 0;
+    for (int b = 0; b < Bytes; ++b)
+        value |= uint32_t(in[BigEndian ? b : Bytes - 1 - b]) << (24 - 8 * b);
+    return int32_t(value);
+}
+
+// `values` raw samples in the library's format, as its resampler converts them.
+template <int Bytes, bool BigEndian>
+void convertRawSamples(const uint8_t* in, size_t values, AVSampleFormat format, uint8_t* out) {
+    if (format == AV_SAMPLE_FMT_S16) {
+        for (size_t i = 0; i < values; ++i) {
+            const auto sample = int16_t(rawSampleAt<Bytes, BigEndian>(in + i * Bytes) >> 16);
+            std::memcpy(out + 2 * i, &sample, 2);
+        }
+    } else if (format == AV_SAMPLE_FMT_S32) {
+        for (size_t i = 0; i < values; ++i) {
+            const int32_t sample = rawSampleAt<Bytes, BigEndian>(in + i * Bytes);
+            std::memcpy(out + 4 * i, &sample, 4);
+        }
+    } else {
+        for (size_t i = 0; i < values; ++i)
+            out[i] = uint8_t((rawSampleAt<Bytes, BigEndian>(in + i * Bytes) >> 24) + 0x80);
+    }
+}
+
+void convertRawSamples(const uint8_t* in, size_t values, RawPcm pcm, AVSampleFormat format,
+                       uint8_t* out) {
+    switch (pcm.bytes * 2 + (pcm.bigEndian ? 1 : 0)) {
+        case 4:
+            return convertRawSamples<2, false>(in, values, format, out);
+        case 5:
+            return convertRawSamples<2, true>(in, values, format, out);
+        case 6:
+            return convertRawSamples<3, false>(in, values, format, out);
+        case 7:
+            return convertRawSamples<3, true>(in, values, format, out);
+        case 8:
+            return convertRawSamples<4, false>(in, values, format, out);
+        case 9:
+            return convertRawSamples<4, true>(in, values, format, out);
+        default:
+            return;
+    }
+}
+
 }  // namespace
 
 // Converts decoded frames to the wanted interleaved integers and hands them out in order, with
@@ -59,6 +132,7 @@ class AudioTrackReader::Stream {
           bitDepth_(bitDepth),
           libraryFormat_(libraryFormatFor(bitDepth)),
           libraryBytes_(av_get_bytes_per_sample(libraryFormat_)),
+          rawPcm_(rawPcmOf(context.format()->streams[index]->codecpar->codec_id)),
           first_(first),
           end_(end),
           next_(first) {}
@@ -118,11 +192,22 @@ class AudioTrackReader::Stream {
             if (av_read_frame(format, packet_.get()) < 0) {
                 draining_ = true;
                 avcodec_send_packet(decoder_.get(), nullptr);
-            } else {
-                if (packet_->stream_index == index_)
-                    avcodec_send_packet(decoder_.get(), packet_.get());
-                av_packet_unref(packet_.get());
+                continue;
             }
+            // Raw samples are converted here, without the decoder's frame allocations; a
+            // packet that is to be dropped, whole or in part, goes through the decoder, which
+            // knows how.
+            const bool raw =
+                packet_->stream_index == index_ && rawPcm_.bytes > 0 &&
+                !(packet_->flags & AV_PKT_FLAG_DISCARD) &&
+                !av_packet_get_side_data(packet_.get(), AV_PKT_DATA_SKIP_SAMPLES, nullptr);
+            bool converted = false;
+            if (raw)
+                converted = takePacket(stream->time_base);
+            else if (packet_->stream_index == index_)
+                avcodec_send_packet(decoder_.get(), packet_.get());
+            av_packet_unref(packet_.get());
+            if (converted) return true;
         }
     }
 
@@ -147,6 +232,27 @@ class AudioTrackReader::Stream {
         if (count <= 0) return false;
         pendingPosition_ = position;
         pendingCount_ = count;
+        return true;
+    }
+
+    // Converts a packet of raw samples as the decoder and the resampler would.
+    bool takePacket(AVRational timeBase) {
+        const int64_t timestamp = packet_->pts != AV_NOPTS_VALUE ? packet_->pts : packet_->dts;
+        const CMTime time = context_.assetTime(timestamp, timeBase);
+        const int64_t position =
+            time.isValid()
+                ? CMTimeConvertScale(time, sampleRate_, CMTimeRoundingMethod::RoundHalfAwayFromZero)
+                      .value
+                : expected_;
+        const size_t frameBytes = size_t(rawPcm_.bytes) * size_t(channelCount_);
+        const size_t frames = size_t(packet_->size) / frameBytes;
+        if (position == AV_NOPTS_VALUE || frames == 0) return false;
+        expected_ = position + int64_t(frames);
+        const size_t values = frames * size_t(channelCount_);
+        converted_.resize(values * size_t(libraryBytes_));
+        convertRawSamples(packet_->data, values, rawPcm_, libraryFormat_, converted_.data());
+        pendingPosition_ = position;
+        pendingCount_ = int64_t(frames);
         return true;
     }
 
@@ -202,6 +308,7 @@ class AudioTrackReader::Stream {
     int32_t bitDepth_;
     AVSampleFormat libraryFormat_;
     int libraryBytes_;
+    RawPcm rawPcm_;
     int64_t first_;
     int64_t end_;
     int64_t next_;  // the next frame handed out

@@ -119,6 +119,12 @@ std::shared_ptr<MediaAsset> MediaAsset::assetWithURL(const std::filesystem::path
     return std::shared_ptr<MediaAsset>(new MediaAsset(std::move(context), url));
 }
 
+std::shared_ptr<MediaAsset> MediaAsset::assetForSoundWithURL(const std::filesystem::path& url) {
+    auto context = AssetContext::open(FileReader::open(url), url.filename().string(), true);
+    if (!context) return nullptr;
+    return std::shared_ptr<MediaAsset>(new MediaAsset(std::move(context), url));
+}
+
 std::shared_ptr<MediaAsset> MediaAsset::assetWithBytes(std::span<const uint8_t> bytes) {
     auto context = AssetContext::open(FileReader::fromBuffer(bytes), "memory");
     if (!context) return nullptr;

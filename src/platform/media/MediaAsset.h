@@ -29,6 +29,9 @@ class MediaAsset {
   public:
     // Opens a file; nullptr when it cannot be read or no demuxer recognises it.
     static std::shared_ptr<MediaAsset> assetWithURL(const std::filesystem::path& url);
+    // Opens a file to read its sound (AssetAudioDecoder.h) and nothing else: a QuickTime or
+    // WAVE file's picture is not probed, so its picture tracks may lack their formats.
+    static std::shared_ptr<MediaAsset> assetForSoundWithURL(const std::filesystem::path& url);
     // Opens a copy of bytes held in memory (fuzzing, tests).
     static std::shared_ptr<MediaAsset> assetWithBytes(std::span<const uint8_t> bytes);
 

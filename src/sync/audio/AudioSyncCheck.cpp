@@ -24,6 +24,8 @@ struct PlacedSound {
     std::shared_ptr<MediaFile> file;
     std::shared_ptr<MediaTrack> track;
     CMTimeMapping mapping;
+    // The file opened once for all reads of the check (see readSound()).
+    mutable std::shared_ptr<MediaAsset> asset;
 
     // The track time at clip time zero.
     CMTime sourceAtZero() const { return mapping.source.start - mapping.target.start; }
@@ -37,7 +39,8 @@ std::vector<PlacedSound> placedSounds(const MediaSyncComposition& clip) {
             std::shared_ptr<MediaTrack> source = segment.sourceTrack();
             if (segment.isEmpty() || !source) continue;
             auto file = std::dynamic_pointer_cast<MediaFile>(source->mediaObject());
-            if (file) placed.push_back({std::move(file), std::move(source), segment.timeMapping()});
+            if (file)
+                placed.push_back({std::move(file), std::move(source), segment.timeMapping(), {}});
         }
     }
     return placed;
@@ -100,9 +103,11 @@ std::optional<ChannelSamples> readSound(const PlacedSound& sound, CMTimeRange ra
     std::vector<SoundChannel> channels = soundChannelsOfFile(*sound.file);
     std::erase_if(channels,
                   [&](const SoundChannel& channel) { return channel.track != sound.track; });
+    if (!sound.asset) sound.asset = openSoundOfTrack(*sound.track);
     std::optional<ChannelSamples> read;
     for (size_t index = 0; index < channels.size(); ++index) {
-        read = readChannelSamples(channels[index].track, channels[index].channel, range);
+        read =
+            readChannelSamples(channels[index].track, channels[index].channel, range, sound.asset);
         if (!read) continue;
         // The last choice need not be looked at: the alignment tells silence itself.
         if (channels[index].named || index + 1 == channels.size() ||

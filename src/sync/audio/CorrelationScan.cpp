@@ -42,20 +42,46 @@ CorrelationScan::CorrelationScan(CorrelationQuery& query, std::span<const float>
                                  size_t recordedBegin, size_t recordedEnd, size_t minimumOverlap) {
     std::vector<float> rawQuadrature;
     const std::vector<float> raw = query.correlate(reference, rawQuadrature);
+    *this = CorrelationScan(raw, rawQuadrature, prefixOfSquares(reference), query, false,
+                            recordedBegin, recordedEnd, minimumOverlap);
+}
+
+std::pair<CorrelationScan, CorrelationScan> CorrelationScan::forwardsAndBackwards(
+    CorrelationQuery& query, std::span<const float> reference, size_t recordedBegin,
+    size_t recordedEnd, size_t minimumOverlap) {
+    std::vector<float> quadrature, backwards, backwardsQuadrature;
+    const std::vector<float> raw =
+        query.correlateBothWays(reference, quadrature, backwards, backwardsQuadrature);
     const std::vector<double> referenceEnergy = prefixOfSquares(reference);
-    const auto querySize = int64_t(query.size());
+    return {CorrelationScan(raw, quadrature, referenceEnergy, query, false, recordedBegin,
+                            recordedEnd, minimumOverlap),
+            CorrelationScan(backwards, backwardsQuadrature, referenceEnergy, query, true,
+                            recordedBegin, recordedEnd, minimumOverlap)};
+}
+
+CorrelationScan::CorrelationScan(const std::vector<float>& raw,
+                                 const std::vector<float>& rawQuadrature,
+                                 const std::vector<double>& referenceEnergy,
+                                 const CorrelationQuery& query, bool backwards,
+                                 size_t recordedBegin, size_t recordedEnd, size_t minimumOverlap) {
+    const size_t size = query.size();
+    const auto length = int64_t(size);
     scores_.assign(raw.size(), 0.0f);
     quadrature_.assign(raw.size(), 0.0f);
     for (size_t k = 0; k < raw.size(); ++k) {
         const auto lag = int64_t(k);
         const int64_t begin = std::max(lag, int64_t(recordedBegin));
-        const int64_t end = std::min(lag + querySize, int64_t(recordedEnd));
+        const int64_t end = std::min(lag + length, int64_t(recordedEnd));
         if (end - begin < int64_t(std::max<size_t>(minimumOverlap, 1))) continue;
-        const double queryEnergy = query.energy(size_t(begin - lag), size_t(end - lag));
+        // The query's samples [first, last) meet the window; played backwards, the query's
+        // samples mirrored.
+        const auto first = size_t(begin - lag), last = size_t(end - lag);
+        const double energy =
+            backwards ? query.energy(size - last, size - first) : query.energy(first, last);
         const double windowEnergy = referenceEnergy[size_t(end)] - referenceEnergy[size_t(begin)];
-        const double denominator = std::sqrt(queryEnergy * windowEnergy);
+        const double denominator = std::sqrt(energy * windowEnergy);
         if (!(denominator > 1e-20)) continue;
-        const double weight = std::sqrt(double(end - begin) / double(querySize)) / denominator;
+        const double weight = std::sqrt(double(end - begin) / double(length)) / denominator;
         scores_[k] = float(raw[k] * weight);
         quadrature_[k] = float(rawQuadrature[k] * weight);
     }

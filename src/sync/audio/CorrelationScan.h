@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "sync/audio/FFTCorrelator.h"
@@ -35,6 +36,12 @@ class CorrelationQuery {
     }
     std::vector<float> correlate(std::span<const float> reference, std::vector<float>& quadrature) {
         return correlator_.correlate(reference, quadrature);
+    }
+    std::vector<float> correlateBothWays(std::span<const float> reference,
+                                         std::vector<float>& quadrature,
+                                         std::vector<float>& backwards,
+                                         std::vector<float>& backwardsQuadrature) {
+        return correlator_.correlateBothWays(reference, quadrature, backwards, backwardsQuadrature);
     }
 
   private:
@@ -60,6 +67,12 @@ class CorrelationScan {
     CorrelationScan(CorrelationQuery& query, std::span<const float> reference, size_t recordedBegin,
                     size_t recordedEnd, size_t minimumOverlap);
 
+    // The scans of the query and of the query played backwards (sound surely unrelated: what
+    // chance alone gives), from one transform of the reference.
+    static std::pair<CorrelationScan, CorrelationScan> forwardsAndBackwards(
+        CorrelationQuery& query, std::span<const float> reference, size_t recordedBegin,
+        size_t recordedEnd, size_t minimumOverlap);
+
     // The envelope's highest value.
     double highest() const;
 
@@ -70,6 +83,12 @@ class CorrelationScan {
                          size_t noiseExclusion) const;
 
   private:
+    // Normalises the raw correlation of the query, or of the query played backwards.
+    CorrelationScan(const std::vector<float>& raw, const std::vector<float>& rawQuadrature,
+                    const std::vector<double>& referenceEnergy, const CorrelationQuery& query,
+                    bool backwards, size_t recordedBegin, size_t recordedEnd,
+                    size_t minimumOverlap);
+
     double envelope(size_t lag) const {
         return std::sqrt(double(scores_[lag]) * scores_[lag] +
                          double(quadrature_[lag]) * quadrature_[lag]);

@@ -41,10 +41,18 @@ std::vector<float> FFTCorrelator::correlate(std::span<const float> reference,
     return run(reference, &quadrature);
 }
 
+std::vector<float> FFTCorrelator::correlateBothWays(std::span<const float> reference,
+                                                    std::vector<float>& quadrature,
+                                                    std::vector<float>& backwards,
+                                                    std::vector<float>& backwardsQuadrature) {
+    return run(reference, &quadrature, {&backwards, &backwardsQuadrature});
+}
+
 std::vector<float> FFTCorrelator::run(std::span<const float> reference,
-                                      std::vector<float>* quadrature) {
+                                      std::vector<float>* quadrature, Outputs backwards) {
     const size_t querySize = query_.size();
-    if (quadrature) quadrature->clear();
+    for (std::vector<float>* values : {quadrature, backwards.values, backwards.quadrature})
+        if (values) values->clear();
     if (querySize == 0 || reference.size() < querySize) return {};
     const size_t outputCount = reference.size() - querySize + 1;
     prepareBlock(std::min(RealFFT::goodSize(reference.size()), maximumBlockSize_));
@@ -52,9 +60,9 @@ std::vector<float> FFTCorrelator::run(std::span<const float> reference,
     const size_t bins = fft_->spectrumSize();
     // Each block of the reference gives the lags at which the query lies wholly inside it.
     const size_t lagsPerBlock = blockSize - querySize + 1;
-    const float scale = 1.0f / float(blockSize);
     std::vector<float> output(outputCount);
-    if (quadrature) quadrature->resize(outputCount);
+    for (std::vector<float>* values : {quadrature, backwards.values, backwards.quadrature})
+        if (values) values->resize(outputCount);
     for (size_t blockStart = 0; blockStart < outputCount; blockStart += lagsPerBlock) {
         float* samples = fft_->samples();
         const size_t available = std::min(blockSize, reference.size() - blockStart);
@@ -62,23 +70,39 @@ std::vector<float> FFTCorrelator::run(std::span<const float> reference,
         std::fill(samples + available, samples + blockSize, 0.0f);
         fft_->forward();
         std::complex<float>* spectrum = fft_->spectrum();
+        if (backwards.values) referenceSpectrum_.assign(spectrum, spectrum + bins);
         for (size_t bin = 0; bin < bins; ++bin)
             spectrum[bin] *= querySpectrum_[bin];
-        if (quadrature) product_.assign(spectrum, spectrum + bins);
-        fft_->inverse();
         const size_t count = std::min(lagsPerBlock, outputCount - blockStart);
-        for (size_t k = 0; k < count; ++k)
-            output[blockStart + k] = samples[k] * scale;
-        if (!quadrature) continue;
-        // The Hilbert transform: positive frequencies turned by −90°, DC and Nyquist dropped.
-        spectrum[0] = spectrum[bins - 1] = 0.0f;
-        for (size_t bin = 1; bin + 1 < bins; ++bin)
-            spectrum[bin] = std::complex<float>(product_[bin].imag(), -product_[bin].real());
-        fft_->inverse();
-        for (size_t k = 0; k < count; ++k)
-            (*quadrature)[blockStart + k] = samples[k] * scale;
+        takeBlock({&output, quadrature}, blockStart, count, 0);
+        if (!backwards.values) continue;
+        // Played backwards, the query's conjugated spectrum is its own spectrum turned by its
+        // length: the backwards correlation is the query's convolution with the block, which
+        // lies querySize − 1 samples further on.
+        for (size_t bin = 0; bin < bins; ++bin)
+            spectrum[bin] = referenceSpectrum_[bin] * std::conj(querySpectrum_[bin]);
+        takeBlock(backwards, blockStart, count, querySize - 1);
     }
     return output;
+}
+
+void FFTCorrelator::takeBlock(Outputs outputs, size_t blockStart, size_t count, size_t shift) {
+    const size_t bins = fft_->spectrumSize();
+    const float scale = 1.0f / float(fft_->size());
+    std::complex<float>* spectrum = fft_->spectrum();
+    const float* samples = fft_->samples();
+    if (outputs.quadrature) product_.assign(spectrum, spectrum + bins);
+    fft_->inverse();
+    for (size_t k = 0; k < count; ++k)
+        (*outputs.values)[blockStart + k] = samples[shift + k] * scale;
+    if (!outputs.quadrature) return;
+    // The Hilbert transform: positive frequencies turned by −90°, DC and Nyquist dropped.
+    spectrum[0] = spectrum[bins - 1] = 0.0f;
+    for (size_t bin = 1; bin + 1 < bins; ++bin)
+        spectrum[bin] = std::complex<float>(product_[bin].imag(), -product_[bin].real());
+    fft_->inverse();
+    for (size_t k = 0; k < count; ++k)
+        (*outputs.quadrature)[blockStart + k] = samples[shift + k] * scale;
 }
 
 }  // namespace vorlane

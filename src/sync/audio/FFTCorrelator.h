@@ -30,16 +30,34 @@ class FFTCorrelator {
     // The same and, in `quadrature`, its Hilbert transform: together the analytic correlation,
     // whose magnitude is the correlation's envelope, free of the band's oscillation.
     std::vector<float> correlate(std::span<const float> reference, std::vector<float>& quadrature);
+    // The same, and in `backwards` and `backwardsQuadrature` that of the query played backwards
+    // (Σ query[querySize() − 1 − n] × reference[n + k]), from the same transforms of the
+    // reference.
+    std::vector<float> correlateBothWays(std::span<const float> reference,
+                                         std::vector<float>& quadrature,
+                                         std::vector<float>& backwards,
+                                         std::vector<float>& backwardsQuadrature);
 
   private:
+    // Where one block's correlation goes: the in-phase values and their Hilbert transform.
+    struct Outputs {
+        std::vector<float>* values;
+        std::vector<float>* quadrature;
+    };
+
     void prepareBlock(size_t blockSize);
-    std::vector<float> run(std::span<const float> reference, std::vector<float>* quadrature);
+    std::vector<float> run(std::span<const float> reference, std::vector<float>* quadrature,
+                           Outputs backwards = {nullptr, nullptr});
+    // Transforms the product in the spectrum back into `count` lags of `outputs` from
+    // `blockStart` on, read from the block's sample `shift` on.
+    void takeBlock(Outputs outputs, size_t blockStart, size_t count, size_t shift);
 
     std::vector<float> query_;
     size_t maximumBlockSize_;
     std::unique_ptr<RealFFT> fft_;
     std::vector<std::complex<float>> querySpectrum_;  // conjugated
     std::vector<std::complex<float>> product_;
+    std::vector<std::complex<float>> referenceSpectrum_;
 };
 
 }  // namespace vorlane

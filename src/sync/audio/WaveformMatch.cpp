@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "sync/audio/AnalysisSignal.h"
 
@@ -104,26 +105,33 @@ WindowMatch matchWindow(CameraWindow& window, const Recording& recording, double
     const size_t recordedEnd =
         clampToWindow(int64_t(std::llround(recording.seconds() * kAnalysisRate)) - firstLag);
     const size_t overlapSamples = size_t(std::ceil(minimumOverlap * kAnalysisRate));
+    // Forwards, the window played backwards is compared over the same lags as a measure of
+    // chance.
     const bool forwards = direction == Direction::Forwards;
-    const CorrelationScan scan(forwards ? window.query : window.reversed, reference, recordedBegin,
-                               recordedEnd, overlapSamples);
+    std::optional<CorrelationScan> chance;
+    std::optional<CorrelationScan> scan;
+    if (forwards) {
+        auto both = CorrelationScan::forwardsAndBackwards(window.query, reference, recordedBegin,
+                                                          recordedEnd, overlapSamples);
+        scan.emplace(std::move(both.first));
+        chance.emplace(std::move(both.second));
+    } else {
+        scan.emplace(window.reversed, reference, recordedBegin, recordedEnd, overlapSamples);
+    }
     const auto toIndex = [&](double lag, bool up) {
         const double sample = lag * kAnalysisRate;
         return std::clamp<int64_t>(int64_t(up ? std::ceil(sample) : std::floor(sample)) - firstLag,
                                    0, int64_t(lagCount));
     };
-    match.peak = scan.peak(size_t(toIndex(searchMin, true)), size_t(toIndex(searchMax, false) + 1),
-                           size_t(std::lround(kPeakWidthSeconds * kAnalysisRate)),
-                           size_t(std::lround(kNoiseExclusionSeconds * kAnalysisRate)));
+    match.peak = scan->peak(size_t(toIndex(searchMin, true)), size_t(toIndex(searchMax, false) + 1),
+                            size_t(std::lround(kPeakWidthSeconds * kAnalysisRate)),
+                            size_t(std::lround(kNoiseExclusionSeconds * kAnalysisRate)));
     if (!match.peak.found) {
         match.problem = AudioSyncProblem::FlatCorrelation;
         return match;
     }
     match.windowLag = (double(firstLag) + match.peak.lag) / kAnalysisRate;
-    if (forwards)
-        match.chancePeak =
-            CorrelationScan(window.reversed, reference, recordedBegin, recordedEnd, overlapSamples)
-                .highest();
+    if (chance) match.chancePeak = chance->highest();
     return match;
 }
 
