@@ -16,9 +16,6 @@ namespace {
 // A jump forwards of more than this decodes from the sync sample before the target instead of
 // decoding on from where the decoder stands.
 const CMTime kDecodeOnLimit = CMTimeMake(2, 1);
-// How far before the time a second seek goes when the first one found no picture at or before it;
-// doubled until one does.
-const CMTime kSeekBack = CMTimeMake(1, 1);
 // Packets read at most for one picture (broken files never end the search otherwise).
 constexpr int kPacketLimit = 5000;
 // The picture size of a composition without any picture source.
@@ -173,20 +170,9 @@ struct CompositionVideoReader::State {
         const bool farAhead =
             !fresh && !pastEnd && (!current || sourceTime > currentTime + kDecodeOnLimit);
         const bool freshButFar = fresh && sourceTime > rangeStart + kDecodeOnLimit;
-        const bool seeked = fresh || behind || farAhead || freshButFar;
         if (behind || farAhead || freshButFar) seekTo(sourceTime);
         fresh = false;
         decodeUpTo(sourceTime);
-        // The sync sample found can open a group whose leading pictures refer to the group before
-        // it (open groups of pictures, as in HEVC and MPEG-2): the decoder drops them, and the
-        // first picture comes after the time. A sync sample further back decodes them.
-        for (CMTime back = kSeekBack; seeked && current && currentTime > sourceTime;
-             back = CMTimeMultiply(back, 2)) {
-            const CMTime target = sourceTime - back;
-            seekTo(CMTimeMaximum(target, kCMTimeZero));
-            decodeUpTo(sourceTime);
-            if (target <= kCMTimeZero) break;
-        }
         return current.get();
     }
 

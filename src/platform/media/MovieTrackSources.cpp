@@ -273,8 +273,12 @@ class VideoEncodeSource : public PictureSource {
         FramePtr decoded(av_frame_alloc());
         while (decodeNext(decoded.get())) {
             const CMTime time = reader_->assetTime(decoded->best_effort_timestamp);
-            // Pictures before the range (decoded from the sync sample on) are passed over.
-            if (time.isValid() && time + halfFrame() < wanted_) continue;
+            // Pictures before the range (decoded from the sync sample on) are passed over: those
+            // shown more than half a frame before the time wanted (doubled, as half a frame does
+            // not round in the frame's own timescale).
+            if (time.isValid() &&
+                CMTimeMultiply(time, 2) + frameDuration_ < CMTimeMultiply(wanted_, 2))
+                continue;
             scale(decoded.get(), picture);
             hasPicture_ = true;
             wanted_ = wanted_ + frameDuration_;
@@ -283,8 +287,6 @@ class VideoEncodeSource : public PictureSource {
         if (lastPicture_) av_frame_copy(picture, lastPicture_.get());
         return true;
     }
-
-    CMTime halfFrame() const { return CMTimeMultiplyByRatio(frameDuration_, 1, 2); }
 
     bool decodeNext(AVFrame* frame) {
         while (true) {

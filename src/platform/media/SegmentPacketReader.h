@@ -1,5 +1,5 @@
 // The packets of one video track of a file over a segment's source range, in decoding order:
-// from the sync sample at or before a time until the first packet decoded at or after the
+// from a sync sample shown at or before a time until the first packet decoded at or after the
 // range's end. The movie export copies and re-encodes pictures with it, the player decodes them.
 // Private to src/platform/.
 #pragma once
@@ -28,7 +28,7 @@ std::optional<OpenedVideo> openVideo(const PlayableSegment& segment);
 
 class SegmentPacketReader {
   public:
-    // Stands at the sync sample at or before the start of the segment's source range.
+    // Stands at a sync sample shown at or before the start of the segment's source range.
     SegmentPacketReader(OpenedVideo opened, const PlayableSegment& segment);
 
     AVStream* stream() const { return opened_.stream(); }
@@ -37,15 +37,23 @@ class SegmentPacketReader {
         if (timestamp == AV_NOPTS_VALUE) return kCMTimeInvalid;
         return opened_.context->assetTime(timestamp, stream()->time_base);
     }
-    // Moves to the sync sample at or before the source time.
+    // Moves to a sync sample shown at or before the source time, from which every picture shown
+    // from that time on decodes.
     void seekTo(CMTime sourceTime);
     // The next packet with its timestamps in asset time; false at the range's end.
     bool read(AVPacket* packet, CMTime& decodeTime, CMTime& presentationTime);
 
   private:
+    // The next packet of the stream, wherever it is; false at the file's end.
+    bool readStream(AVPacket* packet, CMTime& decodeTime, CMTime& presentationTime);
+
     OpenedVideo opened_;
     PlayableSegment segment_;
     SingleStreamSelection selection_;
+    // The first packet after a seek, read to see where the seek landed and not yet handed out.
+    PacketPtr peeked_;
+    CMTime peekedDecodeTime_ = kCMTimeInvalid;
+    CMTime peekedPresentationTime_ = kCMTimeInvalid;
 };
 
 }  // namespace vorlane

@@ -7,25 +7,12 @@
 namespace vorlane {
 namespace {
 
-constexpr size_t kFrameBytes = 320 * 180 * 3 / 2;  // yuv420p pictures of the generated clips
-
 CMTime frameTime(int64_t frame) {
     return CMTimeMake(frame, 25);
 }
 
 CMTimeRange frames(int64_t start, int64_t count) {
     return CMTimeRangeMake(frameTime(start), frameTime(count));
-}
-
-// ffmpeg's own decode of every picture, in presentation order, unconverted.
-std::vector<std::string> referenceFrames(const std::filesystem::path& file) {
-    const std::string raw =
-        test::runTool({"ffmpeg", "-v", "error", "-i", file.string(), "-map", "0:v:0", "-fps_mode",
-                       "passthrough", "-f", "rawvideo", "-pix_fmt", "yuv420p", "-"});
-    std::vector<std::string> pictures;
-    for (size_t offset = 0; offset + kFrameBytes <= raw.size(); offset += kFrameBytes)
-        pictures.push_back(raw.substr(offset, kFrameBytes));
-    return pictures;
 }
 
 std::string pixelsOf(const CompositionFrame& frame) {
@@ -42,7 +29,7 @@ std::shared_ptr<PlayableComposition> compositionOf(std::vector<PlayableSegment> 
 // A 12 s clip with sync samples at frames 0 and 250 shows ffmpeg's own pictures however it is
 // entered.
 void expectExactFramesAroundTheSyncSamples(const std::filesystem::path& clip) {
-    const auto reference = referenceFrames(clip);
+    const auto reference = test::referencePictures(clip);
     ASSERT_EQ(reference.size(), 300u);
     CompositionVideoReader reader(compositionOf({PlayableSegment::compositionTrackSegmentWithURL(
         clip, 1, frames(0, 300), frames(0, 300))}));
@@ -94,15 +81,15 @@ TEST(CompositionVideoReader, SeeksToTheExactFrameOfALongOpenHEVCGroupOfPictures)
         clip, 1, frames(249, 10), frames(0, 10))}));
     const auto frame = reader.frameAtTime(frameTime(0));
     ASSERT_TRUE(frame);
-    EXPECT_TRUE(pixelsOf(*frame) == referenceFrames(clip)[249]);
+    EXPECT_TRUE(pixelsOf(*frame) == test::referencePictures(clip)[249]);
 }
 
 TEST(CompositionVideoReader, PlaysSegmentsOfTwoFilesWithAGapBetween) {
     VORLANE_REQUIRE_FFMPEG();
     const auto first = test::generatedMedia("other.mov");
     const auto second = test::generatedMedia("gop.mov");
-    const auto firstFrames = referenceFrames(first);
-    const auto secondFrames = referenceFrames(second);
+    const auto firstFrames = test::referencePictures(first);
+    const auto secondFrames = test::referencePictures(second);
     ASSERT_EQ(firstFrames.size(), 100u);
     // Frames 25..74 of the first file, a second of black, frames 125..199 of the second.
     CompositionVideoReader reader(compositionOf({
@@ -122,7 +109,7 @@ TEST(CompositionVideoReader, PlaysSegmentsOfTwoFilesWithAGapBetween) {
         const std::string pixels = expected(wanted);
         if (pixels.empty()) {
             EXPECT_TRUE(frame->black) << wanted;
-            ASSERT_EQ(frame->pixels.size(), kFrameBytes);
+            ASSERT_EQ(frame->pixels.size(), test::kPictureBytes);
             EXPECT_EQ(frame->pixels.front(), 16);  // video-range black, neutral colour
             EXPECT_EQ(frame->pixels.back(), 128);
         } else {
@@ -165,7 +152,7 @@ TEST(CompositionVideoReader, UnreadablePicturesAreBlackAndReadingGoesOn) {
     for (int64_t wanted = 0; wanted < 300; wanted += 7) {
         const auto frame = reader.frameAtTime(frameTime(wanted));
         ASSERT_TRUE(frame) << wanted;
-        EXPECT_EQ(frame->pixels.size(), kFrameBytes);
+        EXPECT_EQ(frame->pixels.size(), test::kPictureBytes);
     }
     for (const int64_t wanted : {310, 324}) {
         const auto frame = reader.frameAtTime(frameTime(wanted));

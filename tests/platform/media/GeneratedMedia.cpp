@@ -64,6 +64,11 @@ const std::map<std::string, Arguments>& recipes() {
                              {"-t", "12", "-c:v", "libx265", "-preset", "fast", "-x265-params",
                               "log-level=error:keyint=250:min-keyint=250:scenecut=0:bframes=3",
                               "-tag:v", "hvc1", "-pix_fmt", "yuv420p"}})},
+        // H.264 with open groups of pictures: the pictures 97 to 99 lead the sync sample at 100.
+        {"gopopen.mov", join({kPicture25,
+                              {"-t", "6", "-c:v", "libx264", "-bf", "3", "-x264-params",
+                               "open-gop=1:keyint=100:min-keyint=100:scenecut=0:b-adapt=0",
+                               "-pix_fmt", "yuv420p"}})},
         {"other.mov",
          {"-f", "lavfi", "-i", "testsrc=size=320x180:rate=25", "-f", "lavfi", "-i",
           "aevalsrc=0.25*sin(2*PI*1000*t):s=48000:d=4", "-t", "4", "-c:v", "libx264", "-g", "50",
@@ -129,6 +134,16 @@ std::string referenceDecode(const std::filesystem::path& file, int bitDepth) {
     const std::string format = "s" + std::to_string(bitDepth) + "le";
     return runTool({"ffmpeg", "-v", "error", "-i", file.string(), "-map", "0:a:0", "-f", format,
                     "-c:a", "pcm_" + format, "-"});
+}
+
+std::vector<std::string> referencePictures(const std::filesystem::path& file) {
+    const std::string raw =
+        runTool({"ffmpeg", "-v", "error", "-i", file.string(), "-map", "0:v:0", "-fps_mode",
+                 "passthrough", "-f", "rawvideo", "-pix_fmt", "yuv420p", "-"});
+    std::vector<std::string> pictures;
+    for (size_t offset = 0; offset + kPictureBytes <= raw.size(); offset += kPictureBytes)
+        pictures.push_back(raw.substr(offset, kPictureBytes));
+    return pictures;
 }
 
 }  // namespace vorlane::test

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <vector>
 
 namespace vorlane::test {
 
@@ -18,6 +19,13 @@ nlohmann::json probeMedia(const std::filesystem::path& file);
 // The file's first audio stream decoded by ffmpeg to raw little-endian integers of the given
 // bit depth (16, 24 or 32), all channels interleaved.
 std::string referenceDecode(const std::filesystem::path& file, int bitDepth);
+
+// The bytes of a yuv420p picture of the generated 320x180 clips.
+constexpr size_t kPictureBytes = 320 * 180 * 3 / 2;
+
+// ffmpeg's own decode of every picture of the file's first video stream to yuv420p, in
+// presentation order.
+std::vector<std::string> referencePictures(const std::filesystem::path& file);
 
 }  // namespace vorlane::test
 
