@@ -7,9 +7,7 @@
 // on the wall clock, as in the tests.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
-#include <unistd.h>
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QMimeData>
 #include <QUrl>
@@ -19,7 +17,6 @@
 #include "MainWindow.h"
 #include "PlayerView.h"
 #include "ProgressSheet.h"
-#include "QtMainQueue.h"
 
 namespace {
 
@@ -102,18 +99,3 @@ void BM_Play1080pH264WithSound(benchmark::State& state) {
 BENCHMARK(BM_Play1080pH264WithSound)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    const fs::path config =
-        fs::temp_directory_path() / ("vorlane-bench-config-" + std::to_string(getpid()));
-    fs::create_directories(config);
-    setenv("VORLANE_CONFIG_DIR", config.c_str(), 1);
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QApplication application(argc, argv);
-    vorlane::gui::QtMainQueue mainQueue;
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    fs::remove_all(config);
-    return 0;
-}

@@ -6,9 +6,7 @@
 // Broadcast WAV files with a time reference, made by libsndfile through the test-media generator.
 // Runs offscreen.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QMimeData>
 #include <QScrollBar>
@@ -22,7 +20,6 @@
 
 #include "MainWindow.h"
 #include "ProgressSheet.h"
-#include "QtMainQueue.h"
 #include "mediagen/AudioFileWriter.h"
 
 namespace {
@@ -141,18 +138,3 @@ void BM_DropAnalyseAndScroll2000Files(benchmark::State& state) {
 BENCHMARK(BM_DropAnalyseAndScroll2000Files)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    const fs::path config =
-        fs::temp_directory_path() / ("vorlane-bench-config-" + std::to_string(getpid()));
-    fs::create_directories(config);
-    setenv("VORLANE_CONFIG_DIR", config.c_str(), 1);
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QApplication application(argc, argv);
-    vorlane::gui::QtMainQueue mainQueue;
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    fs::remove_all(config);
-    return 0;
-}

@@ -7,7 +7,6 @@
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
-#include <QApplication>
 #include <QImage>
 #include <QPainter>
 #include <cstdlib>
@@ -83,17 +82,3 @@ BENCHMARK_CAPTURE(BM_PaintSyncMap, closest, Zoom::Closest)
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    const auto config = std::filesystem::temp_directory_path() /
-                        ("vorlane-bench-config-" + std::to_string(getpid()));
-    std::filesystem::create_directories(config);
-    setenv("VORLANE_CONFIG_DIR", config.c_str(), 1);
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    std::filesystem::remove_all(config);
-    return 0;
-}
