@@ -8,6 +8,7 @@
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QMimeData>
 #include <QUrl>

@@ -7,6 +7,7 @@
 // Runs offscreen.
 #include <benchmark/benchmark.h>
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QMimeData>
 #include <QScrollBar>
