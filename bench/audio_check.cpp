@@ -20,9 +20,9 @@
 #include <string>
 #include <vector>
 
+#include "RunFfmpeg.h"
 #include "app/ApplicationController.h"
 #include "app/StandardDefaults.h"
-#include "platform/Process.h"
 #include "platform/UserDefaults.h"
 #include "sync/MediaSyncIndex.h"
 #include "sync/audio/AudioSyncCheck.h"
@@ -35,12 +35,6 @@ constexpr int32_t kRate = 48000;
 
 std::filesystem::path workFolder() {
     return std::filesystem::temp_directory_path() / "vorlane_bench_audio_check";
-}
-
-bool ffmpeg(std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), {"ffmpeg", "-v", "error", "-y"});
-    const auto result = runProcess(arguments);
-    return result && result->exitStatus == 0;
 }
 
 // The day's folder with pictures `height` lines high (36 or 1080), made once; empty when ffmpeg

@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "RunFfmpeg.h"
 #include "formats/asset/AVFoundationFile.h"
 #include "platform/ByteOrder.h"
 #include "platform/Process.h"
@@ -42,12 +43,6 @@ std::filesystem::path workFolder() {
 std::vector<uint8_t> readAll(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
-}
-
-bool ffmpeg(std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), {"ffmpeg", "-v", "error", "-y"});
-    const auto result = runProcess(arguments);
-    return result && result->exitStatus == 0;
 }
 
 void appendAtom(std::vector<uint8_t>& out, const char* type, const std::vector<uint8_t>& payload) {

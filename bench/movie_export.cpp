@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "RunFfmpeg.h"
 #include "app/ApplicationController.h"
 #include "app/ExportCommands.h"
 #include "export/MediaExportOptionsController.h"
@@ -27,7 +28,6 @@
 #include "media/MediaPool.h"
 #include "platform/ByteOrder.h"
 #include "platform/NotificationCenter.h"
-#include "platform/Process.h"
 
 namespace {
 
@@ -39,12 +39,6 @@ constexpr int kClips = 4;
 
 fs::path workFolder() {
     return fs::temp_directory_path() / "vorlane_bench_movie_export";
-}
-
-bool ffmpeg(std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), {"ffmpeg", "-v", "error", "-y"});
-    const auto result = runProcess(arguments);
-    return result && result->exitStatus == 0;
 }
 
 std::string timecodeOf(int clip) {

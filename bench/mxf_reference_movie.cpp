@@ -16,10 +16,10 @@
 #include <string>
 #include <vector>
 
+#include "RunFfmpeg.h"
 #include "formats/mxf/MXFFile.h"
 #include "formats/mxf/MXFReferenceMovie.h"
 #include "platform/Log.h"
-#include "platform/Process.h"
 
 namespace {
 
@@ -28,12 +28,6 @@ namespace fs = std::filesystem;
 
 fs::path workFolder() {
     return fs::temp_directory_path() / "vorlane_bench_mxf_reference_movie";
-}
-
-bool ffmpeg(std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), {"ffmpeg", "-v", "error", "-y"});
-    const auto result = runProcess(arguments);
-    return result && result->exitStatus == 0;
 }
 
 // The clip, made once; empty when ffmpeg could not make it.

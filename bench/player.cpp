@@ -27,7 +27,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/Process.h"
+#include "RunFfmpeg.h"
 #include "platform/media/CompositionPlayer.h"
 #include "platform/media/CompositionVideoReader.h"
 
@@ -37,12 +37,6 @@ using namespace vorlane;
 
 std::filesystem::path workFolder() {
     return std::filesystem::temp_directory_path() / "vorlane_bench_player";
-}
-
-bool ffmpeg(std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), {"ffmpeg", "-v", "error", "-y"});
-    const auto result = runProcess(arguments);
-    return result && result->exitStatus == 0;
 }
 
 // 60 s of H.264, 8 s of DNxHD (at 120 Mbit/s), 10 minutes of H.264.
